@@ -1,0 +1,5 @@
+#include "app/pterror.h"
+
+EPtError::EPtError(const QString &message) : std::runtime_error(message.toStdString()) {}
+
+EPtError::EPtError(const char *message) : std::runtime_error(message) {}

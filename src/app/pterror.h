@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+#include <stdexcept>
+#include <string>
+
+// The error raised by conversion and decoding routines. It carries the text
+// shown to the user (in a log line, a message box or a balloon hint).
+class EPtError : public std::runtime_error {
+public:
+  explicit EPtError(const QString &message);
+  explicit EPtError(const char *message);
+
+  QString Message() const { return QString::fromUtf8(what()); }
+};

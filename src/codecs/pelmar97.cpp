@@ -1,0 +1,121 @@
+#include "codecs/pelmar97.h"
+
+#include "app/pterror.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// Byte sum modulo 256. Eight bytes at a time in four 16-bit lanes; the lanes
+// are folded every 128 words, before any of them can overflow (128 * 510).
+uint8_t ByteSum(const char *data, qsizetype size) {
+  constexpr uint64_t kLowBytes = 0x00FF00FF00FF00FFull;
+  uint32_t sum = 0;
+  while (size >= 8) {
+    const qsizetype words = std::min<qsizetype>(size / 8, 128);
+    uint64_t lanes = 0;
+    for (qsizetype w = 0; w < words; ++w) {
+      uint64_t word;
+      std::memcpy(&word, data + w * 8, 8);
+      lanes += (word & kLowBytes) + ((word >> 8) & kLowBytes);
+    }
+    sum += static_cast<uint32_t>((lanes & 0xFFFF) + ((lanes >> 16) & 0xFFFF) +
+                                 ((lanes >> 32) & 0xFFFF) + (lanes >> 48));
+    data += words * 8;
+    size -= words * 8;
+  }
+  for (qsizetype i = 0; i < size; ++i) {
+    sum += static_cast<uint8_t>(data[i]);
+  }
+  return static_cast<uint8_t>(sum);
+}
+
+inline uint8_t Byte(QByteArrayView packet, qsizetype index) {
+  return static_cast<uint8_t>(packet[index]);
+}
+
+[[noreturn]] void FailDecode() {
+  throw EPtError("Incorrect PACKET (Pelmar format 97)!");
+}
+
+} // namespace
+
+uint8_t sCountCRC(QByteArrayView PACKET) {
+  return static_cast<uint8_t>(0xFF - ByteSum(PACKET.data(), PACKET.size()));
+}
+
+QByteArray sEncode_S97(uint8_t ADR, uint8_t SIG, uint8_t INST, QByteArrayView DATA) {
+  const qsizetype n = DATA.size();
+  if (n > uPelmar97::MaxDataLength) {
+    throw EPtError(QStringLiteral("Pelmar 97 frame cannot carry %1 data bytes: "
+                                  "the length field allows at most %2.")
+                       .arg(n)
+                       .arg(uPelmar97::MaxDataLength));
+  }
+  const auto len = static_cast<uint16_t>(n + 5);
+  QByteArray frame(n + uPelmar97::MinFrameLength, Qt::Uninitialized);
+  char *f = frame.data();
+  f[0] = static_cast<char>(uPelmarCore::PRE);
+  f[1] = static_cast<char>(uPelmar97::FRM);
+  f[2] = static_cast<char>(len >> 8);
+  f[3] = static_cast<char>(len & 0xFF);
+  f[4] = static_cast<char>(ADR);
+  f[5] = static_cast<char>(SIG);
+  f[6] = static_cast<char>(INST);
+  if (n > 0) {
+    std::memcpy(f + 7, DATA.data(), static_cast<size_t>(n));
+  }
+  const auto sum = static_cast<uint8_t>(ByteSum(f, 7) + ByteSum(f + 7, n));
+  f[7 + n] = static_cast<char>(0xFF - sum);
+  f[8 + n] = static_cast<char>(uPelmarCore::CR);
+  return frame;
+}
+
+TPelmarFormat97 sDecode_S97(QByteArrayView PACKET) {
+  const qsizetype size = PACKET.size();
+  if (size < uPelmar97::MinFrameLength) {
+    FailDecode();
+  }
+  const qsizetype num = (Byte(PACKET, 2) << 8) | Byte(PACKET, 3);
+  // SUM sits at NUM + 2 and CR at NUM + 3; both must be inside the packet.
+  if (num + 3 >= size) {
+    FailDecode();
+  }
+  TPelmarFormat97 r;
+  r.PRE = PACKET[0];
+  r.FRM = Byte(PACKET, 1);
+  r.NUM = static_cast<uint16_t>(num);
+  r.ADR = PACKET[4];
+  r.SIG = Byte(PACKET, 5);
+  r.INST_ACK = Byte(PACKET, 6);
+  if (num > 5) {
+    r.DATA = QByteArray(PACKET.data() + 7, num - 5);
+  }
+  r.SUMA = Byte(PACKET, num + 2);
+  r.CR = PACKET[num + 3];
+  return r;
+}
+
+uint16_t sCheck_S97(QByteArrayView PACKET) {
+  const qsizetype size = PACKET.size();
+  if (size < 8) {
+    return 1;
+  }
+  if (Byte(PACKET, 0) != uPelmarCore::PRE) {
+    return 2;
+  }
+  if (Byte(PACKET, 1) != uPelmar97::FRM) {
+    return 3;
+  }
+  if (((Byte(PACKET, 2) << 8) | Byte(PACKET, 3)) != size - 4) {
+    return 4;
+  }
+  if (Byte(PACKET, size - 2) != sCountCRC(PACKET.first(size - 2))) {
+    return 5;
+  }
+  if (Byte(PACKET, size - 1) != uPelmarCore::CR) {
+    return 6;
+  }
+  return 0;
+}

@@ -1,0 +1,1 @@
+#include "pipeline/databinary9bits.h"

@@ -1,0 +1,80 @@
+#include "pipeline/dataobjectqueue.h"
+
+#include "pipeline/dataobject.h"
+#include "pipeline/dataobjectregistry.h"
+
+#include <mutex>
+
+namespace {
+
+std::mutex csVexlinDataObjects;
+TVexlinDataObject *fVexlinDataObjectFirst = nullptr;
+TVexlinDataObject *fVexlinDataObjectLast = nullptr;
+// Read under the lock and called outside it.
+std::function<void()> handle_WM_VexlinDataObject;
+
+} // namespace
+
+void VexlinDataObjects_Initialize() {
+  std::lock_guard lock(csVexlinDataObjects);
+  handle_WM_VexlinDataObject = nullptr;
+  fVexlinDataObjectFirst = fVexlinDataObjectLast = nullptr;
+  TVexlinDataObject::LeftDataOffset = 0;
+}
+
+void VexlinDataObjects_Finalize() {
+  TVexlinDataObject *chain = nullptr;
+  {
+    std::lock_guard lock(csVexlinDataObjects);
+    handle_WM_VexlinDataObject = nullptr;
+    chain = fVexlinDataObjectFirst;
+    fVexlinDataObjectFirst = fVexlinDataObjectLast = nullptr;
+  }
+  FreeDataObjectChain(chain);
+  ClearDataObjectClasses();
+}
+
+void VexlinDataObject_SetTarget(std::function<void()> notify) {
+  std::lock_guard lock(csVexlinDataObjects);
+  handle_WM_VexlinDataObject = std::move(notify);
+}
+
+void VexlicDataObject_PUSH(TVexlinDataObject *tdo) {
+  if (!tdo)
+    return;
+  std::function<void()> notify;
+  {
+    std::lock_guard lock(csVexlinDataObjects);
+    const bool wasEmpty = fVexlinDataObjectFirst == nullptr;
+    tdo->NextDataObj = nullptr;
+    tdo->PrevDataObj = fVexlinDataObjectLast;
+    if (wasEmpty)
+      fVexlinDataObjectFirst = tdo;
+    else
+      fVexlinDataObjectLast->NextDataObj = tdo;
+    fVexlinDataObjectLast = tdo;
+    if (wasEmpty)
+      notify = handle_WM_VexlinDataObject;
+  }
+  if (notify)
+    notify();
+}
+
+bool VexlinDataObject_POP(TVexlinDataObject *&tdo) {
+  std::lock_guard lock(csVexlinDataObjects);
+  tdo = fVexlinDataObjectFirst;
+  fVexlinDataObjectFirst = fVexlinDataObjectLast = nullptr;
+  return tdo != nullptr;
+}
+
+void FreeDataObjectChain(TVexlinDataObject *first) {
+  while (first) {
+    TVexlinDataObject *next = first->NextDataObj;
+    // Cut the links first so each destructor has nothing left to relink.
+    first->PrevDataObj = first->NextDataObj = nullptr;
+    if (next)
+      next->PrevDataObj = nullptr;
+    delete first;
+    first = next;
+  }
+}

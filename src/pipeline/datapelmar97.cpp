@@ -1,0 +1,1 @@
+#include "pipeline/datapelmar97.h"

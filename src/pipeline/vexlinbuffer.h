@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QByteArray>
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+
+// One piece of received bytes, as it arrived.
+struct TVexlinBufferRecord {
+  int32_t Length = 0;                  // bytes still held, at least 1
+  int32_t Start = 0;                   // offset of the first held byte inside Data
+  TVexlinBufferRecord *Next = nullptr; // following piece, none for the last
+  char *Data = nullptr;                // Start + Length bytes, owned by the record
+};
+
+// The received bytes of one source that no parser has cut into packets yet:
+// a byte queue with prefix access, safe for a transport thread that appends
+// and parses while the UI thread clears it.
+//
+// Cost stays linear in the bytes received: eating part of a record moves a
+// start offset instead of copying the rest, and FindString remembers how far
+// a pattern is known not to start, so a growing unterminated stream is not
+// scanned again from the front on every call.
+class TVexlinBuffer {
+public:
+  explicit TVexlinBuffer(const QByteArray &aSIG);
+  ~TVexlinBuffer();
+  TVexlinBuffer(const TVexlinBuffer &) = delete;
+  TVexlinBuffer &operator=(const TVexlinBuffer &) = delete;
+
+  // Appends a private copy of AData; false (nothing appended) when empty.
+  bool Push(const QByteArray &AData);
+  bool Push(const char *data, qsizetype size);
+  // Copies the first ALength bytes without removing them. AData becomes
+  // exactly ALength bytes, filled with 0xFE beyond the content; true when the
+  // content held them all. A count below 1 gives an empty AData and false.
+  bool Pop(QByteArray &AData, int32_t ALength) const;
+  // The same into ALength bytes of raw memory.
+  bool Pop(char *AData, int32_t ALength) const;
+  // Removes the first Length bytes (all of them when Length exceeds the content).
+  void Eat(int32_t Length);
+  // Offset of the first occurrence of ADataFind in the content, or -1.
+  int32_t FindString(const QByteArray &ADataFind) const;
+  void Clear();
+
+  int32_t UsedSize() const { return fLength.load(std::memory_order_relaxed); }
+  const QByteArray SIG;
+
+  // The number of records in the chain; for diagnostics and tests.
+  int RecordCount() const;
+
+private:
+  void Link(TVexlinBufferRecord *record);
+  static void Release(TVexlinBufferRecord *record);
+
+  mutable std::recursive_mutex csBuffer;
+  TVexlinBufferRecord *fFirstBuffer = nullptr;
+  TVexlinBufferRecord *fLastBuffer = nullptr;
+  std::atomic<int32_t> fLength{0};
+
+  // FindString memo: no occurrence of fFindPattern starts before
+  // fFindCleanUpTo (offsets in the current content).
+  mutable QByteArray fFindPattern;
+  mutable int32_t fFindCleanUpTo = 0;
+  // A record at or before fFindCleanUpTo and its offset, so the search need
+  // not walk the chain from the front either.
+  mutable const TVexlinBufferRecord *fFindRecord = nullptr;
+  mutable int32_t fFindRecordBase = 0;
+};

@@ -1,0 +1,80 @@
+#include "pipeline/vexlinparser.h"
+
+#include "pipeline/databinary.h"
+#include "pipeline/datapelmar97.h"
+
+std::atomic<int32_t> TVexlinParser::MaxLength{5};
+
+namespace {
+
+const QByteArray kFrameStart("\x2A\x61", 2);
+
+} // namespace
+
+bool TVexlinParser::CutBinary(TVexlinBuffer &buffer, int32_t count,
+                              std::unique_ptr<TVexlinDataObject> &Ado) {
+  QByteArray bytes;
+  if (count < 1 || !buffer.Pop(bytes, count))
+    return false;
+  Ado = std::make_unique<TVexlinDataBinary>(bytes, spRx);
+  buffer.Eat(count);
+  return true;
+}
+
+bool TVexlinParser::Parse(TVexlinBuffer &AtxBuffer, std::unique_ptr<TVexlinDataObject> &Ado) {
+  // With the cut switched off, the safety cap still bounds the buffer.
+  const int32_t maxLength = MaxLength.load(std::memory_order_relaxed);
+  const int32_t limit = maxLength > 0 ? maxLength : kParserSafetyCap;
+  return AtxBuffer.UsedSize() >= limit && CutBinary(AtxBuffer, limit, Ado);
+}
+
+bool TVexlinParser_S97::Parse(TVexlinBuffer &AtxBuffer, std::unique_ptr<TVexlinDataObject> &Ado) {
+  const int32_t p = AtxBuffer.FindString(kFrameStart);
+  if (p == 0) {
+    uint8_t h[4];
+    if (AtxBuffer.Pop(reinterpret_cast<char *>(h), 4)) {
+      const int32_t n = ((h[2] << 8) | h[3]) + 4;
+      QByteArray frame;
+      if (AtxBuffer.UsedSize() < n || !AtxBuffer.Pop(frame, n))
+        return false; // incomplete: wait for the rest, however long it is
+      Ado = std::make_unique<TVexlinDataBinary_Pelmar97>(frame, spRx);
+      AtxBuffer.Eat(n);
+      return true;
+    }
+  } else if (p > 0) {
+    return CutBinary(AtxBuffer, p, Ado);
+  }
+  return TVexlinParser::Parse(AtxBuffer, Ado);
+}
+
+bool TVexlinParser_Length::Parse(TVexlinBuffer &AtxBuffer,
+                                 std::unique_ptr<TVexlinDataObject> &Ado) {
+  const int32_t length = DataLength();
+  if (length > 0 && length <= kParserSafetyCap)
+    return AtxBuffer.UsedSize() >= length && CutBinary(AtxBuffer, length, Ado);
+  // Switched off, or a length beyond the cap: only the safety cut applies.
+  return AtxBuffer.UsedSize() >= kParserSafetyCap && CutBinary(AtxBuffer, kParserSafetyCap, Ado);
+}
+
+QByteArray TVexlinParser_Sufix::Sufix() const {
+  std::lock_guard lock(fLock);
+  return fSufix;
+}
+
+void TVexlinParser_Sufix::SetSufix(const QByteArray &value) {
+  std::lock_guard lock(fLock);
+  fSufix = value;
+}
+
+bool TVexlinParser_Sufix::Parse(TVexlinBuffer &AtxBuffer,
+                                std::unique_ptr<TVexlinDataObject> &Ado) {
+  const QByteArray sufix = Sufix();
+  const int32_t p = AtxBuffer.FindString(sufix);
+  if (p >= 0)
+    return CutBinary(AtxBuffer, p + static_cast<int32_t>(sufix.size()), Ado);
+  // No terminator anywhere. Keep the last bytes, which may be the start of
+  // one, and cut the oldest once the buffer passes the cap.
+  const int32_t keep = qMax<int32_t>(0, static_cast<int32_t>(sufix.size()) - 1);
+  return AtxBuffer.UsedSize() >= kParserSafetyCap + keep &&
+         CutBinary(AtxBuffer, kParserSafetyCap, Ado);
+}
