@@ -64,8 +64,8 @@ void BM_LogSave(benchmark::State &state) {
     }
     saved += kRows;
   }
-  state.counters["rows_per_s"] = benchmark::Counter(static_cast<double>(saved),
-                                                    benchmark::Counter::kIsRate);
+  state.counters["rows_per_s"] =
+      benchmark::Counter(static_cast<double>(saved), benchmark::Counter::kIsRate);
   state.counters["memcpy_MBps"] = MeasureMemcpyMBps(1 << 20);
 }
 BENCHMARK(BM_LogSave)->Unit(benchmark::kMillisecond);
@@ -98,8 +98,8 @@ void BM_LogLoad(benchmark::State &state) {
     rows.clear();
     state.ResumeTiming();
   }
-  state.counters["rows_per_s"] = benchmark::Counter(static_cast<double>(loaded),
-                                                    benchmark::Counter::kIsRate);
+  state.counters["rows_per_s"] =
+      benchmark::Counter(static_cast<double>(loaded), benchmark::Counter::kIsRate);
 
   // What a million loaded 12-byte packets cost beyond their bytes, the row
   // list of pointers included.

@@ -7,9 +7,11 @@
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  if (size < 4)
+  constexpr size_t kHeader = 5;
+  if (size < kHeader)
     return 0;
-  // The first bytes choose the parser and its settings.
+  // The first bytes choose the parser and its settings (a suffix of up to
+  // two bytes from data[3] and data[4]).
   const uint8_t kind = data[0] % 3;
   TVexlinParser::MaxLength = data[1] % 4 == 0 ? 0 : data[1] * 4;
   TVexlinParser_S97 s97;
@@ -22,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 
   TVexlinBuffer buffer("Rx");
   QByteArray delivered;
-  size_t at = 4;
+  size_t at = kHeader;
   while (at < size) {
     const size_t piece = 1 + data[at] % 64;
     const size_t n = piece < size - at ? piece : size - at;
@@ -39,8 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   QByteArray rest;
   if (buffer.UsedSize() > 0)
     buffer.Pop(rest, buffer.UsedSize());
-  if (delivered + rest != QByteArray(reinterpret_cast<const char *>(data + 4),
-                                     static_cast<qsizetype>(size - 4)))
+  if (delivered + rest != QByteArray(reinterpret_cast<const char *>(data + kHeader),
+                                     static_cast<qsizetype>(size - kHeader)))
     abort();
   return 0;
 }

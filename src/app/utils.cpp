@@ -46,7 +46,10 @@ int TwoDigits(const char16_t *s, qsizetype i) {
 struct TShortDate {
   QLocale Locale;
   QString Format;
-  qsizetype MaxLength = 0; // no text longer than this can match Format
+  qsizetype MaxLength = 0;    // no text longer than this can match Format
+  int NumericFields = 0;      // day, month and year fields written as digits
+  bool NeedsLetters = false;  // day or month names
+  bool DigitLiterals = false; // quoted text might hold digits: no digit count check
   bool FormatHasColon = false;
   bool TwoDigitYear = false;
 };
@@ -67,12 +70,20 @@ const TShortDate &ShortDate() {
       qsizetype run = 1;
       while (i + run < n && d.Format.at(i + run) == c)
         ++run;
-      if (c == QLatin1Char('d') || c == QLatin1Char('M'))
+      if (c == QLatin1Char('d') || c == QLatin1Char('M')) {
         d.MaxLength += run >= 3 ? 40 : 2;
-      else if (c == QLatin1Char('y'))
+        if (run >= 3)
+          d.NeedsLetters = true;
+        else
+          ++d.NumericFields;
+      } else if (c == QLatin1Char('y')) {
         d.MaxLength += run + 1;
-      else
+        ++d.NumericFields;
+      } else {
         d.MaxLength += run;
+        if (c == QLatin1Char('\'') || c.isDigit())
+          d.DigitLiterals = true;
+      }
       i += run;
     }
     return d;
@@ -87,7 +98,24 @@ bool TryLocaleDate(const QString &text, TDateTime &result) {
   // colons, so the common case never reaches the locale parser.
   if (text.isEmpty() || text.size() > format.MaxLength || format.Format.isEmpty())
     return false;
-  if (!format.FormatHasColon && text.contains(QLatin1Char(':')))
+  // Cheap necessary conditions before the locale parser: every run of digits
+  // fills one numeric field, and names need letters.
+  const char16_t *s = reinterpret_cast<const char16_t *>(text.utf16());
+  int digitRuns = 0;
+  bool hasLetter = false;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    if (IsDigit(s[i])) {
+      if (i == 0 || !IsDigit(s[i - 1]))
+        ++digitRuns;
+    } else if (s[i] == u':' && !format.FormatHasColon) {
+      return false;
+    } else if (!hasLetter && QChar(s[i]).isLetter()) {
+      hasLetter = true;
+    }
+  }
+  if (!format.DigitLiterals && digitRuns > format.NumericFields)
+    return false;
+  if (format.NeedsLetters && !hasLetter)
     return false;
   QDate date = format.Locale.toDate(text, format.Format);
   if (!date.isValid())

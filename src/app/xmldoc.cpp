@@ -24,6 +24,7 @@
 #include <libxslt/xsltutils.h>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace {
 
@@ -77,7 +78,7 @@ public:
         message = QStringLiteral("XML error %1").arg(error->code);
       if (error->line > 0)
         message = QStringLiteral("line %1: %2").arg(error->line).arg(message);
-      tlsCapture->fText += message + QLatin1Char('\n');
+      tlsCapture->Add(message + QLatin1Char('\n'));
     } catch (...) {
       // Nothing may unwind through the C library.
     }
@@ -103,12 +104,18 @@ public:
       QByteArray buffer(length + 1, Qt::Uninitialized);
       std::vsnprintf(buffer.data(), static_cast<size_t>(length) + 1, format, args);
       buffer.truncate(length);
-      tlsCapture->fText += QString::fromUtf8(buffer);
+      tlsCapture->Add(QString::fromUtf8(buffer));
     } catch (...) {
     }
   }
 
 private:
+  // A broken document can produce a flood of messages; the first ones tell.
+  void Add(const QString &text) {
+    if (fText.size() < 16384)
+      fText += text;
+  }
+
   QStringList Lines() const {
     QStringList lines;
     for (const QString &line : fText.split(QLatin1Char('\n'))) {
@@ -299,14 +306,64 @@ xmlAttrPtr FindAttribute(xmlNodePtr node, const QString &name) {
   return nullptr;
 }
 
-xmlNodePtr NextElement(xmlNodePtr node, const QString &name) {
-  const QByteArray qname = name.toUtf8();
+// The first element from `node` on, among it and its following siblings,
+// named `qname` (any name when empty).
+xmlNodePtr NextElement(xmlNodePtr node, const QByteArray &qname) {
   for (; node != nullptr; node = node->next) {
     if (node->type == XML_ELEMENT_NODE &&
-        (name.isEmpty() || NameMatches(node->name, node->ns, qname)))
+        (qname.isEmpty() || NameMatches(node->name, node->ns, qname)))
       return node;
   }
   return nullptr;
+}
+
+bool IsUnicodeEncoding(const char *encoding) {
+  if (encoding == nullptr)
+    return true;
+  QByteArray name = QByteArray(encoding).toUpper();
+  name.replace("-", "").replace("_", "");
+  return name == "UTF8" || name == "UTF16" || name == "UTF16LE" || name == "UTF16BE";
+}
+
+// Calls `visit` for every node below and including `root`, without recursion
+// and without entering entity references (their children belong to the
+// entity's declaration).
+template <typename TVisit> void ForEachNode(xmlNodePtr root, TVisit visit) {
+  for (xmlNodePtr n = root; n != nullptr;) {
+    visit(n);
+    if (n->children != nullptr && n->type == XML_ELEMENT_NODE) {
+      n = n->children;
+      continue;
+    }
+    while (n != root && n->next == nullptr)
+      n = n->parent;
+    if (n == root)
+      break;
+    n = n->next;
+  }
+}
+
+bool HasCData(xmlDocPtr doc) {
+  bool found = false;
+  ForEachNode(xmlDocGetRootElement(doc),
+              [&found](xmlNodePtr n) { found = found || n->type == XML_CDATA_SECTION_NODE; });
+  return found;
+}
+
+bool CDataToText(xmlDocPtr doc) {
+  std::vector<xmlNodePtr> sections;
+  ForEachNode(xmlDocGetRootElement(doc), [&sections](xmlNodePtr n) {
+    if (n->type == XML_CDATA_SECTION_NODE)
+      sections.push_back(n);
+  });
+  for (xmlNodePtr section : sections) {
+    xmlNodePtr text = xmlNewDocText(doc, section->content);
+    if (text == nullptr)
+      return false;
+    xmlReplaceNode(section, text);
+    xmlFreeNode(section);
+  }
+  return true;
 }
 
 QString NativeName(const QString &fileName) {
@@ -387,18 +444,19 @@ QList<TXmlElement> TXmlElement::ChildElements(const QString &name) const {
   QList<TXmlElement> result;
   if (fNode == nullptr)
     return result;
-  for (xmlNodePtr n = NextElement(fNode->children, name); n != nullptr;
-       n = NextElement(n->next, name))
+  const QByteArray qname = name.toUtf8();
+  for (xmlNodePtr n = NextElement(fNode->children, qname); n != nullptr;
+       n = NextElement(n->next, qname))
     result.append(TXmlElement(n));
   return result;
 }
 
 TXmlElement TXmlElement::FirstChild(const QString &name) const {
-  return fNode ? TXmlElement(NextElement(fNode->children, name)) : TXmlElement();
+  return fNode ? TXmlElement(NextElement(fNode->children, name.toUtf8())) : TXmlElement();
 }
 
 TXmlElement TXmlElement::NextSibling(const QString &name) const {
-  return fNode ? TXmlElement(NextElement(fNode->next, name)) : TXmlElement();
+  return fNode ? TXmlElement(NextElement(fNode->next, name.toUtf8())) : TXmlElement();
 }
 
 TXmlElement TXmlElement::Parent() const {
@@ -494,6 +552,15 @@ bool TXmlDocument::Load(const QString &fileName) {
     fErrorText = QStringLiteral("The file \"%1\" does not exist.").arg(NativeName(fileName));
     return false;
   }
+  // Devices and pipes could block or never end.
+  if (!QFileInfo(fileName).isFile()) {
+    fErrorText = QStringLiteral("\"%1\" is not a file.").arg(NativeName(fileName));
+    return false;
+  }
+  if (file.size() > INT_MAX) {
+    fErrorText = QStringLiteral("\"%1\" is too large.").arg(NativeName(fileName));
+    return false;
+  }
   if (!file.open(QIODevice::ReadOnly)) {
     fErrorText =
         QStringLiteral("Cannot open \"%1\": %2").arg(NativeName(fileName), file.errorString());
@@ -558,7 +625,12 @@ void TXmlDocument::Create(const QString &rootName, const QString &namespaceUri) 
     throw EPtError("Out of memory.");
   xmlDocSetRootElement(doc.get(), root);
   if (!namespaceUri.isEmpty()) {
-    const QByteArray uri = ToXmlText(namespaceUri);
+    // The serialiser writes URIs almost verbatim; these would not survive.
+    for (const QChar c : namespaceUri) {
+      if (c == QLatin1Char('<') || c < QLatin1Char(' ') || !IsXmlChar(c.unicode()))
+        throw EPtError(QStringLiteral("\"%1\" is not a valid namespace URI.").arg(namespaceUri));
+    }
+    const QByteArray uri = namespaceUri.toUtf8();
     xmlNsPtr ns = xmlNewNs(root, XmlChars(uri), prefix.isEmpty() ? nullptr : XmlChars(prefix));
     if (ns == nullptr)
       throw EPtError(QStringLiteral("Cannot declare the namespace \"%1\".").arg(namespaceUri));
@@ -579,7 +651,24 @@ QByteArray TXmlDocument::SaveToBytes(const char *encoding) {
     fErrorText = QStringLiteral("There is no document to save.");
     return QByteArray();
   }
+  const char *enc = encoding != nullptr && *encoding != '\0' ? encoding : nullptr;
+  const bool lossless = IsUnicodeEncoding(enc);
   TErrorCapture capture;
+
+  // libxml2 writes characters the encoding lacks as character references,
+  // which inside a CDATA section would silently become literal text: such
+  // sections are written as ordinary (escaped) text, from a copy.
+  xmlDocPtr source = fDoc;
+  TDocHolder copy;
+  if (!lossless && HasCData(fDoc)) {
+    copy.reset(xmlCopyDoc(fDoc, 1));
+    if (!copy || !CDataToText(copy.get())) {
+      fErrorText = QStringLiteral("Out of memory.");
+      return QByteArray();
+    }
+    source = copy.get();
+  }
+
   QByteArray out;
   auto write = [](void *context, const char *buffer, int length) -> int {
     try {
@@ -589,7 +678,6 @@ QByteArray TXmlDocument::SaveToBytes(const char *encoding) {
       return -1;
     }
   };
-  const char *enc = encoding != nullptr && *encoding != '\0' ? encoding : nullptr;
   xmlSaveCtxtPtr save = xmlSaveToIO(write, nullptr, &out, enc, XML_SAVE_FORMAT);
   if (save == nullptr) {
     const QString reason = capture.First();
@@ -599,12 +687,26 @@ QByteArray TXmlDocument::SaveToBytes(const char *encoding) {
             : reason;
     return QByteArray();
   }
-  const long saved = xmlSaveDoc(save, fDoc);
+  const long saved = xmlSaveDoc(save, source);
   const int closed = xmlSaveClose(save);
-  if (saved < 0 || closed < 0 || out.isEmpty()) {
+  if (saved < 0 || closed < 0 || out.isEmpty() || out.size() > INT_MAX) {
     const QString reason = capture.First();
     fErrorText =
         reason.isEmpty() ? QStringLiteral("The document could not be serialised.") : reason;
+    return QByteArray();
+  }
+  // libxml2 writes what it cannot encode as character references, which no
+  // parser accepts inside a name, and it does not escape every character of a
+  // namespace URI. Reading the result back is the one sure test that the file
+  // will load again.
+  TDocHolder check(xmlReadMemory(out.constData(), static_cast<int>(out.size()), nullptr, nullptr,
+                                 kParseOptions));
+  if (!check) {
+    QString reason = capture.First();
+    if (reason.isEmpty())
+      reason = QStringLiteral("the result is not well-formed");
+    fErrorText = QStringLiteral("The document cannot be written as \"%1\" without damage: %2")
+                     .arg(QString::fromLatin1(enc ? enc : "UTF-8"), reason);
     return QByteArray();
   }
   return out;
@@ -612,8 +714,10 @@ QByteArray TXmlDocument::SaveToBytes(const char *encoding) {
 
 bool TXmlDocument::Save(const QString &fileName, const char *encoding) {
   const QByteArray bytes = SaveToBytes(encoding);
-  if (bytes.isEmpty())
+  if (bytes.isEmpty()) {
+    fErrorText = QStringLiteral("Cannot write \"%1\": %2").arg(NativeName(fileName), fErrorText);
     return false;
+  }
   QSaveFile file(fileName);
   if (!file.open(QIODevice::WriteOnly)) {
     fErrorText =

@@ -69,7 +69,8 @@ public:
 
   // The concatenated text of all descendants.
   QString Text() const;
-  // Replaces all children with one text node (none for an empty text).
+  // Replaces all children with one text node (none for an empty text);
+  // handles to the removed child elements dangle.
   void SetText(const QString &text);
 
 private:
@@ -104,10 +105,12 @@ public:
   TXmlElement DocumentElement() const;
 
   // Writes the document, indented, with an XML declaration naming `encoding`.
-  // Characters the encoding cannot hold are written as character references.
-  // The text goes to a temporary file in the target's folder which then
-  // replaces the target, so a crash or a full disk never leaves half a file.
-  // False, with ErrorText(), when anything fails; the target is then untouched.
+  // Characters the encoding cannot hold are written as character references
+  // (CDATA sections holding them are written as plain text). The result is
+  // read back before it is written: a document that would not load again
+  // (a name outside the encoding, say) is refused. The text goes to a temporary file in the
+  // target's folder which then replaces the target, so a crash or a full disk never leaves half a
+  // file. False, with ErrorText(), when anything fails; the target is then untouched.
   bool Save(const QString &fileName, const char *encoding = "windows-1250");
   // The same bytes Save would write; empty, with ErrorText(), on failure.
   QByteArray SaveToBytes(const char *encoding = "windows-1250");

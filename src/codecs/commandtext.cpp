@@ -30,6 +30,9 @@ inline int HexValue(char c) {
   return -1;
 }
 
+// The word-at-a-time scans take the lowest-addressed hit from the low end.
+static_assert(std::endian::native == std::endian::little);
+
 constexpr uint64_t kOnes = 0x0101010101010101ull;
 constexpr uint64_t kHighs = 0x8080808080808080ull;
 

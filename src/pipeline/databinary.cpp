@@ -10,7 +10,9 @@ constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 // Bytes that the command text shows as themselves; all others go into a
 // "{$XX,$YY}" group.
-bool IsPlainAscii(uint8_t b) { return b >= 0x26 && b <= 0x7F; }
+bool IsPlainAscii(uint8_t b) {
+  return b >= 0x26 && b <= 0x7F;
+}
 
 int HexValue(QChar c) {
   const char16_t u = c.unicode();
@@ -37,7 +39,9 @@ void TVexlinDataBinary::CopyData(const QByteArray &aData) {
   Invalidate();
 }
 
-QByteArray TVexlinDataBinary::GetText4Save() const { return PacketSaveText(Data, Direction); }
+QByteArray TVexlinDataBinary::GetText4Save() const {
+  return PacketSaveText(Data, Direction);
+}
 
 bool TVexlinDataBinary::LoadFromSavedFile(const QString &data) {
   return ReadPacketSaveText(data, Data, Direction);

@@ -25,9 +25,13 @@ void TVexlinDataLog::DrawNode(TVexlinView &Sender, const TVexlinPaintInfo &Paint
   canvas->restore();
 }
 
-TColor TVexlinDataLog::GetBckColor() const { return 0xC0FFFF; }
+TColor TVexlinDataLog::GetBckColor() const {
+  return 0xC0FFFF;
+}
 
-QByteArray TVexlinDataLog::GetText4Save() const { return AnsiFromText(Text); }
+QByteArray TVexlinDataLog::GetText4Save() const {
+  return AnsiFromText(Text);
+}
 
 bool TVexlinDataLog::LoadFromSavedFile(const QString &data) {
   Text = data;

@@ -25,7 +25,9 @@ bool ReadAddressSaveText(const QString &text, QString &ip, QString &mac) {
   return found;
 }
 
-TColor TVexlinDataLantronixScanItem::GetBckColor() const { return kLightYellow; }
+TColor TVexlinDataLantronixScanItem::GetBckColor() const {
+  return kLightYellow;
+}
 
 QByteArray TVexlinDataLantronixScanItem::GetText4Save() const {
   QString text = QStringLiteral("Nalezen modul - ip: ") + IP + QStringLiteral("\tmac: ") + MAC;
@@ -38,7 +40,9 @@ bool TVexlinDataLantronixScanItem::LoadFromSavedFile(const QString &data) {
   return ReadAddressSaveText(data, IP, MAC);
 }
 
-TColor TVexlinDataAddressItem::GetBckColor() const { return kLightYellow; }
+TColor TVexlinDataAddressItem::GetBckColor() const {
+  return kLightYellow;
+}
 
 QByteArray TVexlinDataAddressItem::GetText4Save() const {
   return AnsiFromText(QStringLiteral("mac: ") + MAC + QStringLiteral("\tip: ") + IP);

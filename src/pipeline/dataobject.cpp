@@ -36,8 +36,8 @@ void TVexlinDataObject::DrawNode(TVexlinView &Sender, const TVexlinPaintInfo &Pa
 void TVexlinDataObject::DoMouseEnter(TVexlinView &, TVexlinNode *, Qt::KeyboardModifiers, int,
                                      int) {}
 
-void TVexlinDataObject::DoMouseMove(TVexlinView &, TVexlinNode *, Qt::KeyboardModifiers, int,
-                                    int) {}
+void TVexlinDataObject::DoMouseMove(TVexlinView &, TVexlinNode *, Qt::KeyboardModifiers, int, int) {
+}
 
 void TVexlinDataObject::DoMouseLeave(TVexlinView *Sender, TVexlinNode *Node) {
   if (Sender && Node)
@@ -49,13 +49,21 @@ void TVexlinDataObject::DoMouseLeave(TVexlinView *Sender, TVexlinNode *Node) {
 void TVexlinDataObject::DoMouseDown(TVexlinView &, Qt::MouseButton, Qt::KeyboardModifiers, int,
                                     int) {}
 
-TColor TVexlinDataObject::GetBckColor() const { return 0xFFFFFF; }
+TColor TVexlinDataObject::GetBckColor() const {
+  return 0xFFFFFF;
+}
 
-QString TVexlinDataObject::GetTextInfo() const { return {}; }
+QString TVexlinDataObject::GetTextInfo() const {
+  return {};
+}
 
-QByteArray TVexlinDataObject::GetText4Save() const { return {}; }
+QByteArray TVexlinDataObject::GetText4Save() const {
+  return {};
+}
 
-bool TVexlinDataObject::LoadFromSavedFile(const QString &) { return false; }
+bool TVexlinDataObject::LoadFromSavedFile(const QString &) {
+  return false;
+}
 
 void TVexlinDataObject::Push() {
   if (Time == 0)

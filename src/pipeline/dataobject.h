@@ -54,8 +54,8 @@ public:
   virtual void DoMouseMove(TVexlinView &Sender, TVexlinNode *Node, Qt::KeyboardModifiers Shift,
                            int X, int Y);
   virtual void DoMouseLeave(TVexlinView *Sender, TVexlinNode *Node);
-  virtual void DoMouseDown(TVexlinView &Sender, Qt::MouseButton Button,
-                           Qt::KeyboardModifiers Shift, int X, int Y);
+  virtual void DoMouseDown(TVexlinView &Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift,
+                           int X, int Y);
   virtual TColor GetBckColor() const;
   virtual QString GetTextInfo() const;
   virtual QByteArray GetText4Save() const;

@@ -18,7 +18,9 @@ std::vector<TVexlinDataObjectRegistration> &Registry() {
 
 } // namespace
 
-const std::vector<TVexlinDataObjectRegistration> &VexlinDataObjectClasses() { return Registry(); }
+const std::vector<TVexlinDataObjectRegistration> &VexlinDataObjectClasses() {
+  return Registry();
+}
 
 void AddDataObjectClass(TVexlinDataObjectClass AdoClass, const QByteArray &AdoSign) {
   Registry().push_back({AdoClass, AdoSign});
@@ -60,7 +62,9 @@ void RegisterVexlinDataObjectClasses() {
   AddDataObjectClass(ClassOf<TVexlinDataNetInterface>(), "nif");
 }
 
-void ClearDataObjectClasses() { Registry().clear(); }
+void ClearDataObjectClasses() {
+  Registry().clear();
+}
 
 void ResizeVirtualTreeAllClasses(TVexlinView &Sender, int Width) {
   for (const auto &r : Registry())

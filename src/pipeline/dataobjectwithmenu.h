@@ -62,8 +62,8 @@ public:
   void DoMouseMove(TVexlinView &Sender, TVexlinNode *Node, Qt::KeyboardModifiers Shift, int X,
                    int Y) override;
   void DoMouseLeave(TVexlinView *Sender, TVexlinNode *Node) override;
-  void DoMouseDown(TVexlinView &Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift,
-                   int X, int Y) override;
+  void DoMouseDown(TVexlinView &Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X,
+                   int Y) override;
   // Draws the links in one line starting at x = XOffSet.
   virtual void DrawNodeMenu(TVexlinView &Sender, const TVexlinPaintInfo &PaintInfo, int XOffSet);
 

@@ -121,7 +121,8 @@ bool SaveLogFile(const QString &fileName, std::span<const TVexlinDataObject *con
 void TLogFileReader::Feed(const char *data, qsizetype size) {
   const char *end = data + size;
   while (data < end) {
-    const char *lf = static_cast<const char *>(std::memchr(data, '\n', static_cast<size_t>(end - data)));
+    const char *lf =
+        static_cast<const char *>(std::memchr(data, '\n', static_cast<size_t>(end - data)));
     const char *segmentEnd = lf ? lf : end;
     // Every CR disappears: one before LF belongs to the line end, any other
     // is dropped. The usual case, a line alone in this piece with at most a
@@ -132,8 +133,8 @@ void TLogFileReader::Feed(const char *data, qsizetype size) {
     const char *lineEnd = segmentEnd;
     if (lineEnd > start && lineEnd[-1] == '\r')
       --lineEnd;
-    const bool hasCR =
-        lineEnd > start && std::memchr(start, '\r', static_cast<size_t>(lineEnd - start)) != nullptr;
+    const bool hasCR = lineEnd > start &&
+                       std::memchr(start, '\r', static_cast<size_t>(lineEnd - start)) != nullptr;
     if (lf && fLine.isEmpty() && !hasCR) {
       Line(start, lineEnd - start);
     } else {

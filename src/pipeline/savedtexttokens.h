@@ -8,8 +8,8 @@
 class TSavedTextTokens {
 public:
   enum TAlphabet {
-    LettersAndDigits,    // packet texts
-    AddressCharacters,   // letters, digits, '.' and ':' for IP and MAC addresses
+    LettersAndDigits,  // packet texts
+    AddressCharacters, // letters, digits, '.' and ':' for IP and MAC addresses
   };
 
   TSavedTextTokens(const QString &text, TAlphabet alphabet) : fText(text), fAlphabet(alphabet) {}

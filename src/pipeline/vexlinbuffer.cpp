@@ -37,14 +37,18 @@ bool MatchesAt(const TVexlinBufferRecord *record, int32_t index, const char *pat
 
 TVexlinBuffer::TVexlinBuffer(const QByteArray &aSIG) : SIG(aSIG) {}
 
-TVexlinBuffer::~TVexlinBuffer() { Clear(); }
+TVexlinBuffer::~TVexlinBuffer() {
+  Clear();
+}
 
 void TVexlinBuffer::Release(TVexlinBufferRecord *record) {
   record->~TVexlinBufferRecord();
   delete[] reinterpret_cast<char *>(record);
 }
 
-bool TVexlinBuffer::Push(const QByteArray &AData) { return Push(AData.constData(), AData.size()); }
+bool TVexlinBuffer::Push(const QByteArray &AData) {
+  return Push(AData.constData(), AData.size());
+}
 
 bool TVexlinBuffer::Push(const char *data, qsizetype size) {
   if (size <= 0)

@@ -21,11 +21,17 @@ bool TVexlinParser::CutBinary(TVexlinBuffer &buffer, int32_t count,
   return true;
 }
 
+bool TVexlinParser::CutOverflow(TVexlinBuffer &buffer, int32_t limit,
+                                std::unique_ptr<TVexlinDataObject> &Ado) {
+  return buffer.UsedSize() >= limit && CutBinary(buffer, kParserSafetyCut, Ado);
+}
+
 bool TVexlinParser::Parse(TVexlinBuffer &AtxBuffer, std::unique_ptr<TVexlinDataObject> &Ado) {
-  // With the cut switched off, the safety cap still bounds the buffer.
   const int32_t maxLength = MaxLength.load(std::memory_order_relaxed);
-  const int32_t limit = maxLength > 0 ? maxLength : kParserSafetyCap;
-  return AtxBuffer.UsedSize() >= limit && CutBinary(AtxBuffer, limit, Ado);
+  if (maxLength > 0)
+    return AtxBuffer.UsedSize() >= maxLength && CutBinary(AtxBuffer, maxLength, Ado);
+  // The cut is switched off; the safety cap still bounds the buffer.
+  return CutOverflow(AtxBuffer, kParserSafetyCap, Ado);
 }
 
 bool TVexlinParser_S97::Parse(TVexlinBuffer &AtxBuffer, std::unique_ptr<TVexlinDataObject> &Ado) {
@@ -53,7 +59,7 @@ bool TVexlinParser_Length::Parse(TVexlinBuffer &AtxBuffer,
   if (length > 0 && length <= kParserSafetyCap)
     return AtxBuffer.UsedSize() >= length && CutBinary(AtxBuffer, length, Ado);
   // Switched off, or a length beyond the cap: only the safety cut applies.
-  return AtxBuffer.UsedSize() >= kParserSafetyCap && CutBinary(AtxBuffer, kParserSafetyCap, Ado);
+  return CutOverflow(AtxBuffer, kParserSafetyCap, Ado);
 }
 
 QByteArray TVexlinParser_Sufix::Sufix() const {
@@ -66,15 +72,13 @@ void TVexlinParser_Sufix::SetSufix(const QByteArray &value) {
   fSufix = value;
 }
 
-bool TVexlinParser_Sufix::Parse(TVexlinBuffer &AtxBuffer,
-                                std::unique_ptr<TVexlinDataObject> &Ado) {
+bool TVexlinParser_Sufix::Parse(TVexlinBuffer &AtxBuffer, std::unique_ptr<TVexlinDataObject> &Ado) {
   const QByteArray sufix = Sufix();
   const int32_t p = AtxBuffer.FindString(sufix);
   if (p >= 0)
     return CutBinary(AtxBuffer, p + static_cast<int32_t>(sufix.size()), Ado);
-  // No terminator anywhere. Keep the last bytes, which may be the start of
-  // one, and cut the oldest once the buffer passes the cap.
+  // No terminator anywhere. The last bytes may be the start of one, so the
+  // cap counts only what lies before them.
   const int32_t keep = qMax<int32_t>(0, static_cast<int32_t>(sufix.size()) - 1);
-  return AtxBuffer.UsedSize() >= kParserSafetyCap + keep &&
-         CutBinary(AtxBuffer, kParserSafetyCap, Ado);
+  return CutOverflow(AtxBuffer, kParserSafetyCap + keep, Ado);
 }

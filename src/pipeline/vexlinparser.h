@@ -11,9 +11,11 @@
 class TVexlinDataObject;
 
 // Far above any maximum packet length the user can set: a parser never lets
-// a buffer grow past it. Beyond it the oldest bytes are cut as a binary packet,
-// so nothing is dropped and memory stays bounded.
+// a buffer grow past it. Beyond it the oldest bytes are cut off as binary
+// packets of kParserSafetyCut bytes, so nothing is dropped, memory stays
+// bounded and no row of the packet list becomes monstrously tall.
 constexpr int32_t kParserSafetyCap = 16 * 1024 * 1024;
+constexpr int32_t kParserSafetyCut = 64 * 1024;
 
 // Decides where one received packet ends. Parse cuts one packet off the front
 // of the buffer and hands it out as a new data object (received, no time
@@ -32,6 +34,9 @@ protected:
   // Cuts exactly `count` bytes off the front as a binary packet.
   static bool CutBinary(TVexlinBuffer &buffer, int32_t count,
                         std::unique_ptr<TVexlinDataObject> &Ado);
+  // The safety cut: once the buffer holds `limit` bytes, the oldest go.
+  static bool CutOverflow(TVexlinBuffer &buffer, int32_t limit,
+                          std::unique_ptr<TVexlinDataObject> &Ado);
 };
 
 // Pelmar 97 frames, found by "*a" and their length field.

@@ -125,6 +125,9 @@ TEST_F(XmlTest, MalformedOrMissingFilesFailWithAReason) {
   EXPECT_FALSE(doc.Load(Path("missing.xml")));
   EXPECT_TRUE(doc.ErrorText().contains("does not exist"));
   EXPECT_FALSE(doc.Load(QString()));
+  EXPECT_FALSE(doc.Load(fDir.path()));
+  EXPECT_TRUE(doc.ErrorText().contains("not a file")) << doc.ErrorText().toStdString();
+  EXPECT_FALSE(doc.Load("/dev/zero"));
   EXPECT_FALSE(doc.LoadFromMemory(QByteArray()));
   EXPECT_FALSE(doc.ErrorText().isEmpty());
 }
@@ -218,6 +221,29 @@ TEST_F(XmlTest, Windows1250SaveKeepsEveryCharacter) {
   const QByteArray converted = again.SaveToBytes();
   EXPECT_TRUE(converted.contains("encoding=\"windows-1250\"")) << converted.constData();
   EXPECT_TRUE(converted.contains("b=\"\xf8\""));
+}
+
+// Character references are no help inside CDATA sections or names.
+TEST_F(XmlTest, Windows1250NeverProducesABrokenOrAlteredFile) {
+  TXmlDocument doc;
+  ASSERT_TRUE(doc.LoadFromMemory("<r><c><![CDATA[č 中 <raw> &amp;]]></c></r>"));
+  const QByteArray bytes = doc.SaveToBytes();
+  ASSERT_FALSE(bytes.isEmpty()) << doc.ErrorText().toStdString();
+  TXmlDocument again;
+  ASSERT_TRUE(again.LoadFromMemory(bytes)) << bytes.constData();
+  EXPECT_EQ(again.DocumentElement().FirstChild().Text(), QStringLiteral("č 中 <raw> &amp;"));
+  // The document itself keeps its CDATA section.
+  EXPECT_TRUE(doc.SaveToBytes("UTF-8").contains("<![CDATA["));
+
+  ASSERT_TRUE(doc.LoadFromMemory("<r><中 a=\"1\"/></r>"));
+  const QString path = Write("names.xml", "<old/>");
+  EXPECT_FALSE(doc.Save(path));
+  EXPECT_TRUE(doc.ErrorText().contains("names.xml")) << doc.ErrorText().toStdString();
+  EXPECT_TRUE(doc.ErrorText().contains("windows-1250")) << doc.ErrorText().toStdString();
+  EXPECT_EQ(Read(path), "<old/>");
+  EXPECT_TRUE(doc.Save(path, "UTF-8")) << doc.ErrorText().toStdString();
+  ASSERT_TRUE(again.Load(path));
+  EXPECT_EQ(again.DocumentElement().FirstChild().Name(), QStringLiteral("中"));
 }
 
 TEST_F(XmlTest, CharactersXmlCannotCarryAreReplacedSoTheFileStaysLoadable) {
@@ -324,6 +350,13 @@ TEST_F(XmlTest, NamespacesOfNewElements) {
   EXPECT_TRUE(prefixed.DocumentElement().ChildElements("item").isEmpty());
   EXPECT_THROW(prefixed.DocumentElement().AddChild("q:item"), EPtError);
   EXPECT_THROW(prefixed.Create("q:root"), EPtError);
+  EXPECT_THROW(prefixed.Create("root", "urn:a<b"), EPtError);
+  EXPECT_THROW(prefixed.Create("root", "urn:a\tb"), EPtError);
+
+  // libxml2 would write this loaded URI unescaped: the save is refused.
+  ASSERT_TRUE(again.LoadFromMemory("<r xmlns=\"a&lt;b\"/>"));
+  EXPECT_TRUE(again.SaveToBytes("UTF-8").isEmpty());
+  EXPECT_TRUE(again.ErrorText().contains("without damage")) << again.ErrorText().toStdString();
 }
 
 TEST_F(XmlTest, BadNamesAndNullHandlesRaiseErrors) {

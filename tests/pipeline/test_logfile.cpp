@@ -29,7 +29,8 @@ protected:
   std::vector<std::unique_ptr<TVexlinDataObject>> LoadBytes(const QByteArray &bytes,
                                                             qsizetype pieceSize = 0) {
     std::vector<std::unique_ptr<TVexlinDataObject>> rows;
-    TLogFileReader reader([&](std::unique_ptr<TVexlinDataObject> o) { rows.push_back(std::move(o)); });
+    TLogFileReader reader(
+        [&](std::unique_ptr<TVexlinDataObject> o) { rows.push_back(std::move(o)); });
     if (pieceSize <= 0)
       pieceSize = qMax<qsizetype>(1, bytes.size());
     for (qsizetype i = 0; i < bytes.size(); i += pieceSize)
@@ -119,7 +120,8 @@ TEST_F(LogFile, SaveAndLoadRoundTrip) {
   ASSERT_TRUE(SaveLogFile(name, view, &error)) << error.toStdString();
 
   std::vector<std::unique_ptr<TVexlinDataObject>> loaded;
-  ASSERT_TRUE(LoadLogFile(name, [&](auto o) { loaded.push_back(std::move(o)); }, &error));
+  ASSERT_TRUE(LoadLogFile(
+      name, [&](auto o) { loaded.push_back(std::move(o)); }, &error));
   ASSERT_EQ(loaded.size(), 7u) << "the 9-bit row is not saved and the final CR adds no row";
   const TDateTime cut = At(2013, 5, 21, 14, 30, 5);
   for (int i = 0; i < 4; ++i) {
@@ -145,11 +147,11 @@ TEST_F(LogFile, SaveAndLoadRoundTrip) {
 
 TEST_F(LogFile, ReaderLineRulesAndBadInput) {
   const QByteArray file =
-      "2013-05-21 14:30:05\txyz\thello\n\r"        // unknown token: a log row of the data
-      "2013-13-21 14:30:06\tbin\trx hex:01\n\r"    // impossible month: time of the line before
-      "\n"                                        // a genuinely empty line is a row
-      "2013-05-21 14:30:07\tlog\tmid\rdle\r\n"     // lone CR dropped, CR LF ends the line
-      "short\n"                                   // too short for a token
+      "2013-05-21 14:30:05\txyz\thello\n\r"          // unknown token: a log row of the data
+      "2013-13-21 14:30:06\tbin\trx hex:01\n\r"      // impossible month: time of the line before
+      "\n"                                           // a genuinely empty line is a row
+      "2013-05-21 14:30:07\tlog\tmid\rdle\r\n"       // lone CR dropped, CR LF ends the line
+      "short\n"                                      // too short for a token
       "2013-05-21 14:30:08\tbin\ttx hex:0G 12 34\r"; // no final LF
   for (qsizetype piece : {qsizetype(0), qsizetype(1), qsizetype(7)}) {
     auto rows = LoadBytes(file, piece);
@@ -194,7 +196,8 @@ TEST_F(LogFile, SaveErrorsAreReportedAndLeaveNoFile) {
   EXPECT_FALSE(SaveLogFile(missing, rows, &error));
   EXPECT_FALSE(error.isEmpty());
   EXPECT_FALSE(QFile::exists(missing));
-  EXPECT_FALSE(LoadLogFile(dir.filePath("absent.txt"), [](auto) {}, &error));
+  EXPECT_FALSE(LoadLogFile(
+      dir.filePath("absent.txt"), [](auto) {}, &error));
 }
 
 } // namespace

@@ -39,7 +39,8 @@ TEST_F(BufferAbCde, EatRemovesPrefixAcrossRecords) {
     int eat;
     const char *left;
     int records;
-  } cases[] = {{0, "ABCDE", 2}, {1, "BCDE", 2}, {2, "CDE", 1}, {4, "E", 1}, {5, "", 0}, {10, "", 0}};
+  } cases[] = {{0, "ABCDE", 2}, {1, "BCDE", 2}, {2, "CDE", 1},
+               {4, "E", 1},     {5, "", 0},     {10, "", 0}};
   for (const Case &c : cases) {
     TVexlinBuffer b("x");
     b.Push(QByteArray("AB"));
