@@ -2,8 +2,12 @@
 
 #include <QFont>
 #include <QPainter>
+#include <QPoint>
 #include <QRect>
 #include <cstdint>
+#include <vector>
+
+class TXmlElement;
 
 // What a data object needs of the list that shows it. The packet list and
 // the unparsed-data view implement it; the pipeline knows nothing of widgets.
@@ -37,6 +41,25 @@ struct TVexlinPaintInfo {
   int Column = 0;
 };
 
+// The small HTML window that follows the mouse over the bytes of a packet.
+class TVexlinInfoWindow {
+public:
+  virtual ~TVexlinInfoWindow() = default;
+  // Renders the elements (transformed by the protocol style sheet) and fits
+  // the window's height to them. Raises EPtError when the style sheet is
+  // missing or the transform fails.
+  virtual void ShowInstInfo(const std::vector<TXmlElement> &Nodes) = 0;
+  // Shows the window without activating it, its top-left corner at a
+  // global screen position, keeping its size.
+  virtual void ShowAt(QPoint globalTopLeft) = 0;
+  virtual void Hide() = 0;
+};
+
+// The column index a list reports when the point lies in no column, and the
+// packet list's data column, the one the rows' objects draw into.
+constexpr int NoColumn = -1;
+constexpr int DataColumn = 3;
+
 class TVexlinView {
 public:
   virtual ~TVexlinView() = default;
@@ -54,4 +77,18 @@ public:
   virtual void SetCursor(TCursor cursor) = 0;
   // Hides the packet information window, when there is one.
   virtual void HideInfoWindow() = 0;
+
+  // The column under a point in viewport coordinates, or NoColumn (lists
+  // without columns, such as the unparsed-data view, always answer NoColumn).
+  virtual int ColumnAt(QPoint pos) const = 0;
+  // The display rectangle of a row's cell in a column, viewport coordinates.
+  virtual QRect NodeCellRect(TVexlinNode *node, int column) const = 0;
+  // Viewport coordinates to global screen coordinates.
+  virtual QPoint MapToGlobal(QPoint pos) const = 0;
+  // The frame marking the byte under the mouse: up to two rectangles drawn
+  // over the rows (empty rectangles draw nothing). Setting new ones removes
+  // the old ones without repainting the rows' content.
+  virtual void SetFocusFrame(const QRect &hexCell, const QRect &charCell) = 0;
+  // The information window, or none.
+  virtual TVexlinInfoWindow *InfoWindow() = 0;
 };

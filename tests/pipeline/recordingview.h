@@ -14,6 +14,11 @@ public:
   void ResetNodeHeight(TVexlinNode *) override {}
   void SetCursor(TCursor cursor) override { cursors.push_back(cursor); }
   void HideInfoWindow() override { ++infoWindowHides; }
+  int ColumnAt(QPoint) const override { return NoColumn; }
+  QRect NodeCellRect(TVexlinNode *, int) const override { return {}; }
+  QPoint MapToGlobal(QPoint pos) const override { return pos; }
+  void SetFocusFrame(const QRect &, const QRect &) override {}
+  TVexlinInfoWindow *InfoWindow() override { return nullptr; }
 
   std::vector<TVexlinNode *> invalidatedNodes;
   std::vector<TCursor> cursors;

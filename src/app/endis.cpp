@@ -1,0 +1,1 @@
+// Placeholder until the enable/disable helper lands.

@@ -1,0 +1,1 @@
+// Placeholder until the command line lands.
