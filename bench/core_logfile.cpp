@@ -68,7 +68,7 @@ void BM_LogSave(benchmark::State &state) {
       benchmark::Counter(static_cast<double>(saved), benchmark::Counter::kIsRate);
   state.counters["memcpy_MBps"] = MeasureMemcpyMBps(1 << 20);
 }
-BENCHMARK(BM_LogSave)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LogSave)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_LogLoad(benchmark::State &state) {
   RegisterVexlinDataObjectClasses();
@@ -114,6 +114,6 @@ void BM_LogLoad(benchmark::State &state) {
   }
   state.counters["memcpy_MBps"] = MeasureMemcpyMBps(1 << 20);
 }
-BENCHMARK(BM_LogLoad)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LogLoad)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "app/xmldoc.h"
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// The user's settings carried from one run to the next in "config.xml" in
+// the working directory: window layout, view switches, column visibility,
+// the command line and the parser choice. Read once at the first show and
+// written once at close.
+struct TPtSettings {
+  std::optional<int> top, left, width, height;
+  bool compact = true; // written only
+  bool viewPacket = true;
+  bool viewPresets = true;
+  bool viewCommonicationLog = true;
+  bool viewStatusBar = true;
+  std::optional<int> packetFrameWidth;
+  std::optional<int> rxBufferHeight;
+  int presetPageIndex = 0;
+  bool column_index = true;
+  bool column_timestamp = true;
+  bool column_address = false;
+
+  QString lngFileName;
+
+  QString LastCommand;
+  bool CR = true;
+
+  QString Parser = QStringLiteral("S97");
+  QString ModbusType = QStringLiteral("RTU");
+  QString CustomType = QStringLiteral("Sufix");
+  QString CustomSufix = QStringLiteral("{0x0D}");
+  int CustomLength = 10;
+  int MaxLength = 1024;
+};
+
+class TPtConfig {
+public:
+  static QString DefaultFileName() { return QStringLiteral("config.xml"); }
+
+  // Reads the file. A missing file gives the defaults and a fresh document;
+  // a file that does not parse, or values that do not convert, give the
+  // defaults for what could not be read and a message per problem in
+  // Problems(). A file that did not parse is kept as "<name>.bak" by Save.
+  TPtSettings Load(const QString &fileName = DefaultFileName());
+  // Puts the settings into the document (keeping the attributes and
+  // elements it already had) and writes it through a temporary file.
+  bool Save(const TPtSettings &settings, QString *error = nullptr);
+
+  const QStringList &Problems() const { return fProblems; }
+  TXmlDocument &Document() { return xmlConfig; }
+  QString FileName() const { return fFileName; }
+
+  // "true"/"false" in any case, or a decimal integer (0 is false).
+  static std::optional<bool> ParseBool(const QString &text);
+
+private:
+  void ReadBool(const TXmlElement &e, const char *name, bool &value);
+  void ReadInt(const TXmlElement &e, const char *name, int &value);
+  void ReadInt(const TXmlElement &e, const char *name, std::optional<int> &value);
+
+  TXmlDocument xmlConfig;
+  QString fFileName;
+  QStringList fProblems;
+  bool fUnreadable = false; // the file exists but did not parse
+};

@@ -1,0 +1,62 @@
+#include "pipeline/receivepath.h"
+
+#include "pipeline/dataobject.h"
+
+TVexlinReceiver::TVexlinReceiver() : fVexlinParser(&fVexlinParser_Pelmar) {
+  fBuffers.push_back(std::make_unique<TVexlinBuffer>("Rx"));
+  fBuffers.push_back(std::make_unique<TVexlinBuffer>("Tx"));
+}
+
+int TVexlinReceiver::BufferCount() const {
+  std::lock_guard lock(fBuffersLock);
+  return static_cast<int>(fBuffers.size());
+}
+
+TVexlinBuffer &TVexlinReceiver::Buffer(int index) const {
+  std::lock_guard lock(fBuffersLock);
+  return *fBuffers.at(static_cast<size_t>(index));
+}
+
+TVexlinBuffer &TVexlinReceiver::BufferFor(const QByteArray &aSIG) {
+  std::lock_guard lock(fBuffersLock);
+  if (aSIG.isEmpty())
+    return *fBuffers[0];
+  for (const auto &buffer : fBuffers)
+    if (buffer->SIG == aSIG)
+      return *buffer;
+  fBuffers.push_back(std::make_unique<TVexlinBuffer>(aSIG));
+  return *fBuffers.back();
+}
+
+void TVexlinReceiver::Receive(const QByteArray &aData, const QByteArray &aSIG) {
+  TVexlinBuffer &buffer = BufferFor(aSIG);
+  buffer.Push(aData);
+  if (TVexlinParser *parser = Parser()) {
+    std::unique_ptr<TVexlinDataObject> packet;
+    while (parser->Parse(buffer, packet)) {
+      packet->Direction = spRx;
+      packet.release()->Push();
+    }
+  }
+  fLastReceived.store(&buffer);
+  if (!fRemainderPending.exchange(true) && OnRemainderChanged)
+    OnRemainderChanged();
+}
+
+bool TVexlinReceiver::TakeRemainder(QByteArray &remainder) {
+  if (!fRemainderPending.exchange(false))
+    return false;
+  remainder.clear();
+  if (TVexlinBuffer *buffer = fLastReceived.load()) {
+    const int32_t size = buffer->UsedSize();
+    if (size > 0 && !buffer->Pop(remainder, size))
+      remainder.clear();
+  }
+  return true;
+}
+
+void TVexlinReceiver::ClearBuffers() {
+  std::lock_guard lock(fBuffersLock);
+  for (const auto &buffer : fBuffers)
+    buffer->Clear();
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "pipeline/vexlinbuffer.h"
+#include "pipeline/vexlinparser.h"
+
+#include <QByteArray>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+// The one way in for received bytes: one receive buffer per source
+// signature, the current frame parser cutting packets off its front, every
+// packet queued for the view as a received row. Receive may run on a
+// transport thread; the unparsed remainder is not copied there but announced
+// once per burst, and the UI thread takes its snapshot when it gets round to it.
+class TVexlinReceiver {
+public:
+  TVexlinReceiver();
+
+  void Receive(const QByteArray &aData, const QByteArray &aSIG);
+
+  // Called (on the receiving thread) when the remainder to show changed and
+  // no earlier announcement is still pending. The main window posts a
+  // queued call that runs TakeRemainder on the UI thread.
+  std::function<void()> OnRemainderChanged;
+  // The remainder of the buffer that received last; false when nothing
+  // changed since the last call. Clears the pending announcement.
+  bool TakeRemainder(QByteArray &remainder);
+
+  // Empties every buffer, keeping the buffers and their signatures.
+  void ClearBuffers();
+
+  void SetParser(TVexlinParser *parser) { fVexlinParser.store(parser); }
+  TVexlinParser *Parser() const { return fVexlinParser.load(); }
+
+  TVexlinParser_S97 fVexlinParser_Pelmar;
+  TVexlinParser_Length fVexlinParser_Length;
+  TVexlinParser_Sufix fVexlinParser_Sufix;
+
+  int BufferCount() const;
+  TVexlinBuffer &Buffer(int index) const;
+
+private:
+  TVexlinBuffer &BufferFor(const QByteArray &aSIG);
+
+  std::atomic<TVexlinParser *> fVexlinParser;
+  mutable std::mutex fBuffersLock; // the list grows while a transport thread looks up "Rx"
+  std::vector<std::unique_ptr<TVexlinBuffer>> fBuffers;
+  std::atomic<TVexlinBuffer *> fLastReceived{nullptr};
+  std::atomic<bool> fRemainderPending{false};
+};
