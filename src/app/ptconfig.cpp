@@ -5,7 +5,9 @@
 
 namespace {
 
-QString BoolText(bool value) { return value ? QStringLiteral("true") : QStringLiteral("false"); }
+QString BoolText(bool value) {
+  return value ? QStringLiteral("true") : QStringLiteral("false");
+}
 
 TXmlElement ChildOrAdd(TXmlElement root, const QString &name) {
   TXmlElement e = root.FirstChild(name);
@@ -83,9 +85,9 @@ TPtSettings TPtConfig::Load(const QString &fileName) {
   }
   if (const TXmlElement parser = root.FirstChild("Parser")) {
     bool found = false;
-    for (auto [name, target] : {std::pair{"Parser", &s.Parser}, std::pair{"ModbusType", &s.ModbusType},
-                                std::pair{"CustomType", &s.CustomType},
-                                std::pair{"CustomSufix", &s.CustomSufix}}) {
+    for (auto [name, target] :
+         {std::pair{"Parser", &s.Parser}, std::pair{"ModbusType", &s.ModbusType},
+          std::pair{"CustomType", &s.CustomType}, std::pair{"CustomSufix", &s.CustomSufix}}) {
       const QString v = parser.Attribute(QLatin1String(name), &found);
       if (found)
         *target = v;
@@ -153,7 +155,8 @@ bool TPtConfig::Save(const TPtSettings &s, QString *error) {
     QFile::remove(backup);
     if (!QFile::rename(fFileName, backup)) {
       if (error)
-        *error = QStringLiteral("cannot keep the unreadable \"%1\" as \"%2\"").arg(fFileName, backup);
+        *error =
+            QStringLiteral("cannot keep the unreadable \"%1\" as \"%2\"").arg(fFileName, backup);
       return false;
     }
     fUnreadable = false;

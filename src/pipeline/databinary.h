@@ -1,8 +1,20 @@
 #pragma once
 
+#include "app/xmldoc.h"
 #include "pipeline/dataobject.h"
 
-// One packet of raw bytes, received or transmitted.
+#include <QByteArrayView>
+#include <QList>
+#include <QRect>
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+
+class QFontMetrics;
+
+// One packet of raw bytes, received or transmitted. A row shows it as a
+// hexadecimal area (three character widths per byte) beside a character area
+// (one and a half per byte), wrapping onto further lines of the same row.
 class TVexlinDataBinary : public TVexlinDataObject {
 public:
   static constexpr const char *ClassName = "TVexlinDataBinary";
@@ -14,12 +26,77 @@ public:
   // Takes a copy of the bytes and repaints the view that shows the packet.
   void CopyData(const QByteArray &aData);
 
+  // Class-level: the data column of `Sender` is now `Width` pixels wide.
+  static void ResizeVirtualTree(TVexlinView &Sender, int Width);
+  // Default node height per line; a packet without bytes has no height.
+  void MeasureHeight(TVexlinView &Sender, QPainter *TargetCanvas, TVexlinNode *Node,
+                     int &NodeHeight) override;
+  void DrawNode(TVexlinView &Sender, const TVexlinPaintInfo &PaintInfo) override;
+  // Finds the byte under the mouse, frames it and shows its information window.
+  void DoMouseMove(TVexlinView &Sender, TVexlinNode *Node, Qt::KeyboardModifiers Shift, int X,
+                   int Y) override;
+  void DoMouseLeave(TVexlinView *Sender, TVexlinNode *Node) override;
+  // The packet as command text and in six hexadecimal notations, lines
+  // separated by a single carriage return.
+  QString GetTextInfo() const override;
   QByteArray GetText4Save() const override;
   // Reads the direction and the bytes of a saved packet text; true when the
   // text had a byte list.
   bool LoadFromSavedFile(const QString &data) override;
 
+  // Fills the information window for the 1-based byte `Index` and puts its
+  // top-left corner at (X - 5, Y - 5) in screen coordinates; hides it when
+  // `Index` names no byte. Errors while filling are swallowed.
+  virtual void ShowInfoHint(int Index, int X, int Y);
+
+  // Measures the character cell from the sixteen hexadecimal digits.
+  static void RecountCharSize(const QFontMetrics &Metrics);
+  // Splits a data column of `Width` pixels into the two areas.
+  static void RecountColumnSize(int Width);
+  // Moves the focus frame to the byte `Index` (1-based) at cell `Col` of line
+  // `Row`, or removes it when that names no byte of this packet.
+  void ChangeFocusDataByte(TVexlinView &Sender, TVexlinNode *Node, int Index, int Col, int Row);
+
   QByteArray Data;
+
+  // Layout shared by every binary row, valid for the cell width last measured.
+  static int HexCharWidth; // 0 until the font has been measured
+  static int HexCharHeight;
+  static int HexColumnWidth;
+  static int ASCIIColumnWidth;
+  static int CharsPerLine; // 0 until first computed, then at least 1
+
+  // Only one byte can be under the mouse, so the tracking state is shared.
+  static TVexlinView *LastSender;
+  static TVexlinNode *LastNode;
+  static QRect LastNodeRect;
+  static int LastDataIndex; // 1-based, -1 for none
+  static QRect fr1;         // frame around the byte's hexadecimal cell
+  static QRect fr2;         // frame around the byte's character cell
+
+protected:
+  // The byte position and value the information window was last filled for.
+  struct TInfoHintCache {
+    int ByteIndex = -1;
+    int DataByte = -1;
+    void Reset() { ByteIndex = DataByte = -1; }
+  };
+
+  // Draws the row; the bytes at the 1-based positions in `BoldPositions` are
+  // drawn bold.
+  void DrawBytes(TVexlinView &Sender, const TVexlinPaintInfo &PaintInfo,
+                 std::initializer_list<qsizetype> BoldPositions);
+  // The common part of every ShowInfoHint: range check, cache, building the
+  // "data" element from `Describe`'s attributes, showing and placing.
+  void FillInfoHint(int Index, int X, int Y, TInfoHintCache &Cache,
+                    const std::function<QList<TXmlAttribute>(uint8_t Value)> &Describe);
+  // "index", "valueDEC", "valueHEX", "valueBIN" and "length" of a byte.
+  QList<TXmlAttribute> ByteAttributes(int Index, uint8_t Value) const;
+
+  static TInfoHintCache HintCache;
+
+private:
+  static int LastColumn; // the column LastNodeRect was taken for
 };
 
 // "rx hex:41 42 0D<TAB>ascii:AB{$0D}": the saved text of a packet.
@@ -27,3 +104,6 @@ QByteArray PacketSaveText(const QByteArray &data, TspDirection direction);
 // Reads a text written by PacketSaveText back; the part after the byte list
 // is not interpreted.
 bool ReadPacketSaveText(const QString &text, QByteArray &data, TspDirection &direction);
+// The bytes as command text: 0x26 to 0x7F as themselves, every run of other
+// bytes as "{$XX,$YY}". 01 02 41 20 gives "{$01,$02}A{$20}".
+QByteArray PacketCommandText(QByteArrayView data);

@@ -1,1 +1,47 @@
 #include "pipeline/datapelmar97.h"
+
+#include "codecs/pelmar97.h"
+
+namespace {
+
+// Positions of the address and instruction bytes, drawn bold.
+constexpr qsizetype kAdrPosition = 5;
+constexpr qsizetype kInstPosition = 7;
+
+} // namespace
+
+TVexlinDataBinary::TInfoHintCache TVexlinDataBinary_Pelmar97::Pelmar97HintCache;
+
+void TVexlinDataBinary_Pelmar97::DrawNode(TVexlinView &Sender, const TVexlinPaintInfo &PaintInfo) {
+  DrawBytes(Sender, PaintInfo, {kAdrPosition, kInstPosition});
+}
+
+void TVexlinDataBinary_Pelmar97::DoMouseLeave(TVexlinView *Sender, TVexlinNode *Node) {
+  Pelmar97HintCache.Reset();
+  TVexlinDataBinary::DoMouseLeave(Sender, Node);
+}
+
+QString TVexlinDataBinary_Pelmar97::FieldTitle(qsizetype position, qsizetype length) {
+  static const char *const kHeader[] = {"PRE", "FRM", "LEN <hi>", "LEN <lo>", "ADR", "SIG", "INST"};
+  // The header names hold whatever the length, so a short row still names
+  // its first bytes.
+  if (position >= 1 && position <= kInstPosition)
+    return QString::fromLatin1(kHeader[position - 1]);
+  if (position == length)
+    return QStringLiteral("CR");
+  if (position == length - 1)
+    return QStringLiteral("SUM");
+  return QStringLiteral("DATA [%1]").arg(position - kInstPosition);
+}
+
+void TVexlinDataBinary_Pelmar97::ShowInfoHint(int Index, int X, int Y) {
+  FillInfoHint(Index, X, Y, Pelmar97HintCache, [this, Index](uint8_t Value) {
+    QList<TXmlAttribute> attributes = ByteAttributes(Index, Value);
+    // Nine bytes of a frame are not data.
+    if (Data.size() >= uPelmar97::MinFrameLength)
+      attributes.append({QStringLiteral("length_SDATA"),
+                         QString::number(Data.size() - uPelmar97::MinFrameLength)});
+    attributes.append({QStringLiteral("title"), FieldTitle(Index, Data.size())});
+    return attributes;
+  });
+}

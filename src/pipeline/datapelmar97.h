@@ -3,7 +3,9 @@
 #include "pipeline/databinary.h"
 
 // A complete Pelmar 97 frame as cut by the frame parser. It shares the
-// binary packet's data, saved text and reader.
+// binary packet's data, saved text, layout and hit testing; its address and
+// instruction bytes are drawn bold and the information window names the
+// frame field under the mouse.
 class TVexlinDataBinary_Pelmar97 : public TVexlinDataBinary {
 public:
   static constexpr const char *ClassName = "TVexlinDataBinary_Pelmar97";
@@ -12,4 +14,17 @@ public:
   }
 
   using TVexlinDataBinary::TVexlinDataBinary;
+
+  void DrawNode(TVexlinView &Sender, const TVexlinPaintInfo &PaintInfo) override;
+  void DoMouseLeave(TVexlinView *Sender, TVexlinNode *Node) override;
+  void ShowInfoHint(int Index, int X, int Y) override;
+
+  // The frame field at a 1-based position of a frame of `length` bytes:
+  // "PRE" ... "INST", "DATA [n]", "SUM", "CR".
+  static QString FieldTitle(qsizetype position, qsizetype length);
+
+private:
+  // Kept apart from the plain packet's, since the two fill the window with
+  // different attributes.
+  static TInfoHintCache Pelmar97HintCache;
 };

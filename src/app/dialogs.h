@@ -1,0 +1,34 @@
+#pragma once
+
+#include "tools/messages.h"
+
+#include <QString>
+
+class QWidget;
+
+// Every message box, question, balloon hint and file dialog of the main
+// window goes through this, so tests answer them without a modal loop.
+class TPtDialogs : public TMessageSink {
+public:
+  enum TAnswer { Yes, No, Cancel };
+
+  virtual ~TPtDialogs() = default;
+  virtual void ShowMessage(QWidget *parent, const QString &text) = 0;
+  virtual TAnswer AskYesNoCancel(QWidget *parent, const QString &title, const QString &text) = 0;
+  // A balloon hint pointing at `anchor`; an empty text hides it.
+  virtual void ShowBalloon(QWidget *anchor, const QString &title, const QString &text) = 0;
+  // "" when cancelled.
+  virtual QString SaveFileName(QWidget *parent, const QString &proposed, const QString &filter) = 0;
+  virtual QString OpenFileName(QWidget *parent) = 0;
+};
+
+// The real dialogs.
+class TQtDialogs : public TPtDialogs {
+public:
+  void ShowError(QWidget *anchor, const QString &title, const QString &text) override;
+  void ShowMessage(QWidget *parent, const QString &text) override;
+  TAnswer AskYesNoCancel(QWidget *parent, const QString &title, const QString &text) override;
+  void ShowBalloon(QWidget *anchor, const QString &title, const QString &text) override;
+  QString SaveFileName(QWidget *parent, const QString &proposed, const QString &filter) override;
+  QString OpenFileName(QWidget *parent) override;
+};

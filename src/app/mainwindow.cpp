@@ -1,0 +1,501 @@
+#include "app/mainwindow.h"
+
+#include "app/dialogs.h"
+#include "app/ipc.h"
+#include "app/numedit.h"
+#include "app/parserpage.h"
+#include "app/statusbar.h"
+#include "app/utils.h"
+#include "pipeline/databinary.h"
+#include "pipeline/datalog.h"
+#include "pipeline/dataobjectqueue.h"
+#include "pipeline/logfile.h"
+#include "tools/cmdline.h"
+#include "tools/commandlinepanel.h"
+#include "tools/repeater.h"
+#include "view/infowindow.h"
+#include "view/packetdetail.h"
+#include "view/terminalview.h"
+#include "view/vexlinnode.h"
+#include "view/vexlintree.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr TColor kMaroon = 0x000080;
+
+template <class T> T *Named(T *widget, const char *name) {
+  widget->setObjectName(QLatin1String(name));
+  return widget;
+}
+
+} // namespace
+
+TfMainPelmarTerm::TfMainPelmarTerm(TPtDialogs &dialogs, const QString &configFileName,
+                                   QWidget *parent)
+    : QMainWindow(parent), fDialogs(dialogs), fConfigFileName(configFileName) {
+  setObjectName(QStringLiteral("fMainPelmarTerm"));
+  setWindowTitle(QStringLiteral("Pelmar terminal"));
+  setFont(QFont(QStringLiteral("Lucida Sans"), 8));
+  resize(992, 741);
+
+  fInfoBox = std::make_unique<TformDuradiDarozavi_InstInfoBox>();
+  BuildRegions();
+  BuildMenus();
+
+  // From here on queued packets reach the view: one queued call per batch.
+  VexlinDataObject_SetTarget([this] {
+    QMetaObject::invokeMethod(this, &TfMainPelmarTerm::wmVexlinDataObject, Qt::QueuedConnection);
+  });
+  fReceiver.OnRemainderChanged = [this] {
+    QMetaObject::invokeMethod(this, &TfMainPelmarTerm::ShowRemainder, Qt::QueuedConnection);
+  };
+
+  Timer1 = Named(new QTimer(this), "Timer1");
+  Timer1->setInterval(1000);
+  Timer1->setSingleShot(true);
+  connect(Timer1, &QTimer::timeout, this, &TfMainPelmarTerm::pCenterResize);
+  Timer1->start();
+}
+
+TfMainPelmarTerm::~TfMainPelmarTerm() {
+  VexlinDataObject_SetTarget(nullptr);
+  fReceiver.OnRemainderChanged = nullptr;
+}
+
+void TfMainPelmarTerm::BuildRegions() {
+  auto *central = new QWidget;
+  auto *layout = new QVBoxLayout(central);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+
+  pTop = Named(new QWidget, "pTop");
+  pTop->setFixedHeight(60);
+  auto *topLayout = new QHBoxLayout(pTop);
+  topLayout->setContentsMargins(0, 0, 0, 0);
+  PageControl1 = Named(new QTabWidget, "PageControl1");
+  topLayout->addWidget(PageControl1, 1);
+  auto *picture = Named(new QLabel, "pnlPelmarPicture");
+  picture->setFixedSize(60, 54);
+  topLayout->addWidget(picture);
+  layout->addWidget(pTop);
+
+  pMiddle = Named(new QSplitter(Qt::Horizontal), "pMiddle");
+  pgcLeftTools = Named(new QTabWidget, "pgcLeftTools");
+  pgcLeftTools->addTab(Named(new QWidget, "tsConnection"), QStringLiteral("Connection"));
+  fParserPage = new TParserPage(fReceiver, fDialogs);
+  pgcLeftTools->addTab(fParserPage, QStringLiteral("Parser"));
+  pLeft = Named(new QWidget, "pLeft");
+  pgcLeftTools->addTab(pLeft, QStringLiteral("Pelmar97"));
+  auto *tsTools = Named(new QWidget, "tsTools");
+  auto *toolsLayout = new QVBoxLayout(tsTools);
+  fRepeater = new TRepeaterGroup;
+  toolsLayout->addWidget(fRepeater);
+  toolsLayout->addStretch(1);
+  pgcLeftTools->addTab(tsTools, QStringLiteral("Nástroje"));
+  pgcLeftTools->setCurrentIndex(0);
+  pMiddle->addWidget(pgcLeftTools);
+
+  pCenter = Named(new QWidget, "pCenter");
+  auto *centerLayout = new QVBoxLayout(pCenter);
+  centerLayout->setContentsMargins(5, 5, 5, 5);
+  Splitter2 = Named(new QSplitter(Qt::Vertical), "Splitter2");
+  Splitter2->setHandleWidth(18);
+  fTerminalTree = new TVexlinTree;
+  fTerminal = new TTerminalView(*fTerminalTree);
+  fTerminal->setParent(this);
+  fTerminalTree->SetInfoWindow(fInfoBox.get());
+  Splitter2->addWidget(fTerminalTree);
+  pBottom = Named(new QWidget, "pBottom");
+  auto *bottomLayout = new QVBoxLayout(pBottom);
+  bottomLayout->setContentsMargins(0, 0, 0, 0);
+  fRxBuffer = new TVexlinTree;
+  SetupRxBufferView(*fRxBuffer, fTerminal->MouseDispatch());
+  bottomLayout->addWidget(fRxBuffer, 1);
+  frame1 = new TCommandLinePanel(fDialogs);
+  bottomLayout->addWidget(frame1);
+  Splitter2->addWidget(pBottom);
+  Splitter2->setStretchFactor(0, 1);
+  Splitter2->setSizes({600, 89});
+  centerLayout->addWidget(Splitter2);
+  pMiddle->addWidget(pCenter);
+  pMiddle->setStretchFactor(1, 1);
+  pMiddle->setSizes({289, 703});
+  layout->addWidget(pMiddle, 1);
+  setCentralWidget(central);
+
+  // The auto-scroll switch and the buffer label sit on the splitter bar.
+  chkScroll =
+      Named(new QCheckBox(QStringLiteral("Posouvat na poslední záznam"), pCenter), "chkScroll");
+  chkScroll->setChecked(true);
+  lblBuffer = Named(new QLabel(QStringLiteral("Přijímací buffer (nezpracovaná data):"), pCenter),
+                    "lblBuffer");
+  lblBuffer->setStyleSheet(QStringLiteral("color: grey"));
+  connect(chkScroll, &QCheckBox::toggled, this, [this](bool on) { fTerminal->SetAutoScroll(on); });
+  connect(Splitter2, &QSplitter::splitterMoved, this, &TfMainPelmarTerm::pCenterResize);
+
+  frame1->AttachRepeater(fRepeater);
+  connect(frame1, &TCommandLinePanel::sendRequested, this, &TfMainPelmarTerm::Send);
+  connect(frame1->ClearButton(), &QAbstractButton::clicked, this, &TfMainPelmarTerm::bClearClick);
+  connect(frame1->MoveUpButton(), &QAbstractButton::clicked, this,
+          &TfMainPelmarTerm::pmiMoveUpClick);
+
+  fStatusBar = new TPtStatusBar;
+  setStatusBar(fStatusBar);
+  connect(fStatusBar, &TPtStatusBar::panelDoubleClicked, this,
+          &TfMainPelmarTerm::OnStatusBarDoubleClick);
+  fStatusBar->StatusBarRefresh(QString());
+
+  connect(fTerminalTree, &TVexlinTree::doubleClicked, this, [this](TVexlinNode *node) {
+    const int row = static_cast<int>(fTerminalTree->IndexOf(node));
+    TVexlinDataObject *object = node ? node->Data : nullptr;
+    if (row >= 0 && object)
+      ShowPacketDetail(this, row, object->GetTextInfo(), QStringLiteral("Line %d."));
+  });
+}
+
+void TfMainPelmarTerm::BuildMenus() {
+  QMenu *file = menuBar()->addMenu(QStringLiteral("Soubor"));
+  file->setObjectName(QStringLiteral("mimFile"));
+  QAction *save =
+      file->addAction(QStringLiteral("Uložit data"), this, &TfMainPelmarTerm::aSaveDataExecute);
+  save->setObjectName(QStringLiteral("aSaveData"));
+  save->setShortcut(QKeySequence(QStringLiteral("Ctrl+S")));
+  QAction *open =
+      file->addAction(QStringLiteral("Načíst data"), this, &TfMainPelmarTerm::aOpenDataExecute);
+  open->setObjectName(QStringLiteral("aOpenData"));
+  open->setShortcut(QKeySequence(QStringLiteral("Ctrl+L")));
+  QAction *quit = file->addAction(QStringLiteral("Konec"), this, &QWidget::close);
+  quit->setObjectName(QStringLiteral("mimExit"));
+  quit->setShortcut(QKeySequence(QStringLiteral("Alt+F4")));
+
+  QMenu *tools = menuBar()->addMenu(QStringLiteral("Nástroje"));
+  tools->setObjectName(QStringLiteral("mimTools"));
+  // The windows behind these come later; the entries exist already.
+  tools->addAction(QStringLiteral("ASCII tabulka"))
+      ->setShortcut(QKeySequence(QStringLiteral("Alt+A")));
+  tools->addAction(QStringLiteral("Tablo příkazů"))
+      ->setShortcut(QKeySequence(QStringLiteral("Ctrl+T")));
+
+  QMenu *view = menuBar()->addMenu(QStringLiteral("Zobrazení"));
+  view->setObjectName(QStringLiteral("mimView"));
+  mimViewPresets = view->addAction(QStringLiteral("Předvolby"), this,
+                                   [this] { pTop->setVisible(!pTop->isVisible()); });
+  mimViewLeft = view->addAction(QStringLiteral("Levý multifunkční panel"), this, [this] {
+    pgcLeftTools->setVisible(!pgcLeftTools->isVisibleTo(this));
+    pLeft->setVisible(!pLeft->isVisibleTo(this));
+    CheckCompact();
+  });
+  mimViewLog = view->addAction(QStringLiteral("Komunikace"), this, [this] {
+    pCenter->setVisible(!pCenter->isVisibleTo(this));
+    CheckCompact();
+  });
+  QMenu *columns = view->addMenu(QStringLiteral("Komunikace možnosti"));
+  const char *captions[3] = {"Zobrazovat číslo řádku", "Zobrazovat časy", "Zobrazovat adresu"};
+  const char *names[3] = {"actShowColumnIndex", "actShowColumnTimestamp", "actShowColumnAddress"};
+  for (int i = 0; i < 3; ++i) {
+    actShowColumn[i] = columns->addAction(QString::fromUtf8(captions[i]));
+    actShowColumn[i]->setObjectName(QLatin1String(names[i]));
+    actShowColumn[i]->setCheckable(true);
+    actShowColumn[i]->setChecked(fTerminalTree->IsColumnVisible(i));
+    connect(actShowColumn[i], &QAction::triggered, this, [this, i] {
+      fTerminal->ToggleColumnVisibility(i);
+      actShowColumn[i]->setChecked(fTerminalTree->IsColumnVisible(i));
+    });
+  }
+  mimViewStatusBar = view->addAction(QStringLiteral("Stavový řádek"), this, [this] {
+    fStatusBar->setVisible(!fStatusBar->isVisibleTo(this));
+  });
+  for (QAction *a : {mimViewPresets, mimViewLeft, mimViewLog, mimViewStatusBar})
+    a->setCheckable(true);
+  connect(view, &QMenu::aboutToShow, this, [this] {
+    mimViewLog->setChecked(pCenter->isVisibleTo(this));
+    mimViewLeft->setChecked(pLeft->isVisibleTo(this));
+    mimViewPresets->setChecked(pTop->isVisibleTo(this));
+    mimViewStatusBar->setChecked(fStatusBar->isVisibleTo(this));
+  });
+  QAction *about = menuBar()->addAction(QStringLiteral("O Aplikaci"));
+  about->setObjectName(QStringLiteral("mimAbout"));
+}
+
+// --- data path -------------------------------------------------------------
+
+void TfMainPelmarTerm::Receive(const QByteArray &aData, const QByteArray &aSIG) {
+  fReceiver.Receive(aData, aSIG);
+}
+
+void TfMainPelmarTerm::Send(const QByteArray &data) {
+  // The record comes first and is made even with no transport open.
+  (new TVexlinDataBinary(data, spTx))->Push();
+}
+
+TVexlinDataLog *TfMainPelmarTerm::LogInfoMsg(const QString &text, TColor color) {
+  auto *log = new TVexlinDataLog(text, color);
+  log->Push();
+  return log;
+}
+
+void TfMainPelmarTerm::wmVexlinDataObject() {
+  TVexlinDataObject *chain = nullptr;
+  if (VexlinDataObject_POP(chain))
+    fTerminal->AppendChain(chain);
+}
+
+void TfMainPelmarTerm::ShowRemainder() {
+  QByteArray remainder;
+  if (!fReceiver.TakeRemainder(remainder))
+    return;
+  fRxBuffer->Clear();
+  if (!remainder.isEmpty())
+    fRxBuffer->AddRow(new TVexlinDataBinary(remainder, spRx));
+}
+
+void TfMainPelmarTerm::bClearClick() {
+  fTerminalTree->Clear();
+  fRxBuffer->Clear();
+  fReceiver.ClearBuffers();
+}
+
+void TfMainPelmarTerm::pmiMoveUpClick() {
+  fReceiver.ClearBuffers();
+  TVexlinNode *last = nullptr;
+  {
+    TVexlinTreeUpdate update(*fTerminalTree);
+    for (size_t i = 0; i < fRxBuffer->RowCount(); ++i) {
+      TVexlinDataObject *object = fRxBuffer->NodeAt(i)->Data;
+      object->ParentVDT = fTerminalTree;
+      last = fTerminalTree->AddRow(object);
+    }
+  }
+  // The objects now belong to the packet list.
+  fRxBuffer->Clear(false);
+  if (last)
+    fTerminal->FlushNodeItem(last);
+}
+
+void TfMainPelmarTerm::WMCopyData(const QByteArray &block) {
+  if (block.isEmpty())
+    return;
+  if (block.at(0) == '\x01')
+    Receive(block, QByteArray());
+  else
+    Send(block);
+}
+
+bool TfMainPelmarTerm::ListenForOtherProcesses(QString *error) {
+  if (!fIpc) {
+    fIpc = new TPtIpcServer(this);
+    connect(fIpc, &TPtIpcServer::blockReceived, this, &TfMainPelmarTerm::WMCopyData);
+  }
+  return fIpc->Listen(error);
+}
+
+// --- logs ------------------------------------------------------------------
+
+void TfMainPelmarTerm::aSaveDataExecute() {
+  const size_t rows = fTerminalTree->RowCount();
+  const TDateTime first = rows ? fTerminalTree->NodeAt(0)->Data->Time : 0;
+  QString name = ProposeLogFileName(first != 0 ? first : NowDateTime());
+  while (QFile::exists(name)) {
+    const auto answer = fDialogs.AskYesNoCancel(
+        this, QStringLiteral("Přepsat soubor?"),
+        QStringLiteral("Soubor \"%1\" již existuje, přejete si jej přepsat?").arg(name));
+    if (answer == TPtDialogs::Cancel)
+      return;
+    if (answer == TPtDialogs::Yes)
+      break; // the save replaces it through a temporary file
+    name = fDialogs.SaveFileName(this, name, QStringLiteral("Vexlin data (*.vexlin.txt)"));
+    if (name.isEmpty())
+      return;
+  }
+  std::vector<const TVexlinDataObject *> objects;
+  objects.reserve(rows);
+  for (size_t i = 0; i < rows; ++i)
+    objects.push_back(fTerminalTree->NodeAt(i)->Data);
+  QString error;
+  if (!SaveLogFile(name, objects, &error))
+    fDialogs.ShowMessage(this,
+                         QStringLiteral("Soubor \"%1\" se nepodařilo uložit: %2").arg(name, error));
+}
+
+void TfMainPelmarTerm::aOpenDataExecute() {
+  const QString name = fDialogs.OpenFileName(this);
+  if (name.isEmpty())
+    return;
+  std::vector<TVexlinDataObject *> rows;
+  QString error;
+  const bool ok = LoadLogFile(
+      name, [&](std::unique_ptr<TVexlinDataObject> o) { rows.push_back(o.release()); }, &error);
+  {
+    TVexlinTreeUpdate update(*fTerminalTree);
+    for (TVexlinDataObject *o : rows) {
+      o->ParentVDT = fTerminalTree;
+      fTerminalTree->AddRow(o);
+    }
+  }
+  if (!ok)
+    fDialogs.ShowMessage(this, QStringLiteral("Soubor \"%1\" se npodařilo otevřít!").arg(name));
+}
+
+// --- start and close -------------------------------------------------------
+
+void TfMainPelmarTerm::showEvent(QShowEvent *event) {
+  QMainWindow::showEvent(event);
+  if (!fShown) {
+    fShown = true;
+    FormShow();
+  }
+}
+
+void TfMainPelmarTerm::FormShow() {
+  if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+    const QRect r = screen->availableGeometry();
+    move(r.right() + 1 - width(), r.bottom() + 1 - height());
+  }
+  const TPtSettings settings = fConfig.Load(fConfigFileName);
+  for (const QString &problem : fConfig.Problems())
+    LogInfoMsg(QStringLiteral("\"%1\": %2").arg(fConfigFileName, problem), kMaroon);
+  ApplySettings(settings);
+  fStatusBar->StatusBarRefresh(QString());
+  pCenterResize();
+}
+
+void TfMainPelmarTerm::ApplySettings(const TPtSettings &s) {
+  frame1->SetCommand(s.LastCommand);
+  frame1->SetAppendCR(s.CR);
+  fParserPage->ApplySettings(s.Parser, s.ModbusType, s.CustomType, s.CustomSufix, s.CustomLength,
+                             s.MaxLength);
+  const bool columns[3] = {s.column_index, s.column_timestamp, s.column_address};
+  for (int i = 0; i < 3; ++i) {
+    fTerminal->SetColumnVisibility(i, columns[i]);
+    actShowColumn[i]->setChecked(columns[i]);
+  }
+  pLeft->setVisible(s.viewPacket);
+  pgcLeftTools->setVisible(s.viewPacket);
+  pTop->setVisible(s.viewPresets);
+  pCenter->setVisible(s.viewCommonicationLog);
+  fStatusBar->setVisible(s.viewStatusBar);
+  CheckCompact();
+  QRect g = geometry();
+  if (s.left)
+    g.moveLeft(*s.left);
+  if (s.top)
+    g.moveTop(*s.top);
+  if (s.width)
+    g.setWidth(*s.width);
+  if (s.height)
+    g.setHeight(*s.height);
+  setGeometry(g);
+  if (s.packetFrameWidth) {
+    QList<int> sizes = pMiddle->sizes();
+    if (sizes.size() == 2) {
+      const int total = sizes[0] + sizes[1];
+      sizes[0] = *s.packetFrameWidth;
+      sizes[1] = qMax(0, total - sizes[0]);
+      pMiddle->setSizes(sizes);
+    }
+  }
+  if (s.rxBufferHeight) {
+    QList<int> sizes = Splitter2->sizes();
+    if (sizes.size() == 2) {
+      const int total = sizes[0] + sizes[1];
+      sizes[1] = *s.rxBufferHeight;
+      sizes[0] = qMax(0, total - sizes[1]);
+      Splitter2->setSizes(sizes);
+    }
+  }
+}
+
+TPtSettings TfMainPelmarTerm::CollectSettings() const {
+  TPtSettings s;
+  const QRect g = geometry();
+  s.top = g.top();
+  s.left = g.left();
+  s.width = g.width();
+  s.height = g.height();
+  s.compact = pMiddle->isVisibleTo(this);
+  s.viewPacket = pLeft->isVisibleTo(this);
+  s.viewPresets = pTop->isVisibleTo(this);
+  s.viewCommonicationLog = pCenter->isVisibleTo(this);
+  s.viewStatusBar = fStatusBar->isVisibleTo(this);
+  s.packetFrameWidth = pMiddle->sizes().value(0);
+  s.rxBufferHeight = Splitter2->sizes().value(1);
+  s.presetPageIndex = PageControl1->currentIndex();
+  s.column_index = fTerminalTree->IsColumnVisible(0);
+  s.column_timestamp = fTerminalTree->IsColumnVisible(1);
+  s.column_address = fTerminalTree->IsColumnVisible(2);
+  s.LastCommand = frame1->Command();
+  s.CR = frame1->AppendCR();
+  s.Parser = fParserPage->ParserName();
+  s.ModbusType = fParserPage->ModbusTypeName();
+  s.CustomType = fParserPage->CustomTypeName();
+  s.CustomSufix = fParserPage->edtProtocolCustomParsertSufix->text();
+  s.CustomLength = fParserPage->ieProtocolCustomParserLength->GetValue();
+  s.MaxLength = fParserPage->ieMaxLen->GetValue();
+  return s;
+}
+
+void TfMainPelmarTerm::closeEvent(QCloseEvent *event) {
+  FormClose();
+  fInfoBox->Hide();
+  QMainWindow::closeEvent(event);
+}
+
+void TfMainPelmarTerm::FormClose() {
+  QString error;
+  if (!fConfig.Save(CollectSettings(), &error))
+    fDialogs.ShowMessage(this, QStringLiteral("\"%1\": %2").arg(fConfigFileName, error));
+}
+
+// --- layout ----------------------------------------------------------------
+
+void TfMainPelmarTerm::CheckCompact() {
+  SetCompact(pLeft->isVisibleTo(this) || pCenter->isVisibleTo(this));
+}
+
+void TfMainPelmarTerm::SetCompact(bool visible) {
+  if (pMiddle->isVisibleTo(this) == visible)
+    return;
+  const int h = pMiddle->height();
+  if (visible) {
+    resize(width(), height() + h);
+    pMiddle->setVisible(true);
+  } else {
+    pMiddle->setVisible(false);
+    resize(width(), height() - h);
+  }
+}
+
+void TfMainPelmarTerm::pCenterResize() {
+  // On the splitter bar between the packet list and the unparsed-data view.
+  const QRect handle(Splitter2->mapTo(pCenter, QPoint(0, pBottom->y() - Splitter2->handleWidth())),
+                     QSize(Splitter2->width(), Splitter2->handleWidth()));
+  chkScroll->adjustSize();
+  lblBuffer->adjustSize();
+  const int top = handle.top() + (handle.height() - chkScroll->height()) / 2;
+  chkScroll->move(handle.left() + handle.width() - chkScroll->width() - 5, top);
+  lblBuffer->move(handle.left() + 2, handle.top() + (handle.height() - lblBuffer->height()) / 2);
+  chkScroll->raise();
+  lblBuffer->raise();
+}
+
+void TfMainPelmarTerm::OnStatusBarDoubleClick(int panel) {
+  // Toggling the connection and the serial lines comes with the transports.
+  Q_UNUSED(panel);
+  fStatusBar->StatusBarRefresh(QString());
+}

@@ -1,0 +1,115 @@
+#pragma once
+
+#include "app/ptconfig.h"
+#include "pipeline/receivepath.h"
+#include "pipeline/vexlinview.h"
+
+#include <QMainWindow>
+#include <memory>
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QMenu;
+class QSplitter;
+class QTabWidget;
+class QTimer;
+class TCommandLinePanel;
+class TParserPage;
+class TRepeaterGroup;
+class TPtDialogs;
+class TPtIpcServer;
+class TPtStatusBar;
+class TTerminalView;
+class TVexlinDataLog;
+class TVexlinDataObject;
+class TVexlinTree;
+class TformDuradiDarozavi_InstInfoBox;
+
+// The main window: owns the parsers and receive buffers, the packet list and
+// the unparsed-data view, the command line and the configuration document.
+class TfMainPelmarTerm : public QMainWindow {
+  Q_OBJECT
+public:
+  explicit TfMainPelmarTerm(TPtDialogs &dialogs,
+                            const QString &configFileName = TPtConfig::DefaultFileName(),
+                            QWidget *parent = nullptr);
+  ~TfMainPelmarTerm() override;
+
+  // Every transport hands its received bytes here; any thread.
+  void Receive(const QByteArray &aData, const QByteArray &aSIG);
+  // Every producer of outgoing bytes calls this: the bytes are recorded as a
+  // transmitted packet and written to every open transport.
+  void Send(const QByteArray &data);
+  // Queues a coloured log line; any thread.
+  TVexlinDataLog *LogInfoMsg(const QString &text, TColor color);
+
+  void wmVexlinDataObject();
+  void bClearClick();
+  void pmiMoveUpClick();
+  void aSaveDataExecute();
+  void aOpenDataExecute();
+  // A block from another process: 0x01 first means received, else sent.
+  void WMCopyData(const QByteArray &block);
+
+  // Starts the inter-process entry; false when another instance has it.
+  bool ListenForOtherProcesses(QString *error = nullptr);
+
+  TVexlinReceiver &Receiver() { return fReceiver; }
+  TVexlinTree *vstTerminal() const { return fTerminalTree; }
+  TTerminalView *TerminalView() const { return fTerminal; }
+  TVexlinTree *vstRxBuffer() const { return fRxBuffer; }
+  TParserPage *ParserPage() const { return fParserPage; }
+  TCommandLinePanel *CommandLine() const { return frame1; }
+  TPtStatusBar *PtStatusBar() const { return fStatusBar; }
+
+protected:
+  void showEvent(QShowEvent *event) override;
+  void closeEvent(QCloseEvent *event) override;
+
+private:
+  void BuildMenus();
+  void BuildRegions();
+  void FormShow();
+  void FormClose();
+  void ApplySettings(const TPtSettings &s);
+  TPtSettings CollectSettings() const;
+  void SetCompact(bool visible);
+  void CheckCompact();
+  void pCenterResize();
+  void ShowRemainder();
+  void OnStatusBarDoubleClick(int panel);
+
+  TPtDialogs &fDialogs;
+  TPtConfig fConfig;
+  QString fConfigFileName;
+  bool fShown = false;
+  TVexlinReceiver fReceiver;
+
+  QWidget *pTop = nullptr;
+  QTabWidget *PageControl1 = nullptr;
+  QSplitter *pMiddle = nullptr;
+  QTabWidget *pgcLeftTools = nullptr;
+  QWidget *pLeft = nullptr;
+  QWidget *pCenter = nullptr;
+  QSplitter *Splitter2 = nullptr;
+  QWidget *pBottom = nullptr;
+  TVexlinTree *fTerminalTree = nullptr;
+  TTerminalView *fTerminal = nullptr;
+  TVexlinTree *fRxBuffer = nullptr;
+  TCommandLinePanel *frame1 = nullptr;
+  TParserPage *fParserPage = nullptr;
+  TRepeaterGroup *fRepeater = nullptr;
+  TPtStatusBar *fStatusBar = nullptr;
+  QCheckBox *chkScroll = nullptr;
+  QLabel *lblBuffer = nullptr;
+  QTimer *Timer1 = nullptr;
+  TPtIpcServer *fIpc = nullptr;
+  std::unique_ptr<TformDuradiDarozavi_InstInfoBox> fInfoBox;
+
+  QAction *actShowColumn[3] = {};
+  QAction *mimViewPresets = nullptr;
+  QAction *mimViewLeft = nullptr;
+  QAction *mimViewLog = nullptr;
+  QAction *mimViewStatusBar = nullptr;
+};

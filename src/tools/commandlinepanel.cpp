@@ -1,0 +1,100 @@
+#include "tools/commandlinepanel.h"
+
+#include "app/pterror.h"
+#include "tools/cmdline.h"
+#include "tools/messages.h"
+#include "tools/repeater.h"
+
+#include <QCheckBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QPushButton>
+
+namespace {
+
+constexpr int kRowHeight = 30;
+
+QPushButton *MakeButton(const char *name, const QString &caption, int width, QWidget *parent) {
+  auto *button = new QPushButton(caption, parent);
+  button->setObjectName(QLatin1String(name));
+  button->setFixedSize(width, 25);
+  return button;
+}
+
+} // namespace
+
+TCommandLinePanel::TCommandLinePanel(TMessageSink &sink, QWidget *parent)
+    : QWidget(parent), fSink(sink), edtCommandLine(new TPelmarCmdLine(this)),
+      cbCR(new QCheckBox(QStringLiteral("+<CR>"), this)),
+      bSend(MakeButton("bSend", QStringLiteral("Odeslat"), 52, this)),
+      bClear(MakeButton("bClear", QStringLiteral("Smazat"), 51, this)),
+      bMoveUp(MakeButton("bMoveUp", QStringLiteral("MoveUp"), 51, this)) {
+  setObjectName(QStringLiteral("frame1"));
+  setFixedHeight(kRowHeight);
+  edtCommandLine->setObjectName(QStringLiteral("edtCommandLine"));
+  QFont font = edtCommandLine->font();
+  font.setPointSize(10);
+  font.setBold(true);
+  edtCommandLine->setFont(font);
+  cbCR->setObjectName(QStringLiteral("cbCR"));
+  cbCR->setChecked(true);
+  // The caption stands left of the box.
+  cbCR->setLayoutDirection(Qt::RightToLeft);
+
+  // Right to left: MoveUp at the edge, Smazat and Odeslat 2 px apart, the
+  // check box 6 px before them and the command line taking the rest.
+  auto *row = new QHBoxLayout(this);
+  row->setContentsMargins(0, 0, 0, 0);
+  row->setSpacing(0);
+  row->addWidget(edtCommandLine, 1);
+  row->addSpacing(6);
+  row->addWidget(cbCR);
+  row->addSpacing(6);
+  row->addWidget(bSend);
+  row->addSpacing(2);
+  row->addWidget(bClear);
+  row->addSpacing(2);
+  row->addWidget(bMoveUp);
+
+  connect(edtCommandLine, &QLineEdit::textChanged, this, &TCommandLinePanel::edtCommandLineChange);
+  connect(cbCR, &QCheckBox::toggled, this, &TCommandLinePanel::edtCommandLineChange);
+  connect(edtCommandLine, &TPelmarCmdLine::EnterPressed, this, &TCommandLinePanel::bSendClick);
+  connect(bSend, &QPushButton::clicked, this, &TCommandLinePanel::bSendClick);
+
+  // What is sent always matches what is shown, even before the first edit.
+  edtCommandLineChange();
+}
+
+QString TCommandLinePanel::Command() const {
+  return edtCommandLine->text();
+}
+
+void TCommandLinePanel::SetCommand(const QString &text) {
+  edtCommandLine->setText(text);
+}
+
+bool TCommandLinePanel::AppendCR() const {
+  return cbCR->isChecked();
+}
+
+void TCommandLinePanel::SetAppendCR(bool on) {
+  cbCR->setChecked(on);
+}
+
+void TCommandLinePanel::AttachRepeater(TRepeaterGroup *repeater) {
+  connect(repeater, &TRepeaterGroup::RepeatTick, this, &TCommandLinePanel::bSendClick);
+}
+
+void TCommandLinePanel::bSendClick() {
+  emit sendRequested(fSendPacketPrepared);
+}
+
+void TCommandLinePanel::edtCommandLineChange() {
+  try {
+    fSendPacketPrepared = PrepareCommandBytes(edtCommandLine->text(), cbCR->isChecked());
+  } catch (const EPtError &error) {
+    // The last good bytes stay prepared. Any conversion error is shown, not
+    // only the missing brace: none may escape an event handler.
+    fSink.ShowError(edtCommandLine, QGuiApplication::applicationDisplayName(), error.Message());
+  }
+}

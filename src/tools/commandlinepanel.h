@@ -1,0 +1,59 @@
+#pragma once
+
+// The command row under the communication view: the command line, "+<CR>",
+// "Odeslat", "Smazat" and "MoveUp". It keeps the prepared bytes up to date
+// with every change and hands them out for sending.
+
+#include <QByteArray>
+#include <QWidget>
+
+class QCheckBox;
+class QPushButton;
+class TMessageSink;
+class TPelmarCmdLine;
+class TRepeaterGroup;
+
+class TCommandLinePanel : public QWidget {
+  Q_OBJECT
+
+public:
+  // sink must outlive the panel; it shows conversion errors.
+  explicit TCommandLinePanel(TMessageSink &sink, QWidget *parent = nullptr);
+
+  TPelmarCmdLine *CommandLine() const { return edtCommandLine; }
+  QCheckBox *CRCheckBox() const { return cbCR; }
+  QPushButton *SendButton() const { return bSend; }
+  // Their handlers belong to the main window.
+  QPushButton *ClearButton() const { return bClear; }
+  QPushButton *MoveUpButton() const { return bMoveUp; }
+
+  // The bytes Enter, "Odeslat" and the repeater send: the last text that
+  // converted, with 0x0D when "+<CR>" is checked.
+  QByteArray SendPacketPrepared() const { return fSendPacketPrepared; }
+
+  // The command text exactly as typed and the "+<CR>" state, as stored in
+  // the configuration; setting either prepares the bytes again.
+  QString Command() const;
+  void SetCommand(const QString &text);
+  bool AppendCR() const;
+  void SetAppendCR(bool on);
+
+  // Each tick of the repeater sends the prepared bytes.
+  void AttachRepeater(TRepeaterGroup *repeater);
+
+  void bSendClick();
+
+signals:
+  void sendRequested(const QByteArray &data);
+
+private:
+  void edtCommandLineChange();
+
+  TMessageSink &fSink;
+  TPelmarCmdLine *edtCommandLine;
+  QCheckBox *cbCR;
+  QPushButton *bSend;
+  QPushButton *bClear;
+  QPushButton *bMoveUp;
+  QByteArray fSendPacketPrepared;
+};

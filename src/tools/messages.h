@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// Where the tools report problems the user must see. The main window shows
+// them in a message box or a balloon hint; tests record them.
+class TMessageSink {
+public:
+  virtual ~TMessageSink() = default;
+
+  // anchor: the control the problem belongs to (may be null).
+  virtual void ShowError(QWidget *anchor, const QString &title, const QString &text) = 0;
+};

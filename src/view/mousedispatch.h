@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QObject>
+#include <QPoint>
+#include <Qt>
+
+class TVexlinTree;
+class TVexlinDataObject;
+struct TVexlinNode;
+
+// Passes mouse moves over the lists on to the rows' objects: leave for the
+// row the mouse was last over, enter for the new one, then move. One
+// dispatcher serves every list of a window, so leaving a row of one list for
+// a row of another is seen as well.
+class TVexlinMouseDispatch : public QObject {
+  Q_OBJECT
+public:
+  explicit TVexlinMouseDispatch(QObject *parent = nullptr) : QObject(parent) {}
+
+  // Routes the tree's mouse moves through this dispatcher.
+  void Attach(TVexlinTree &tree);
+  void MouseMove(TVexlinTree &tree, Qt::KeyboardModifiers shift, QPoint pos);
+  // Forgets the last row when it belonged to `tree` (its rows were removed).
+  void Forget(const TVexlinTree *tree);
+
+  TVexlinTree *LastMouseOverVst() const { return fLastMouseOverVst; }
+  TVexlinNode *LastMouseOverPvn() const { return fLastMouseOverPvn; }
+  TVexlinDataObject *LastMouseOverPvr() const { return fLastMouseOverPvr; }
+
+private:
+  TVexlinTree *fLastMouseOverVst = nullptr;
+  TVexlinNode *fLastMouseOverPvn = nullptr;
+  TVexlinDataObject *fLastMouseOverPvr = nullptr;
+};

@@ -1,0 +1,356 @@
+#include "view/vexlinrows.h"
+
+#include <algorithm>
+
+TVexlinNodeLinks::TVexlinNodeLinks() = default;
+TVexlinNodeLinks::~TVexlinNodeLinks() = default;
+
+TVexlinRows::TVexlinRows(int defaultHeight) : fDefaultHeight(defaultHeight) {}
+
+TVexlinRows::~TVexlinRows() = default;
+
+TVexlinNode *TVexlinRows::NewTopSlot() {
+  const size_t chunk = fCount >> kChunkShift;
+  if (chunk == fChunks.size()) {
+    fChunks.push_back(std::make_unique<TVexlinNode[]>(kChunkRows));
+    fChunkByAddress.emplace(reinterpret_cast<uintptr_t>(fChunks.back().get()), chunk);
+  }
+  return &fChunks[chunk][fCount++ & (kChunkRows - 1)];
+}
+
+TVexlinNode *TVexlinRows::Append(TVexlinDataObject *data) {
+  TVexlinNode *node = NewTopSlot();
+  node->Data = data;
+  node->Height = fDefaultHeight;
+  node->Epoch = 0;
+  node->Expanded = false;
+  fIndex.Append(node->Height);
+  return node;
+}
+
+TVexlinNode *TVexlinRows::AddChild(TVexlinNode *parent, TVexlinDataObject *data) {
+  if (!parent)
+    return Append(data);
+  if (!parent->Links) {
+    parent->Links = std::make_unique<TVexlinNodeLinks>();
+    ++fLinkCount;
+  }
+  auto child = std::make_unique<TVexlinNode>();
+  child->Links = std::make_unique<TVexlinNodeLinks>();
+  ++fLinkCount;
+  child->Links->Parent = parent;
+  child->Data = data;
+  child->Height = fDefaultHeight;
+  TVexlinNode *result = child.get();
+  parent->Links->Children.push_back(std::move(child));
+  ++fChildCount;
+  if (parent->Expanded && IsVisible(*parent))
+    ChangeExtent(*parent, result->Height);
+  return result;
+}
+
+TVexlinNode *TVexlinRows::At(size_t index) const {
+  if (index >= fCount)
+    return nullptr;
+  return &fChunks[index >> kChunkShift][index & (kChunkRows - 1)];
+}
+
+ptrdiff_t TVexlinRows::TopIndex(const TVexlinNode *node) const {
+  const auto address = reinterpret_cast<uintptr_t>(node);
+  auto it = fChunkByAddress.upper_bound(address);
+  if (it == fChunkByAddress.begin())
+    return -1;
+  --it;
+  const uintptr_t offset = address - it->first;
+  if (offset >= kChunkRows * sizeof(TVexlinNode) || offset % sizeof(TVexlinNode) != 0)
+    return -1;
+  const size_t index = it->second * kChunkRows + offset / sizeof(TVexlinNode);
+  return index < fCount ? static_cast<ptrdiff_t>(index) : -1;
+}
+
+ptrdiff_t TVexlinRows::IndexOf(const TVexlinNode *node) const {
+  if (!node)
+    return -1;
+  const TVexlinNode *parent = node->Parent();
+  if (!parent)
+    return TopIndex(node);
+  const auto &children = parent->Links->Children;
+  for (size_t i = 0; i < children.size(); ++i) {
+    if (children[i].get() == node)
+      return static_cast<ptrdiff_t>(i);
+  }
+  return -1;
+}
+
+TVexlinNode *TVexlinRows::Root(const TVexlinNode &node) const {
+  const TVexlinNode *n = &node;
+  while (n->Parent())
+    n = n->Parent();
+  return const_cast<TVexlinNode *>(n);
+}
+
+bool TVexlinRows::Contains(const TVexlinNode *node) const {
+  return node && TopIndex(Root(*node)) >= 0;
+}
+
+int TVexlinRows::Depth(const TVexlinNode *node) const {
+  int depth = 0;
+  for (const TVexlinNode *p = node ? node->Parent() : nullptr; p; p = p->Parent())
+    ++depth;
+  return depth;
+}
+
+bool TVexlinRows::IsVisible(const TVexlinNode &node) const {
+  for (const TVexlinNode *p = node.Parent(); p; p = p->Parent()) {
+    if (!p->Expanded)
+      return false;
+  }
+  return true;
+}
+
+int64_t TVexlinRows::Extent(const TVexlinNode &node) const {
+  int64_t extent = node.Height;
+  if (node.Expanded) {
+    for (size_t i = 0; i < node.ChildCount(); ++i)
+      extent += Extent(*node.Child(i));
+  }
+  return extent;
+}
+
+void TVexlinRows::ChangeExtent(const TVexlinNode &node, int64_t delta) {
+  const ptrdiff_t top = TopIndex(Root(node));
+  if (top >= 0)
+    fIndex.Add(static_cast<size_t>(top), delta);
+}
+
+void TVexlinRows::SetHeight(TVexlinNode &node, int height) {
+  const int64_t delta = int64_t(height) - node.Height;
+  node.Height = height;
+  if (delta != 0 && IsVisible(node))
+    ChangeExtent(node, delta);
+}
+
+bool TVexlinRows::Measure(TVexlinNode &node) {
+  if (node.Epoch == fEpoch)
+    return false;
+  const int height = std::max(0, fMeasurer ? fMeasurer(node) : fDefaultHeight);
+  node.Epoch = fEpoch;
+  if (height == node.Height)
+    return false;
+  SetHeight(node, height);
+  return true;
+}
+
+void TVexlinRows::MarkAllUnmeasured() {
+  if (++fEpoch != 0)
+    return;
+  // The epoch wrapped: old marks could look current, so clear them all.
+  ForEachNode([](TVexlinNode &n) { n.Epoch = 0; });
+  fEpoch = 1;
+}
+
+size_t TVexlinRows::MeasureRange(size_t from, size_t limit) {
+  const size_t end = std::min(fCount, from + limit);
+  int64_t pending = 0;
+  size_t pendingRow = from;
+  for (size_t r = from; r < end; ++r) {
+    // Deltas of plain rows are summed per block: one index update per block.
+    if (r / TRowHeightIndex::kBlockRows != pendingRow / TRowHeightIndex::kBlockRows) {
+      fIndex.Add(pendingRow, pending);
+      pending = 0;
+      pendingRow = r;
+    }
+    TVexlinNode &node = *At(r);
+    if (node.Links) {
+      Measure(node);
+      std::function<void(TVexlinNode &)> children = [&](TVexlinNode &n) {
+        for (size_t i = 0; i < n.ChildCount(); ++i) {
+          Measure(*n.Child(i));
+          children(*n.Child(i));
+        }
+      };
+      children(node);
+      continue;
+    }
+    if (node.Epoch == fEpoch)
+      continue;
+    const int height = std::max(0, fMeasurer ? fMeasurer(node) : fDefaultHeight);
+    node.Epoch = fEpoch;
+    pending += height - node.Height;
+    node.Height = height;
+  }
+  fIndex.Add(pendingRow, pending);
+  return end;
+}
+
+void TVexlinRows::SetExpanded(TVexlinNode &node, bool expanded) {
+  if (node.Expanded == expanded)
+    return;
+  int64_t children = 0;
+  for (size_t i = 0; i < node.ChildCount(); ++i)
+    children += Extent(*node.Child(i));
+  node.Expanded = expanded;
+  if (children != 0 && IsVisible(node))
+    ChangeExtent(node, expanded ? children : -children);
+}
+
+int64_t TVexlinRows::Top(const TVexlinNode &node) const {
+  if (!IsVisible(node))
+    return -1;
+  std::vector<const TVexlinNode *> path; // node .. root
+  for (const TVexlinNode *n = &node; n; n = n->Parent())
+    path.push_back(n);
+  const ptrdiff_t rootIndex = TopIndex(path.back());
+  if (rootIndex < 0)
+    return -1;
+  const size_t block = static_cast<size_t>(rootIndex) / TRowHeightIndex::kBlockRows;
+  int64_t y = fIndex.BlockTop(block);
+  for (size_t r = block * TRowHeightIndex::kBlockRows; r < static_cast<size_t>(rootIndex); ++r)
+    y += Extent(*At(r));
+  for (size_t k = path.size() - 1; k > 0; --k) {
+    const TVexlinNode *current = path[k];
+    const TVexlinNode *next = path[k - 1];
+    y += current->Height;
+    for (size_t i = 0; i < current->ChildCount() && current->Child(i) != next; ++i)
+      y += Extent(*current->Child(i));
+  }
+  return y;
+}
+
+TVexlinNode *TVexlinRows::AtY(int64_t y, int64_t *top) const {
+  if (y < 0 || y >= fIndex.Total())
+    return nullptr;
+  int64_t rowTop = 0;
+  size_t r = fIndex.BlockAt(y, rowTop) * TRowHeightIndex::kBlockRows;
+  TVexlinNode *node = nullptr;
+  for (; r < fCount; ++r) {
+    const int64_t extent = Extent(*At(r));
+    if (y < rowTop + extent) {
+      node = At(r);
+      break;
+    }
+    rowTop += extent;
+  }
+  while (node && y >= rowTop + node->Height) {
+    rowTop += node->Height;
+    TVexlinNode *inside = nullptr;
+    for (size_t i = 0; i < node->ChildCount(); ++i) {
+      const int64_t extent = Extent(*node->Child(i));
+      if (y < rowTop + extent) {
+        inside = node->Child(i);
+        break;
+      }
+      rowTop += extent;
+    }
+    node = inside;
+  }
+  if (node && top)
+    *top = rowTop;
+  return node;
+}
+
+TVexlinNode *TVexlinRows::NextVisible(const TVexlinNode &node) const {
+  if (node.Expanded && node.HasChildren())
+    return node.Child(0);
+  const TVexlinNode *current = &node;
+  while (const TVexlinNode *parent = current->Parent()) {
+    const ptrdiff_t i = IndexOf(current);
+    if (i >= 0 && static_cast<size_t>(i) + 1 < parent->ChildCount())
+      return parent->Child(static_cast<size_t>(i) + 1);
+    current = parent;
+  }
+  const ptrdiff_t i = TopIndex(current);
+  return i >= 0 ? At(static_cast<size_t>(i) + 1) : nullptr;
+}
+
+void TVexlinRows::DisposeTree(TVexlinNode &node, const Disposer &dispose) {
+  for (size_t i = 0; i < node.ChildCount(); ++i)
+    DisposeTree(*node.Child(i), dispose);
+  TVexlinDataObject *data = node.Data;
+  node.Data = nullptr;
+  if (data && dispose)
+    dispose(data);
+}
+
+void TVexlinRows::ForEachNode(const std::function<void(TVexlinNode &)> &visit) {
+  std::function<void(TVexlinNode &)> walk = [&](TVexlinNode &n) {
+    visit(n);
+    for (size_t i = 0; i < n.ChildCount(); ++i)
+      walk(*n.Child(i));
+  };
+  for (size_t r = 0; r < fCount; ++r)
+    walk(*At(r));
+}
+
+void TVexlinRows::Remove(TVexlinNode *node, const Disposer &dispose) {
+  if (!node)
+    return;
+  if (TVexlinNode *parent = node->Parent()) {
+    if (parent->Expanded && IsVisible(*parent))
+      ChangeExtent(*parent, -Extent(*node));
+    DisposeTree(*node, dispose);
+    auto &children = parent->Links->Children;
+    const auto it = std::find_if(children.begin(), children.end(),
+                                 [node](const auto &c) { return c.get() == node; });
+    if (it != children.end()) {
+      ForgetSubtree(*node, true);
+      children.erase(it);
+    }
+    return;
+  }
+  const ptrdiff_t index = TopIndex(node);
+  if (index < 0)
+    return;
+  DisposeTree(*node, dispose);
+  RemoveTop(static_cast<size_t>(index));
+}
+
+void TVexlinRows::ForgetSubtree(const TVexlinNode &node, bool isChild) {
+  fChildCount -= isChild ? 1 : 0;
+  fLinkCount -= node.Links ? 1 : 0;
+  for (size_t i = 0; i < node.ChildCount(); ++i)
+    ForgetSubtree(*node.Child(i), true);
+}
+
+void TVexlinRows::RemoveTop(size_t index) {
+  ForgetSubtree(*At(index), false);
+  // Later rows move up one slot; their children must follow the new address.
+  for (size_t r = index; r + 1 < fCount; ++r) {
+    TVexlinNode &target = *At(r);
+    target = std::move(*At(r + 1));
+    for (size_t i = 0; i < target.ChildCount(); ++i)
+      target.Child(i)->Links->Parent = &target;
+  }
+  *At(fCount - 1) = TVexlinNode{};
+  --fCount;
+  const size_t chunksNeeded = (fCount + kChunkRows - 1) >> kChunkShift;
+  while (fChunks.size() > chunksNeeded) {
+    fChunkByAddress.erase(reinterpret_cast<uintptr_t>(fChunks.back().get()));
+    fChunks.pop_back();
+  }
+  RebuildIndex();
+}
+
+void TVexlinRows::RebuildIndex() {
+  fIndex.Assign(fCount, [this](size_t r) { return Extent(*At(r)); });
+}
+
+size_t TVexlinRows::MemoryUsage() const {
+  return fChunks.size() * kChunkRows * sizeof(TVexlinNode) +
+         fChunks.capacity() * sizeof(fChunks[0]) +
+         fChunkByAddress.size() * (sizeof(uintptr_t) + sizeof(size_t) + 4 * sizeof(void *)) +
+         fIndex.MemoryUsage() + fLinkCount * sizeof(TVexlinNodeLinks) +
+         fChildCount * (sizeof(TVexlinNode) + sizeof(void *));
+}
+
+void TVexlinRows::Clear(const Disposer &dispose) {
+  for (size_t r = 0; r < fCount; ++r)
+    DisposeTree(*At(r), dispose);
+  fChunks.clear();
+  fChunks.shrink_to_fit();
+  fChunkByAddress.clear();
+  fCount = 0;
+  fLinkCount = 0;
+  fChildCount = 0;
+  fIndex.Clear();
+}

@@ -1,0 +1,191 @@
+#pragma once
+
+#include "pipeline/vexlinview.h"
+#include "view/vexlinnode.h"
+#include "view/vexlinrows.h"
+
+#include <QAbstractScrollArea>
+#include <QFont>
+#include <QStringList>
+#include <functional>
+
+class QHeaderView;
+class QStandardItemModel;
+class QTimer;
+
+// A list of rows with variable heights for millions of rows: every row shows
+// one data object, which measures its height; only visible rows are measured
+// and painted. Columns come from a QHeaderView (or one full-width column when
+// the header is off). The owner decides what a cell shows through the two
+// paint hooks; mouse input is reported through signals.
+class TVexlinTree : public QAbstractScrollArea, public TVexlinView {
+  Q_OBJECT
+public:
+  using BeforeCellPaintHook =
+      std::function<void(QPainter &painter, TVexlinNode &node, int column, const QRect &cell)>;
+  using DrawNodeHook = std::function<void(TVexlinPaintInfo &info)>;
+
+  static constexpr int kDefaultNodeHeight = 16;
+  static constexpr int kIndent = 16;
+  static constexpr int kMargin = 4; // horizontal margin of a cell's content
+
+  explicit TVexlinTree(QWidget *parent = nullptr);
+  ~TVexlinTree() override;
+
+  // --- rows -----------------------------------------------------------------
+  // Appends a top-level row showing `data`; the tree owns `data` from now on.
+  TVexlinNode *AddRow(TVexlinDataObject *data);
+  // Appends a child row under `parent` (a top-level row when parent is null).
+  TVexlinNode *AddChild(TVexlinNode *parent, TVexlinDataObject *data);
+  // Removes a row and its children, deleting their objects unless told not to
+  // (when the objects were handed to another owner). Removing a top-level row
+  // other than the last moves the later rows: their handles become invalid.
+  void RemoveRow(TVexlinNode *node, bool deleteObjects = true);
+  void Clear(bool deleteObjects = true);
+  size_t RowCount() const { return fRows.Count(); }
+  TVexlinNode *NodeAt(size_t index) const { return fRows.At(index); }
+  TVexlinNode *LastNode() const;
+  // Position among the row's siblings, -1 for a foreign node.
+  ptrdiff_t IndexOf(const TVexlinNode *node) const { return fRows.IndexOf(node); }
+  // The row under a point in viewport coordinates, or none.
+  TVexlinNode *NodeAt(QPoint pos) const;
+  // The visible row at a content position (0 = top of the first row).
+  TVexlinNode *NodeAtY(int64_t y) const { return fRows.AtY(y); }
+  // Content position of a row's top, -1 when a collapsed parent hides it.
+  int64_t NodeTop(const TVexlinNode *node) const;
+  int64_t TotalHeight() const { return fRows.TotalHeight(); }
+  void SetExpanded(TVexlinNode *node, bool expanded);
+
+  // Bulk update: no repaint and no scroll-bar update until the last EndUpdate.
+  void BeginUpdate() { ++fUpdateCount; }
+  void EndUpdate();
+  bool IsUpdating() const { return fUpdateCount > 0; }
+
+  // --- scrolling and heights -------------------------------------------------
+  // Scrolls vertically so the row is visible (centred when asked), expanding
+  // its parents.
+  void ScrollToNode(TVexlinNode *node, bool centreVertically);
+  int64_t ScrollY() const;
+  void SetScrollY(int64_t y);
+  // Marks every row unmeasured: visible rows are measured at the next paint,
+  // the others in the background.
+  void ResetNodeHeights();
+  // Measures a row now if it is unmeasured.
+  void MeasureNode(TVexlinNode *node);
+  bool IsMeasured(const TVexlinNode *node) const { return node && fRows.IsMeasured(*node); }
+
+  TVexlinNode *FocusedNode() const { return fFocused; }
+  void SetFocusedNode(TVexlinNode *node) { fFocused = node; }
+
+  // --- columns ---------------------------------------------------------------
+  // Sets the columns (logical order = given order); the last one stretches.
+  void SetColumns(const QStringList &titles, const QList<int> &widths);
+  void SetHeaderVisible(bool visible);
+  bool IsHeaderVisible() const { return fHeaderVisible; }
+  void SetHeaderHeight(int height);
+  int ColumnCount() const;
+  void SetColumnVisible(int column, bool visible);
+  bool IsColumnVisible(int column) const;
+  // The column's width, also while it is hidden.
+  int ColumnWidth(int column) const;
+  void SetColumnWidth(int column, int width);
+  QHeaderView *header() const { return fHeader; }
+  // The column whose cells carry the tree's indentation and expand buttons.
+  void SetMainColumn(int column) { fMainColumn = column; }
+
+  void SetBeforeCellPaint(BeforeCellPaintHook hook) { fBeforeCellPaint = std::move(hook); }
+  void SetDrawNode(DrawNodeHook hook) { fDrawNode = std::move(hook); }
+  void SetInfoWindow(TVexlinInfoWindow *window) { fInfoWindow = window; }
+  void SetDefaultNodeHeight(int height);
+  void SetFont(const QFont &font);
+
+  // Bytes the tree holds for its rows, not counting their objects.
+  size_t MemoryUsage() const { return fRows.MemoryUsage(); }
+  QRect FocusFrameHex() const { return fFrameHex; }
+  QRect FocusFrameChar() const { return fFrameChar; }
+
+  // --- TVexlinView -------------------------------------------------------------
+  int DefaultNodeHeight() const override { return fDefaultNodeHeight; }
+  QFont Font() const override { return fFont; }
+  void InvalidateNode(TVexlinNode *node) override;
+  void Invalidate() override;
+  void ResetNodeHeight(TVexlinNode *node) override;
+  void SetCursor(TCursor cursor) override;
+  void HideInfoWindow() override;
+  int ColumnAt(QPoint pos) const override;
+  QRect NodeCellRect(TVexlinNode *node, int column) const override;
+  QPoint MapToGlobal(QPoint pos) const override;
+  void SetFocusFrame(const QRect &hexCell, const QRect &charCell) override;
+  TVexlinInfoWindow *InfoWindow() override { return fInfoWindow; }
+
+signals:
+  void mouseMoved(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, QPoint pos);
+  void mousePressed(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint pos);
+  void contextMenuRequested(TVexlinNode *node, QPoint globalPos);
+  void doubleClicked(TVexlinNode *node);
+  void resized();
+  void columnResized(int column);
+  void scrolled(int dx, int dy);
+  // Rows were removed: handles kept by others may be stale now.
+  void rowsRemoved();
+
+protected:
+  void paintEvent(QPaintEvent *event) override;
+  void resizeEvent(QResizeEvent *event) override;
+  void scrollContentsBy(int dx, int dy) override;
+  void mouseMoveEvent(QMouseEvent *event) override;
+  void mousePressEvent(QMouseEvent *event) override;
+  void mouseDoubleClickEvent(QMouseEvent *event) override;
+  void contextMenuEvent(QContextMenuEvent *event) override;
+
+private:
+  struct TCell {
+    int column;
+    QRect rect;
+  };
+  int MeasureRow(TVexlinNode &node);
+  void PaintRow(QPainter &painter, TVexlinNode &node, const QRect &rowRect, const QRect &dirty);
+  // The cells of one row in visual order (one full-width cell without header).
+  std::vector<TCell> Cells(int top, int height) const;
+  QRect ExpandButtonRect(const TVexlinNode &node, const QRect &cell) const;
+  void UpdateGeometries();
+  void UpdateScrollBars();
+  void ScheduleScrollBarUpdate();
+  void MeasureInBackground();
+  QRect RowRect(const TVexlinNode *node) const;
+  void UpdateFrameRegion(const QRect &r);
+  void ForgetRemovedHandles();
+
+  TVexlinRows fRows;
+  QHeaderView *fHeader = nullptr;
+  QStandardItemModel *fHeaderModel = nullptr;
+  QList<int> fWidths; // last width of every column, kept while it is hidden
+  QTimer *fBackgroundMeasure = nullptr;
+  size_t fBackgroundRow = 0;
+  bool fHeaderVisible = true;
+  int fMainColumn = 0;
+  int fDefaultNodeHeight = kDefaultNodeHeight;
+  QFont fFont;
+  int fUpdateCount = 0;
+  int64_t fScrollUnit = 1; // content pixels per scroll-bar step
+  bool fScrollBarUpdatePending = false;
+  QPainter *fPaintingPainter = nullptr;
+  TVexlinNode *fFocused = nullptr;
+  TVexlinInfoWindow *fInfoWindow = nullptr;
+  QRect fFrameHex;
+  QRect fFrameChar;
+  BeforeCellPaintHook fBeforeCellPaint;
+  DrawNodeHook fDrawNode;
+};
+
+// Keeps a tree in bulk update for a scope, also when an exception leaves it.
+class TVexlinTreeUpdate {
+public:
+  explicit TVexlinTreeUpdate(TVexlinTree &tree) : fTree(tree) { fTree.BeginUpdate(); }
+  ~TVexlinTreeUpdate() { fTree.EndUpdate(); }
+  TVexlinTreeUpdate(const TVexlinTreeUpdate &) = delete;
+  TVexlinTreeUpdate &operator=(const TVexlinTreeUpdate &) = delete;
+
+private:
+  TVexlinTree &fTree;
+};

@@ -1,0 +1,197 @@
+#include "app/ipc.h"
+#include "app/numedit.h"
+#include "app/parserpage.h"
+#include "pipeline/databinary.h"
+#include "pipeline/datalog.h"
+#include "pipeline/datapelmar97.h"
+#include "tools/cmdline.h"
+#include "view/terminalview.h"
+#include "view/vexlinnode.h"
+#include "view/vexlintree.h"
+#include "windowfixture.h"
+
+#include <QFile>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTest>
+
+namespace {
+
+// The rows of the packet list as (kind, direction, bytes or text).
+struct Row {
+  QString kind;
+  int direction;
+  QByteArray bytes;
+};
+
+std::vector<Row> Rows(TVexlinTree *view) {
+  std::vector<Row> out;
+  for (size_t i = 0; i < view->RowCount(); ++i) {
+    TVexlinDataObject *o = view->NodeAt(i)->Data;
+    if (auto *b = dynamic_cast<TVexlinDataBinary *>(o))
+      out.push_back({o->ClassType()->Name, b->Direction, b->Data});
+    else if (auto *l = dynamic_cast<TVexlinDataLog *>(o))
+      out.push_back({o->ClassType()->Name, 0, l->Text.toUtf8()});
+  }
+  return out;
+}
+
+QByteArray Remainder(TVexlinTree *rx) {
+  if (rx->RowCount() == 0)
+    return {};
+  return static_cast<TVexlinDataBinary *>(rx->NodeAt(0)->Data)->Data;
+}
+
+TEST_F(WindowTest, TypedCommandIsSentAsATransmittedRow) {
+  auto *edit = window->findChild<QLineEdit *>("edtCommandLine");
+  ASSERT_NE(edit, nullptr);
+  edit->setFocus();
+  edit->clear();
+  QTest::keyClicks(edit, "AT{0x0D}");
+  QTest::keyClick(edit, Qt::Key_Return);
+  ASSERT_TRUE(WaitFor([&] { return window->vstTerminal()->RowCount() == 1; }));
+  const Row row = Rows(window->vstTerminal())[0];
+  EXPECT_EQ(row.direction, spTx);
+  EXPECT_TRUE(row.bytes.startsWith("AT\r"));
+  EXPECT_NE(window->vstTerminal()->NodeAt(0)->Data->Time, 0.0);
+}
+
+TEST_F(WindowTest, ReceivedBytesAreCutByTheChosenParser) {
+  TParserPage *page = window->ParserPage();
+  page->rbProtocolCustomParser->click();
+  ASSERT_TRUE(page->rbProtocolCustomParserSufix->isChecked());
+  window->Receive("AB", {});
+  ASSERT_TRUE(WaitFor([&] { return Remainder(window->vstRxBuffer()) == "AB"; }));
+  EXPECT_EQ(window->vstTerminal()->RowCount(), 0u);
+  window->Receive("C\r", {});
+  ASSERT_TRUE(WaitFor([&] { return window->vstTerminal()->RowCount() == 1; }));
+  EXPECT_EQ(Rows(window->vstTerminal())[0].bytes, "ABC\r");
+  EXPECT_EQ(window->vstRxBuffer()->RowCount(), 0u);
+
+  page->rbProtocolPelmar97->click();
+  window->Receive(QByteArray::fromHex("2A610008010223148107AA0D"), {});
+  ASSERT_TRUE(WaitFor([&] { return window->vstTerminal()->RowCount() == 2; }));
+  EXPECT_EQ(Rows(window->vstTerminal())[1].kind, "TVexlinDataBinary_Pelmar97");
+}
+
+TEST_F(WindowTest, SuffixFieldShowsConversionErrors) {
+  TParserPage *page = window->ParserPage();
+  page->rbProtocolCustomParser->click();
+  page->edtProtocolCustomParsertSufix->setText("{0x0D");
+  EXPECT_TRUE(dialogs.balloon.startsWith("Chyba zadání:"));
+  EXPECT_EQ(window->Receiver().fVexlinParser_Sufix.Sufix(), "\r") << "the old suffix stays";
+  page->edtProtocolCustomParsertSufix->setText("{0x0A}");
+  EXPECT_TRUE(dialogs.balloon.isEmpty());
+  EXPECT_EQ(window->Receiver().fVexlinParser_Sufix.Sufix(), "\n");
+}
+
+TEST_F(WindowTest, ClearAndMoveUp) {
+  window->ParserPage()->rbProtocolCustomParser->click();
+  window->Receive("xy", {});
+  ASSERT_TRUE(WaitFor([&] { return window->vstRxBuffer()->RowCount() == 1; }));
+  window->pmiMoveUpClick();
+  ASSERT_EQ(window->vstTerminal()->RowCount(), 1u);
+  EXPECT_EQ(Rows(window->vstTerminal())[0].bytes, "xy");
+  EXPECT_EQ(window->vstTerminal()->NodeAt(0)->Data->Time, 0.0);
+  EXPECT_EQ(window->vstRxBuffer()->RowCount(), 0u);
+  EXPECT_EQ(window->Receiver().Buffer(0).UsedSize(), 0);
+
+  window->Receive("z", {});
+  ASSERT_TRUE(WaitFor([&] { return window->vstRxBuffer()->RowCount() == 1; }));
+  window->bClearClick();
+  EXPECT_EQ(window->vstTerminal()->RowCount(), 0u);
+  EXPECT_EQ(window->vstRxBuffer()->RowCount(), 0u);
+  EXPECT_EQ(window->Receiver().Buffer(0).UsedSize(), 0);
+}
+
+TEST_F(WindowTest, OtherProcessesInjectThroughTheLocalSocket) {
+  QString error;
+  ASSERT_TRUE(window->ListenForOtherProcesses(&error)) << error.toStdString();
+  ASSERT_TRUE(TPtIpcServer::SendBlock(QByteArray::fromHex("014142"), &error));
+  ASSERT_TRUE(TPtIpcServer::SendBlock("AB", &error));
+  window->WMCopyData({});
+  // The sent block becomes a transmitted row; the received one, marker byte
+  // included, waits in the "Rx" buffer for the frame parser.
+  ASSERT_TRUE(WaitFor([&] { return window->vstTerminal()->RowCount() == 1; }));
+  const auto rows = Rows(window->vstTerminal());
+  EXPECT_EQ(rows[0].direction, spTx);
+  EXPECT_EQ(rows[0].bytes, "AB");
+  EXPECT_TRUE(
+      WaitFor([&] { return Remainder(window->vstRxBuffer()) == QByteArray::fromHex("014142"); }));
+}
+
+TEST_F(WindowTest, SaveAndLoadALog) {
+  window->Send("hello");
+  window->LogInfoMsg("a line", 0xFF);
+  ASSERT_TRUE(WaitFor([&] { return window->vstTerminal()->RowCount() == 2; }));
+  window->aSaveDataExecute();
+  const QStringList saved = QDir(dir.path()).entryList({"*_log.txt"});
+  ASSERT_EQ(saved.size(), 1);
+  EXPECT_TRUE(dialogs.messages.isEmpty());
+
+  // Saving again asks before overwriting; Cancel saves nothing.
+  dialogs.answer = TPtDialogs::Cancel;
+  window->aSaveDataExecute();
+  EXPECT_EQ(dialogs.questions.size(), 1);
+
+  window->bClearClick();
+  dialogs.openName = dir.filePath(saved[0]);
+  window->aOpenDataExecute();
+  const auto rows = Rows(window->vstTerminal());
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].bytes, "hello");
+  EXPECT_EQ(rows[0].direction, spTx);
+  EXPECT_EQ(rows[1].bytes, "a line");
+
+  dialogs.openName = dir.filePath("missing.txt");
+  window->aOpenDataExecute();
+  ASSERT_EQ(dialogs.messages.size(), 1);
+  EXPECT_TRUE(dialogs.messages[0].contains("se npodařilo otevřít!"));
+}
+
+TEST_F(WindowTest, SettingsSurviveARestart) {
+  TParserPage *page = window->ParserPage();
+  page->rbProtocolCustomParser->click();
+  page->rbProtocolCustomParserLength->click();
+  page->ieProtocolCustomParserLength->SetValue(7);
+  window->TerminalView()->SetColumnVisibility(2, true);
+  Close();
+  QFile first(dir.filePath("config.xml"));
+  ASSERT_TRUE(first.open(QIODevice::ReadOnly));
+  const QByteArray once = first.readAll();
+  first.close();
+  EXPECT_TRUE(once.contains("CustomType=\"Length\""));
+
+  Open();
+  page = window->ParserPage();
+  EXPECT_TRUE(page->rbProtocolCustomParser->isChecked());
+  EXPECT_TRUE(page->rbProtocolCustomParserLength->isChecked());
+  EXPECT_EQ(page->ieProtocolCustomParserLength->GetValue(), 7);
+  EXPECT_EQ(window->Receiver().Parser(), &window->Receiver().fVexlinParser_Length);
+  EXPECT_TRUE(window->vstTerminal()->IsColumnVisible(2));
+  Close();
+  auto read = [&] {
+    QFile f(dir.filePath("config.xml"));
+    return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string();
+  };
+  const std::string twice = read();
+  EXPECT_NE(twice.find("<presets/>"), std::string::npos) << "reading adds the presets element";
+  Open();
+  Close();
+  EXPECT_EQ(read(), twice) << "a start and close without changes keeps the file";
+}
+
+TEST_F(WindowTest, BrokenConfigIsReportedAndKept) {
+  Close();
+  QFile f(dir.filePath("config.xml"));
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write("<pelmar_terminal");
+  f.close();
+  Open();
+  ASSERT_TRUE(WaitFor([&] { return window->vstTerminal()->RowCount() >= 1; }));
+  EXPECT_EQ(Rows(window->vstTerminal())[0].kind, "TVexlinDataLog");
+  Close();
+  EXPECT_TRUE(QFile::exists(dir.filePath("config.xml.bak")));
+}
+
+} // namespace

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "app/dialogs.h"
+#include "app/mainwindow.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <memory>
+
+// Answers every dialog from a script and records what was shown.
+class TScriptedDialogs : public TPtDialogs {
+public:
+  void ShowError(QWidget *, const QString &title, const QString &text) override {
+    errors << title + ": " + text;
+  }
+  void ShowMessage(QWidget *, const QString &text) override { messages << text; }
+  TAnswer AskYesNoCancel(QWidget *, const QString &, const QString &text) override {
+    questions << text;
+    return answer;
+  }
+  void ShowBalloon(QWidget *, const QString &title, const QString &text) override {
+    balloon = text.isEmpty() ? QString() : title + " " + text;
+  }
+  QString SaveFileName(QWidget *, const QString &, const QString &) override { return saveName; }
+  QString OpenFileName(QWidget *) override { return openName; }
+
+  QStringList errors, messages, questions;
+  QString balloon, saveName, openName;
+  TAnswer answer = Cancel;
+};
+
+// A real main window in a temporary working folder.
+class WindowTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir.isValid());
+    previous = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    Open();
+  }
+  void TearDown() override {
+    Close();
+    QDir::setCurrent(previous);
+  }
+  void Open() {
+    window = std::make_unique<TfMainPelmarTerm>(dialogs, dir.filePath("config.xml"));
+    window->show();
+    Process();
+  }
+  void Close() {
+    if (window)
+      window->close();
+    window.reset();
+  }
+  // Runs queued calls until `done` or a second has passed.
+  template <class F> bool WaitFor(F done) {
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < 1000)
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return done();
+  }
+  void Process() { QCoreApplication::processEvents(); }
+
+  QTemporaryDir dir;
+  QString previous;
+  TScriptedDialogs dialogs;
+  std::unique_ptr<TfMainPelmarTerm> window;
+};
