@@ -38,6 +38,8 @@
 namespace {
 
 constexpr TColor kMaroon = 0x000080;
+constexpr int kAppendSlice = 20000;
+constexpr int kRemainderRefreshMs = 40;
 
 template <class T> T *Named(T *widget, const char *name) {
   widget->setObjectName(QLatin1String(name));
@@ -62,8 +64,12 @@ TfMainPelmarTerm::TfMainPelmarTerm(TPtDialogs &dialogs, const QString &configFil
   VexlinDataObject_SetTarget([this] {
     QMetaObject::invokeMethod(this, &TfMainPelmarTerm::wmVexlinDataObject, Qt::QueuedConnection);
   });
+  fRemainderTimer = new QTimer(this);
+  fRemainderTimer->setSingleShot(true);
+  fRemainderTimer->setInterval(kRemainderRefreshMs);
+  connect(fRemainderTimer, &QTimer::timeout, this, &TfMainPelmarTerm::ShowRemainder);
   fReceiver.OnRemainderChanged = [this] {
-    QMetaObject::invokeMethod(this, &TfMainPelmarTerm::ShowRemainder, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &TfMainPelmarTerm::ScheduleRemainder, Qt::QueuedConnection);
   };
 
   Timer1 = Named(new QTimer(this), "Timer1");
@@ -76,6 +82,7 @@ TfMainPelmarTerm::TfMainPelmarTerm(TPtDialogs &dialogs, const QString &configFil
 TfMainPelmarTerm::~TfMainPelmarTerm() {
   VexlinDataObject_SetTarget(nullptr);
   fReceiver.OnRemainderChanged = nullptr;
+  FreeDataObjectChain(fPendingChain);
 }
 
 void TfMainPelmarTerm::BuildRegions() {
@@ -251,16 +258,39 @@ TVexlinDataLog *TfMainPelmarTerm::LogInfoMsg(const QString &text, TColor color) 
 }
 
 void TfMainPelmarTerm::wmVexlinDataObject() {
-  TVexlinDataObject *chain = nullptr;
-  if (VexlinDataObject_POP(chain))
-    fTerminal->AppendChain(chain);
+  // A batch taken earlier comes first, so rows keep their push order.
+  if (!fPendingChain && !VexlinDataObject_POP(fPendingChain))
+    return;
+  // Appending is cheap but not free: a huge batch goes in slices, each in
+  // its own turn of the event loop, so the window never freezes.
+  TVexlinDataObject *slice = fPendingChain;
+  TVexlinDataObject *last = slice;
+  for (int n = 1; n < kAppendSlice && last->NextDataObj; ++n)
+    last = last->NextDataObj;
+  fPendingChain = last->NextDataObj;
+  last->NextDataObj = nullptr;
+  if (fPendingChain) {
+    fPendingChain->PrevDataObj = nullptr;
+    QMetaObject::invokeMethod(this, &TfMainPelmarTerm::wmVexlinDataObject, Qt::QueuedConnection);
+  }
+  fTerminal->AppendChain(slice);
+}
+
+void TfMainPelmarTerm::ScheduleRemainder() {
+  // The remainder may be megabytes: refresh its view a few times a second
+  // at most, however many pieces arrive.
+  if (!fRemainderTimer->isActive())
+    fRemainderTimer->start();
 }
 
 void TfMainPelmarTerm::ShowRemainder() {
-  QByteArray remainder;
-  if (!fReceiver.TakeRemainder(remainder))
+  if (!fReceiver.RemainderPending())
     return;
+  // The old row goes first: it shares the receiver's snapshot, which can
+  // then be brought up to date without copying it.
   fRxBuffer->Clear();
+  QByteArray remainder;
+  fReceiver.TakeRemainder(remainder);
   if (!remainder.isEmpty())
     fRxBuffer->AddRow(new TVexlinDataBinary(remainder, spRx));
 }

@@ -77,6 +77,7 @@ private:
   void SetCompact(bool visible);
   void CheckCompact();
   void pCenterResize();
+  void ScheduleRemainder();
   void ShowRemainder();
   void OnStatusBarDoubleClick(int panel);
 
@@ -104,6 +105,8 @@ private:
   QCheckBox *chkScroll = nullptr;
   QLabel *lblBuffer = nullptr;
   QTimer *Timer1 = nullptr;
+  QTimer *fRemainderTimer = nullptr;
+  TVexlinDataObject *fPendingChain = nullptr; // taken from the queue, not yet shown
   TPtIpcServer *fIpc = nullptr;
   std::unique_ptr<TformDuradiDarozavi_InstInfoBox> fInfoBox;
 

@@ -5,6 +5,7 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <QStaticText>
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -97,6 +98,34 @@ const QString &CharCellText(uint8_t b) {
   }();
   return texts[b];
 }
+
+// Shaping text is the dear part of drawing a byte: every digit and character
+// cell is laid out once per font and then only placed.
+struct TGlyphCache {
+  QFont Font;
+  bool Valid = false;
+  std::array<QStaticText, 16> Hex;
+  std::array<QStaticText, 256> Chars;
+  std::array<int, 256> CharAdvance{};
+
+  void Prepare(const QFont &font, const QFontMetrics &metrics) {
+    if (Valid && font == Font)
+      return;
+    Font = font;
+    for (int i = 0; i < 16; ++i) {
+      Hex[i] = QStaticText(HexDigitText(i));
+      Hex[i].setTextFormat(Qt::PlainText);
+      Hex[i].prepare(QTransform(), font);
+    }
+    for (int i = 0; i < 256; ++i) {
+      Chars[i] = QStaticText(CharCellText(static_cast<uint8_t>(i)));
+      Chars[i].setTextFormat(Qt::PlainText);
+      Chars[i].prepare(QTransform(), font);
+      CharAdvance[i] = metrics.horizontalAdvance(CharCellText(static_cast<uint8_t>(i)));
+    }
+    Valid = true;
+  }
+};
 
 int HexValue(QChar c) {
   const char16_t u = c.unicode();
@@ -269,6 +298,10 @@ void TVexlinDataBinary::DrawBytes(TVexlinView &Sender, const TVexlinPaintInfo &P
 
   if (HexCharWidth == 0)
     RecountCharSize(normalMetrics);
+  static TGlyphCache normalGlyphs;
+  static TGlyphCache boldGlyphs;
+  normalGlyphs.Prepare(normal, normalMetrics);
+  boldGlyphs.Prepare(bold, boldMetrics);
   RecountColumnSize(PaintInfo.CellRect.width());
 
   QRect area = PaintInfo.ContentRect;
@@ -290,28 +323,36 @@ void TVexlinDataBinary::DrawBytes(TVexlinView &Sender, const TVexlinPaintInfo &P
   const qsizetype count = Data.size();
   const qsizetype perLine = qMax(1, CharsPerLine);
   bool drawingBold = false;
-  for (qsizetype lineStart = 0, line = 0; lineStart < count; lineStart += perLine, ++line) {
+  // Only the lines inside the clip are visited: a remainder of megabytes is
+  // a row of a million lines.
+  const qsizetype lines = (count + perLine - 1) / perLine;
+  qsizetype firstLine = 0;
+  qsizetype endLine = lines;
+  if (clip.isValid()) {
+    const qint64 fromTop = static_cast<qint64>(clip.top()) - cell.top() - 1 - pitch;
+    const qint64 toBottom = static_cast<qint64>(clip.bottom()) - cell.top() - 1;
+    firstLine = qBound<qint64>(0, fromTop >= 0 ? fromTop / pitch : 0, lines);
+    endLine = qBound<qint64>(firstLine, toBottom >= 0 ? toBottom / pitch + 1 : 0, lines);
+  }
+  for (qsizetype line = firstLine; line < endLine; ++line) {
+    const qsizetype lineStart = line * perLine;
     const int top = static_cast<int>(cell.top() + 1 + line * pitch);
-    if (clip.isValid() && (top + pitch < clip.top() || top > clip.bottom()))
-      continue;
     const qsizetype lineEnd = qMin(count, lineStart + perLine);
     for (qsizetype p = lineStart; p < lineEnd; ++p) {
       const int c = static_cast<int>(p - lineStart);
       const bool isBold =
           std::find(BoldPositions.begin(), BoldPositions.end(), p + 1) != BoldPositions.end();
-      const QFontMetrics &metrics = isBold ? boldMetrics : normalMetrics;
       if (isBold != drawingBold) {
         canvas->setFont(isBold ? bold : normal);
         drawingBold = isBold;
       }
-      const int baseline = top + metrics.ascent();
+      const TGlyphCache &glyphs = isBold ? boldGlyphs : normalGlyphs;
       const int x = hexLeft + c * 3 * HexCharWidth;
-      canvas->drawText(QPoint(x, baseline), HexDigitText(bytes[p] >> 4));
-      canvas->drawText(QPoint(x + HexCharWidth, baseline), HexDigitText(bytes[p] & 0x0F));
-      const QString &ch = CharCellText(bytes[p]);
+      canvas->drawStaticText(QPoint(x, top), glyphs.Hex[bytes[p] >> 4]);
+      canvas->drawStaticText(QPoint(x + HexCharWidth, top), glyphs.Hex[bytes[p] & 0x0F]);
       const int centred = static_cast<int>(c * 1.5 * HexCharWidth + 0.75 * HexCharWidth -
-                                           metrics.horizontalAdvance(ch) / 2.0);
-      canvas->drawText(QPoint(charLeft + centred, baseline), ch);
+                                           glyphs.CharAdvance[bytes[p]] / 2.0);
+      canvas->drawStaticText(QPoint(charLeft + centred, top), glyphs.Chars[bytes[p]]);
     }
   }
 

@@ -47,11 +47,15 @@ bool TVexlinReceiver::TakeRemainder(QByteArray &remainder) {
   if (!fRemainderPending.exchange(false))
     return false;
   remainder.clear();
-  if (TVexlinBuffer *buffer = fLastReceived.load()) {
-    const int32_t size = buffer->UsedSize();
-    if (size > 0 && !buffer->Pop(remainder, size))
-      remainder.clear();
+  const TVexlinBuffer *buffer = fLastReceived.load();
+  if (buffer != fSnapshotBuffer) {
+    fSnapshotBuffer = buffer;
+    fSnapshot.clear();
+    fSnapshotEaten = fSnapshotPushed = 0;
   }
+  if (buffer)
+    buffer->UpdateSnapshot(fSnapshot, fSnapshotEaten, fSnapshotPushed);
+  remainder = fSnapshot;
   return true;
 }
 

@@ -26,8 +26,12 @@ public:
   // queued call that runs TakeRemainder on the UI thread.
   std::function<void()> OnRemainderChanged;
   // The remainder of the buffer that received last; false when nothing
-  // changed since the last call. Clears the pending announcement.
+  // changed since the last call. Clears the pending announcement. UI thread
+  // only. The result shares its bytes with a snapshot kept here: release
+  // every copy of the previous result first, and refreshing a growing
+  // remainder costs only its new bytes.
   bool TakeRemainder(QByteArray &remainder);
+  bool RemainderPending() const { return fRemainderPending.load(); }
 
   // Empties every buffer, keeping the buffers and their signatures.
   void ClearBuffers();
@@ -50,4 +54,9 @@ private:
   std::vector<std::unique_ptr<TVexlinBuffer>> fBuffers;
   std::atomic<TVexlinBuffer *> fLastReceived{nullptr};
   std::atomic<bool> fRemainderPending{false};
+  // The UI thread's copy of the last remainder shown, and where it stood.
+  const TVexlinBuffer *fSnapshotBuffer = nullptr;
+  QByteArray fSnapshot;
+  int64_t fSnapshotEaten = 0;
+  int64_t fSnapshotPushed = 0;
 };

@@ -72,6 +72,7 @@ void TVexlinBuffer::Link(TVexlinBufferRecord *record) {
   fLastBuffer = record;
   fLength.store(fLength.load(std::memory_order_relaxed) + record->Length,
                 std::memory_order_relaxed);
+  fTotalPushed += record->Length;
 }
 
 bool TVexlinBuffer::Pop(QByteArray &AData, int32_t ALength) const {
@@ -124,6 +125,7 @@ void TVexlinBuffer::Eat(int32_t Length) {
     length -= remaining;
   }
   fLength.store(length, std::memory_order_relaxed);
+  fTotalEaten += eaten;
   fFindCleanUpTo = std::max(0, fFindCleanUpTo - eaten);
   // Everything eaten lay before the remembered record, unless it is now first.
   if (fFindRecord)
@@ -195,6 +197,7 @@ void TVexlinBuffer::Clear() {
     Release(record);
   }
   fLastBuffer = nullptr;
+  fTotalEaten += fLength.load(std::memory_order_relaxed);
   fLength.store(0, std::memory_order_relaxed);
   fFindCleanUpTo = 0;
   fFindRecord = nullptr;
@@ -206,4 +209,29 @@ int TVexlinBuffer::RecordCount() const {
   for (const TVexlinBufferRecord *r = fFirstBuffer; r; r = r->Next)
     ++count;
   return count;
+}
+
+void TVexlinBuffer::UpdateSnapshot(QByteArray &snapshot, int64_t &eatenAt,
+                                   int64_t &pushedAt) const {
+  std::lock_guard lock(csBuffer);
+  const bool continues = eatenAt <= fTotalEaten && pushedAt <= fTotalPushed &&
+                         pushedAt - eatenAt == snapshot.size() &&
+                         fTotalEaten - eatenAt <= snapshot.size();
+  qsizetype from = 0; // content offset of the first byte to append
+  if (continues) {
+    // Dropping the front moves Qt's begin pointer; no bytes are copied.
+    snapshot.remove(0, static_cast<qsizetype>(fTotalEaten - eatenAt));
+    from = static_cast<qsizetype>(pushedAt - fTotalEaten);
+  } else {
+    snapshot.clear();
+  }
+  qsizetype offset = 0;
+  for (const TVexlinBufferRecord *r = fFirstBuffer; r; offset += r->Length, r = r->Next) {
+    if (offset + r->Length <= from)
+      continue;
+    const qsizetype skip = std::max<qsizetype>(0, from - offset);
+    snapshot.append(r->Data + r->Start + skip, r->Length - skip);
+  }
+  eatenAt = fTotalEaten;
+  pushedAt = fTotalPushed;
 }

@@ -49,6 +49,13 @@ public:
   // The number of records in the chain; for diagnostics and tests.
   int RecordCount() const;
 
+  // Brings `snapshot` up to the current content cheaply: when it holds the
+  // content as it was at an earlier call (`eatenAt`/`pushedAt` record when),
+  // only the bytes eaten since are dropped from its front and the bytes
+  // pushed since are appended, so a growing remainder is not copied whole
+  // on every refresh. Anything else gives a full copy.
+  void UpdateSnapshot(QByteArray &snapshot, int64_t &eatenAt, int64_t &pushedAt) const;
+
 private:
   void Link(TVexlinBufferRecord *record);
   static void Release(TVexlinBufferRecord *record);
@@ -57,6 +64,8 @@ private:
   TVexlinBufferRecord *fFirstBuffer = nullptr;
   TVexlinBufferRecord *fLastBuffer = nullptr;
   std::atomic<int32_t> fLength{0};
+  int64_t fTotalPushed = 0; // bytes ever pushed
+  int64_t fTotalEaten = 0;  // bytes ever eaten or cleared
 
   // FindString memo: no occurrence of fFindPattern starts before
   // fFindCleanUpTo (offsets in the current content).

@@ -34,11 +34,24 @@ TEST_F(Config, FreshFileGetsEveryValueInOrder) {
   s.rxBufferHeight = 89;
   ASSERT_TRUE(config.Save(s));
   const QByteArray text = Read();
-  const char *order[] = {"top=",           "left=",         "width=",           "height=",
-                         "compact=",       "viewPacket=",   "viewPresets=",     "viewCommonicationLog=",
-                         "viewStatusBar=", "packetFrameWidth=", "rxBufferHeight=", "presetPageIndex=",
-                         "column_index=",  "column_timestamp=", "column_address=", "<language",
-                         "<CmdLine",       "<Parser"};
+  const char *order[] = {"top=",
+                         "left=",
+                         "width=",
+                         "height=",
+                         "compact=",
+                         "viewPacket=",
+                         "viewPresets=",
+                         "viewCommonicationLog=",
+                         "viewStatusBar=",
+                         "packetFrameWidth=",
+                         "rxBufferHeight=",
+                         "presetPageIndex=",
+                         "column_index=",
+                         "column_timestamp=",
+                         "column_address=",
+                         "<language",
+                         "<CmdLine",
+                         "<Parser"};
   qsizetype at = text.indexOf("<pelmar_terminal");
   ASSERT_GE(at, 0);
   for (const char *key : order) {

@@ -83,12 +83,21 @@ TEST(VexlinBuffer, FindStringReturnsLowestOfSeveralMatches) {
 
 // The search memo must never hide a match: compare with a plain search over a
 // random stream of pushes, eats and searches for changing patterns.
-TEST(VexlinBuffer, FindStringAgreesWithPlainSearchOnRandomOperations) {
+TEST(VexlinBuffer, FindStringAndSnapshotsAgreeWithPlainCopiesOnRandomOperations) {
   std::mt19937 rng(7);
   TVexlinBuffer b("x");
   QByteArray mirror;
+  QByteArray snapshot;
+  int64_t eatenAt = 0, pushedAt = 0;
   const QByteArray patterns[] = {"ab", "a", "bab", "\r\n"};
   for (int step = 0; step < 20000; ++step) {
+    if (rng() % 8 == 0) {
+      // The incremental snapshot must always equal the content.
+      if (rng() % 16 == 0)
+        b.Clear(), mirror.clear();
+      b.UpdateSnapshot(snapshot, eatenAt, pushedAt);
+      ASSERT_EQ(snapshot, mirror) << "step " << step;
+    }
     switch (rng() % 4) {
     case 0: {
       QByteArray piece;

@@ -66,7 +66,7 @@ TEST_F(WindowTest, ReceivedBytesAreCutByTheChosenParser) {
   window->Receive("C\r", {});
   ASSERT_TRUE(WaitFor([&] { return window->vstTerminal()->RowCount() == 1; }));
   EXPECT_EQ(Rows(window->vstTerminal())[0].bytes, "ABC\r");
-  EXPECT_EQ(window->vstRxBuffer()->RowCount(), 0u);
+  EXPECT_TRUE(WaitFor([&] { return window->vstRxBuffer()->RowCount() == 0; }));
 
   page->rbProtocolPelmar97->click();
   window->Receive(QByteArray::fromHex("2A610008010223148107AA0D"), {});
