@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "app/dialogs.h"
+#include "app/formposition.h"
 #include "app/ipc.h"
 #include "app/numedit.h"
 #include "app/parserpage.h"
@@ -57,6 +58,10 @@ TfMainPelmarTerm::TfMainPelmarTerm(TPtDialogs &dialogs, const QString &configFil
   resize(992, 741);
 
   fInfoBox = std::make_unique<TformDuradiDarozavi_InstInfoBox>();
+  // The data folder sits beside the executable; PT_DATA_DIR points elsewhere,
+  // for running from a source tree.
+  if (const QString dataDir = qEnvironmentVariable("PT_DATA_DIR"); !dataDir.isEmpty())
+    fInfoBox->SetDataFolder(dataDir);
   BuildRegions();
   BuildMenus();
 
@@ -166,6 +171,21 @@ void TfMainPelmarTerm::BuildRegions() {
   setStatusBar(fStatusBar);
   connect(fStatusBar, &TPtStatusBar::panelDoubleClicked, this,
           &TfMainPelmarTerm::OnStatusBarDoubleClick);
+  pmStatusBarConnection = new QMenu(this);
+  pmStatusBarConnection->setObjectName(QStringLiteral("pmStatusBarConnection"));
+  QAction *serialProperties =
+      pmStatusBarConnection->addAction(QStringLiteral("Vlastnosti sériového portu"));
+  connect(fStatusBar, &TPtStatusBar::panelRightClicked, this,
+          [this, serialProperties](int panel, QPoint globalPos) {
+            if (panel != 1)
+              return;
+            // Only an open serial port has properties to show.
+            const bool serialOpen =
+                fStatusBar->SerialLines && fStatusBar->SerialLines().has_value();
+            serialProperties->setVisible(serialOpen);
+            serialProperties->setEnabled(serialOpen);
+            pmStatusBarConnection->popup(globalPos);
+          });
   fStatusBar->StatusBarRefresh(QString());
 
   connect(fTerminalTree, &TVexlinTree::doubleClicked, this, [this](TVexlinNode *node) {
@@ -202,14 +222,16 @@ void TfMainPelmarTerm::BuildMenus() {
   QMenu *view = menuBar()->addMenu(QStringLiteral("Zobrazení"));
   view->setObjectName(QStringLiteral("mimView"));
   mimViewPresets = view->addAction(QStringLiteral("Předvolby"), this,
-                                   [this] { pTop->setVisible(!pTop->isVisible()); });
+                                   [this] { pTop->setVisible(pTop->isHidden()); });
   mimViewLeft = view->addAction(QStringLiteral("Levý multifunkční panel"), this, [this] {
-    pgcLeftTools->setVisible(!pgcLeftTools->isVisibleTo(this));
-    pLeft->setVisible(!pLeft->isVisibleTo(this));
+    // The composer panel is a tab page, which its tab control shows and
+    // hides on its own; its view switch is kept apart.
+    fViewLeft = !fViewLeft;
+    pgcLeftTools->setVisible(fViewLeft);
     CheckCompact();
   });
   mimViewLog = view->addAction(QStringLiteral("Komunikace"), this, [this] {
-    pCenter->setVisible(!pCenter->isVisibleTo(this));
+    pCenter->setVisible(pCenter->isHidden());
     CheckCompact();
   });
   QMenu *columns = view->addMenu(QStringLiteral("Komunikace možnosti"));
@@ -225,16 +247,15 @@ void TfMainPelmarTerm::BuildMenus() {
       actShowColumn[i]->setChecked(fTerminalTree->IsColumnVisible(i));
     });
   }
-  mimViewStatusBar = view->addAction(QStringLiteral("Stavový řádek"), this, [this] {
-    fStatusBar->setVisible(!fStatusBar->isVisibleTo(this));
-  });
+  mimViewStatusBar = view->addAction(QStringLiteral("Stavový řádek"), this,
+                                     [this] { fStatusBar->setVisible(fStatusBar->isHidden()); });
   for (QAction *a : {mimViewPresets, mimViewLeft, mimViewLog, mimViewStatusBar})
     a->setCheckable(true);
   connect(view, &QMenu::aboutToShow, this, [this] {
-    mimViewLog->setChecked(pCenter->isVisibleTo(this));
-    mimViewLeft->setChecked(pLeft->isVisibleTo(this));
-    mimViewPresets->setChecked(pTop->isVisibleTo(this));
-    mimViewStatusBar->setChecked(fStatusBar->isVisibleTo(this));
+    mimViewLog->setChecked(!pCenter->isHidden());
+    mimViewLeft->setChecked(fViewLeft);
+    mimViewPresets->setChecked(!pTop->isHidden());
+    mimViewStatusBar->setChecked(!fStatusBar->isHidden());
   });
   QAction *about = menuBar()->addAction(QStringLiteral("O Aplikaci"));
   about->setObjectName(QStringLiteral("mimAbout"));
@@ -401,6 +422,7 @@ void TfMainPelmarTerm::FormShow() {
   for (const QString &problem : fConfig.Problems())
     LogInfoMsg(QStringLiteral("\"%1\": %2").arg(fConfigFileName, problem), kMaroon);
   ApplySettings(settings);
+  CorrectFormPosition(this);
   fStatusBar->StatusBarRefresh(QString());
   pCenterResize();
 }
@@ -415,7 +437,7 @@ void TfMainPelmarTerm::ApplySettings(const TPtSettings &s) {
     fTerminal->SetColumnVisibility(i, columns[i]);
     actShowColumn[i]->setChecked(columns[i]);
   }
-  pLeft->setVisible(s.viewPacket);
+  fViewLeft = s.viewPacket;
   pgcLeftTools->setVisible(s.viewPacket);
   pTop->setVisible(s.viewPresets);
   pCenter->setVisible(s.viewCommonicationLog);
@@ -458,11 +480,11 @@ TPtSettings TfMainPelmarTerm::CollectSettings() const {
   s.left = g.left();
   s.width = g.width();
   s.height = g.height();
-  s.compact = pMiddle->isVisibleTo(this);
-  s.viewPacket = pLeft->isVisibleTo(this);
-  s.viewPresets = pTop->isVisibleTo(this);
-  s.viewCommonicationLog = pCenter->isVisibleTo(this);
-  s.viewStatusBar = fStatusBar->isVisibleTo(this);
+  s.compact = !pMiddle->isHidden();
+  s.viewPacket = fViewLeft;
+  s.viewPresets = !pTop->isHidden();
+  s.viewCommonicationLog = !pCenter->isHidden();
+  s.viewStatusBar = !fStatusBar->isHidden();
   s.packetFrameWidth = pMiddle->sizes().value(0);
   s.rxBufferHeight = Splitter2->sizes().value(1);
   s.presetPageIndex = PageControl1->currentIndex();
@@ -495,19 +517,22 @@ void TfMainPelmarTerm::FormClose() {
 // --- layout ----------------------------------------------------------------
 
 void TfMainPelmarTerm::CheckCompact() {
-  SetCompact(pLeft->isVisibleTo(this) || pCenter->isVisibleTo(this));
+  SetCompact(fViewLeft || !pCenter->isHidden());
 }
 
 void TfMainPelmarTerm::SetCompact(bool visible) {
-  if (pMiddle->isVisibleTo(this) == visible)
+  if (!pMiddle->isHidden() == visible)
     return;
-  const int h = pMiddle->height();
   if (visible) {
-    resize(width(), height() + h);
+    resize(width(), height() + fCompactHeight);
     pMiddle->setVisible(true);
   } else {
+    // What the window really lost, so that showing the area again restores it.
+    const int before = height();
+    fCompactHeight = pMiddle->height();
     pMiddle->setVisible(false);
-    resize(width(), height() - h);
+    resize(width(), before - fCompactHeight);
+    fCompactHeight = before - height();
   }
 }
 

@@ -85,6 +85,8 @@ private:
   TPtConfig fConfig;
   QString fConfigFileName;
   bool fShown = false;
+  int fCompactHeight = 0; // what the window shrank by when the middle area was hidden
+  bool fViewLeft = true;  // the composer panel and the left tool pages are shown
   TVexlinReceiver fReceiver;
 
   QWidget *pTop = nullptr;
@@ -105,6 +107,7 @@ private:
   QCheckBox *chkScroll = nullptr;
   QLabel *lblBuffer = nullptr;
   QTimer *Timer1 = nullptr;
+  QMenu *pmStatusBarConnection = nullptr;
   QTimer *fRemainderTimer = nullptr;
   TVexlinDataObject *fPendingChain = nullptr; // taken from the queue, not yet shown
   TPtIpcServer *fIpc = nullptr;

@@ -10,10 +10,13 @@
 #include "view/vexlintree.h"
 #include "windowfixture.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QRadioButton>
 #include <QTest>
+#include <QTextEdit>
 
 namespace {
 
@@ -192,6 +195,80 @@ TEST_F(WindowTest, BrokenConfigIsReportedAndKept) {
   EXPECT_EQ(Rows(window->vstTerminal())[0].kind, "TVexlinDataLog");
   Close();
   EXPECT_TRUE(QFile::exists(dir.filePath("config.xml.bak")));
+}
+
+} // namespace
+
+namespace {
+
+// Mouse events straight to a widget, as the platform would deliver them.
+void MouseTo(QWidget *target, QEvent::Type type, QPoint pos,
+             Qt::MouseButton button = Qt::NoButton) {
+  QMouseEvent event(type, QPointF(pos), target->mapToGlobal(QPointF(pos)), button,
+                    type == QEvent::MouseMove ? Qt::NoButton : button, Qt::NoModifier);
+  QCoreApplication::sendEvent(target, &event);
+}
+
+TEST_F(WindowTest, HoveringAByteFillsTheInformationWindow) {
+  window->Receive(QByteArray::fromHex("2A610008010223148107AA0D"), {});
+  ASSERT_TRUE(WaitFor([&] { return window->vstTerminal()->RowCount() == 1; }));
+  TVexlinTree *list = window->vstTerminal();
+  QWidget *viewport = list->viewport();
+  TVexlinNode *node = list->NodeAt(0);
+  const QRect cell = list->NodeCellRect(node, DataColumn);
+  ASSERT_TRUE(cell.isValid());
+  // The third byte's hexadecimal cell: three character widths per byte.
+  const int x = cell.left() + 2 * 3 * TVexlinDataBinary::HexCharWidth + 2;
+  MouseTo(viewport, QEvent::MouseMove, QPoint(x, cell.top() + 4));
+  auto *box = window->findChild<QWidget *>("wb1", Qt::FindChildrenRecursively);
+  if (!box) // the information window is a top-level window of its own
+    for (QWidget *w : QApplication::topLevelWidgets())
+      if ((box = w->findChild<QWidget *>("wb1")))
+        break;
+  ASSERT_NE(box, nullptr);
+  auto *browser = qobject_cast<QTextEdit *>(box);
+  ASSERT_NE(browser, nullptr);
+  // The third byte of a frame is the high byte of its length field.
+  EXPECT_TRUE(browser->toPlainText().contains("LEN <hi>")) << browser->toPlainText().toStdString();
+  EXPECT_TRUE(browser->window()->isVisible());
+
+  // Leaving the row hides it again.
+  MouseTo(viewport, QEvent::MouseMove, QPoint(x, list->viewport()->height() - 2));
+  EXPECT_FALSE(browser->window()->isVisible());
+
+  // A double click opens the packet's detail text, once per row.
+  MouseTo(viewport, QEvent::MouseButtonDblClick, QPoint(x, cell.top() + 4), Qt::LeftButton);
+  MouseTo(viewport, QEvent::MouseButtonDblClick, QPoint(x, cell.top() + 4), Qt::LeftButton);
+  int details = 0;
+  for (QWidget *w : QApplication::topLevelWidgets())
+    if (w->objectName() == "pf_0" && w->isVisible()) {
+      ++details;
+      EXPECT_EQ(w->windowTitle(), "Line 0.");
+      w->close();
+    }
+  EXPECT_EQ(details, 1);
+}
+
+TEST_F(WindowTest, HidingBothPanelsMakesTheWindowCompact) {
+  auto *middle = window->findChild<QWidget *>("pMiddle");
+  ASSERT_NE(middle, nullptr);
+  const int fullHeight = window->height();
+  QAction *left = nullptr, *log = nullptr;
+  for (QAction *a : window->findChildren<QAction *>()) {
+    if (a->text() == QString::fromUtf8("Levý multifunkční panel"))
+      left = a;
+    if (a->text() == "Komunikace")
+      log = a;
+  }
+  ASSERT_TRUE(left && log);
+  left->trigger();
+  EXPECT_TRUE(middle->isVisibleTo(window.get())) << "the log still shows";
+  log->trigger();
+  EXPECT_FALSE(middle->isVisibleTo(window.get()));
+  EXPECT_LT(window->height(), fullHeight);
+  log->trigger();
+  EXPECT_TRUE(middle->isVisibleTo(window.get()));
+  EXPECT_EQ(window->height(), fullHeight);
 }
 
 } // namespace

@@ -9,7 +9,9 @@ namespace {
 class QtWidgetsEnvironment : public ::testing::Environment {
 public:
   void SetUp() override {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+      qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("PT_DATA_DIR", PT_DATA_FILES_DIR);
     static int argc = 1;
     static char name[] = "pt_tests_window";
     static char *argv[] = {name, nullptr};
