@@ -31,16 +31,19 @@ qsizetype SkipSpaces(const QString &text, qsizetype i) {
   return i;
 }
 
+// An optional sign at `i`, stepped over; true for "-".
+bool ReadSign(const QString &text, qsizetype &i) {
+  if (i >= text.size() || (text.at(i) != u'-' && text.at(i) != u'+'))
+    return false;
+  return text.at(i++) == u'-';
+}
+
 } // namespace
 
 bool ParseIntText(const QString &text, int &value) {
   const qsizetype n = text.size();
   qsizetype i = SkipSpaces(text, 0);
-  bool negative = false;
-  if (i < n && (text.at(i) == u'-' || text.at(i) == u'+')) {
-    negative = text.at(i) == u'-';
-    ++i;
-  }
+  const bool negative = ReadSign(text, i);
   int base = 10;
   if (i < n && text.at(i) == u'$') {
     base = 16;
@@ -77,11 +80,7 @@ bool ParseIntText(const QString &text, int &value) {
 qint64 LeadingIntText(const QString &text) {
   const qsizetype n = text.size();
   qsizetype i = SkipSpaces(text, 0);
-  bool negative = false;
-  if (i < n && (text.at(i) == u'-' || text.at(i) == u'+')) {
-    negative = text.at(i) == u'-';
-    ++i;
-  }
+  const bool negative = ReadSign(text, i);
   // Saturates far beyond the 32-bit range; callers clamp anyway.
   constexpr qint64 cap = qint64(1) << 40;
   qint64 acc = 0;
