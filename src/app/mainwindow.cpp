@@ -214,13 +214,16 @@ void TfMainPelmarTerm::BuildMenus() {
   QMenu *tools = menuBar()->addMenu(QStringLiteral("Nástroje"));
   tools->setObjectName(QStringLiteral("mimTools"));
   // The windows behind these come later; the entries exist already.
-  tools->addAction(QStringLiteral("ASCII tabulka"))
-      ->setShortcut(QKeySequence(QStringLiteral("Alt+A")));
-  tools->addAction(QStringLiteral("Tablo příkazů"))
-      ->setShortcut(QKeySequence(QStringLiteral("Ctrl+T")));
+  QAction *ascii = tools->addAction(QStringLiteral("ASCII tabulka"));
+  ascii->setObjectName(QStringLiteral("aAsciiTable"));
+  ascii->setShortcut(QKeySequence(QStringLiteral("Alt+A")));
+  QAction *tablo = tools->addAction(QStringLiteral("Tablo příkazů"));
+  tablo->setObjectName(QStringLiteral("actCommandTablo"));
+  tablo->setShortcut(QKeySequence(QStringLiteral("Ctrl+T")));
 
   QMenu *view = menuBar()->addMenu(QStringLiteral("Zobrazení"));
   view->setObjectName(QStringLiteral("mimView"));
+  view->menuAction()->setObjectName(QStringLiteral("mimView"));
   mimViewPresets = view->addAction(QStringLiteral("Předvolby"), this,
                                    [this] { pTop->setVisible(pTop->isHidden()); });
   mimViewLeft = view->addAction(QStringLiteral("Levý multifunkční panel"), this, [this] {
@@ -249,14 +252,23 @@ void TfMainPelmarTerm::BuildMenus() {
   }
   mimViewStatusBar = view->addAction(QStringLiteral("Stavový řádek"), this,
                                      [this] { fStatusBar->setVisible(fStatusBar->isHidden()); });
-  for (QAction *a : {mimViewPresets, mimViewLeft, mimViewLog, mimViewStatusBar})
+  const char *viewNames[] = {"mimViewPresets", "mimViewLeftPanel", "mimViewCommunication",
+                             "mimViewStatusBar"};
+  int k = 0;
+  for (QAction *a : {mimViewPresets, mimViewLeft, mimViewLog, mimViewStatusBar}) {
     a->setCheckable(true);
+    a->setObjectName(QLatin1String(viewNames[k++]));
+  }
   connect(view, &QMenu::aboutToShow, this, [this] {
     mimViewLog->setChecked(!pCenter->isHidden());
     mimViewLeft->setChecked(fViewLeft);
     mimViewPresets->setChecked(!pTop->isHidden());
     mimViewStatusBar->setChecked(!fStatusBar->isHidden());
   });
+  // Filled from the language files once they are read; empty until then.
+  QMenu *mimLng = menuBar()->addMenu(QString());
+  mimLng->setObjectName(QStringLiteral("mimLng"));
+  mimLng->menuAction()->setVisible(false);
   QAction *about = menuBar()->addAction(QStringLiteral("O Aplikaci"));
   about->setObjectName(QStringLiteral("mimAbout"));
 }
