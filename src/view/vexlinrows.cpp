@@ -1,13 +1,81 @@
 #include "view/vexlinrows.h"
 
 #include <algorithm>
+#include <mutex>
+#include <unordered_map>
 
 TVexlinNodeLinks::TVexlinNodeLinks() = default;
 TVexlinNodeLinks::~TVexlinNodeLinks() = default;
 
+namespace {
+
+// The links of the top-level rows that have children, of every TVexlinRows:
+// a row has room only for its kind, and must find its links by itself. Rows
+// of different lists may live on different threads, hence the lock; a list
+// changes only its own entries, whose addresses stay put while others come
+// and go.
+struct TSharedLinkTable {
+  std::mutex Mutex;
+  std::unordered_map<const TVexlinNode *, TVexlinNodeLinks> Links;
+};
+
+// Never destroyed: rows of static lists may release their links at exit.
+TSharedLinkTable &SharedTable() {
+  static auto *table = new TSharedLinkTable;
+  return *table;
+}
+
+} // namespace
+
+const TVexlinNodeLinks &TVexlinNode::SharedLinks(const TVexlinNode *node) {
+  TSharedLinkTable &table = SharedTable();
+  std::lock_guard lock(table.Mutex);
+  return table.Links.find(node)->second;
+}
+
 TVexlinRows::TVexlinRows(int defaultHeight) : fDefaultHeight(defaultHeight) {}
 
-TVexlinRows::~TVexlinRows() = default;
+TVexlinRows::~TVexlinRows() {
+  for (size_t r = 0; fSharedCount > 0 && r < fCount; ++r)
+    ReleaseSharedLinks(*At(r));
+}
+
+TVexlinNodeLinks &TVexlinRows::MutableLinks(TVexlinNode &node) {
+  using Kind = TVexlinNode::TLinkKind;
+  if (node.fLinkKind == Kind::Inline)
+    return static_cast<TVexlinChildNode &>(node).ChildLinks;
+  TSharedLinkTable &table = SharedTable();
+  std::lock_guard lock(table.Mutex);
+  if (node.fLinkKind == Kind::Shared)
+    return table.Links.find(&node)->second;
+  node.fLinkKind = Kind::Shared;
+  ++fSharedCount;
+  return table.Links[&node];
+}
+
+void TVexlinRows::ReleaseSharedLinks(TVexlinNode &node) {
+  if (node.fLinkKind != TVexlinNode::TLinkKind::Shared)
+    return;
+  node.fLinkKind = TVexlinNode::TLinkKind::None;
+  --fSharedCount;
+  TSharedLinkTable &table = SharedTable();
+  decltype(table.Links)::node_type entry;
+  {
+    std::lock_guard lock(table.Mutex);
+    entry = table.Links.extract(&node);
+  }
+  // The children are destroyed here, outside the lock.
+}
+
+void TVexlinRows::MoveSharedLinks(const TVexlinNode &from, TVexlinNode &to) {
+  TSharedLinkTable &table = SharedTable();
+  std::lock_guard lock(table.Mutex);
+  auto entry = table.Links.extract(&from);
+  entry.key() = &to;
+  for (const auto &child : entry.mapped().Children)
+    child->ChildLinks.Parent = &to;
+  table.Links.insert(std::move(entry));
+}
 
 TVexlinNode *TVexlinRows::NewTopSlot() {
   const size_t chunk = fCount >> kChunkShift;
@@ -31,18 +99,13 @@ TVexlinNode *TVexlinRows::Append(TVexlinDataObject *data) {
 TVexlinNode *TVexlinRows::AddChild(TVexlinNode *parent, TVexlinDataObject *data) {
   if (!parent)
     return Append(data);
-  if (!parent->Links) {
-    parent->Links = std::make_unique<TVexlinNodeLinks>();
-    ++fLinkCount;
-  }
-  auto child = std::make_unique<TVexlinNode>();
-  child->Links = std::make_unique<TVexlinNodeLinks>();
-  ++fLinkCount;
-  child->Links->Parent = parent;
+  auto child = std::make_unique<TVexlinChildNode>();
+  child->fLinkKind = TVexlinNode::TLinkKind::Inline;
+  child->ChildLinks.Parent = parent;
   child->Data = data;
   child->Height = fDefaultHeight;
   TVexlinNode *result = child.get();
-  parent->Links->Children.push_back(std::move(child));
+  MutableLinks(*parent).Children.push_back(std::move(child));
   ++fChildCount;
   if (parent->Expanded && IsVisible(*parent))
     ChangeExtent(*parent, result->Height);
@@ -74,7 +137,7 @@ ptrdiff_t TVexlinRows::IndexOf(const TVexlinNode *node) const {
   const TVexlinNode *parent = node->Parent();
   if (!parent)
     return TopIndex(node);
-  const auto &children = parent->Links->Children;
+  const auto &children = parent->Links()->Children;
   for (size_t i = 0; i < children.size(); ++i) {
     if (children[i].get() == node)
       return static_cast<ptrdiff_t>(i);
@@ -161,7 +224,7 @@ size_t TVexlinRows::MeasureRange(size_t from, size_t limit) {
       pendingRow = r;
     }
     TVexlinNode &node = *At(r);
-    if (node.Links) {
+    if (node.fLinkKind != TVexlinNode::TLinkKind::None) {
       Measure(node);
       std::function<void(TVexlinNode &)> children = [&](TVexlinNode &n) {
         for (size_t i = 0; i < n.ChildCount(); ++i) {
@@ -289,13 +352,15 @@ void TVexlinRows::Remove(TVexlinNode *node, const Disposer &dispose) {
     if (parent->Expanded && IsVisible(*parent))
       ChangeExtent(*parent, -Extent(*node));
     DisposeTree(*node, dispose);
-    auto &children = parent->Links->Children;
+    auto &children = MutableLinks(*parent).Children;
     const auto it = std::find_if(children.begin(), children.end(),
                                  [node](const auto &c) { return c.get() == node; });
     if (it != children.end()) {
       ForgetSubtree(*node, true);
       children.erase(it);
     }
+    if (children.empty())
+      ReleaseSharedLinks(*parent);
     return;
   }
   const ptrdiff_t index = TopIndex(node);
@@ -307,19 +372,20 @@ void TVexlinRows::Remove(TVexlinNode *node, const Disposer &dispose) {
 
 void TVexlinRows::ForgetSubtree(const TVexlinNode &node, bool isChild) {
   fChildCount -= isChild ? 1 : 0;
-  fLinkCount -= node.Links ? 1 : 0;
   for (size_t i = 0; i < node.ChildCount(); ++i)
     ForgetSubtree(*node.Child(i), true);
 }
 
 void TVexlinRows::RemoveTop(size_t index) {
   ForgetSubtree(*At(index), false);
-  // Later rows move up one slot; their children must follow the new address.
+  ReleaseSharedLinks(*At(index));
+  // Later rows move up one slot; their links and children must follow the
+  // new address.
   for (size_t r = index; r + 1 < fCount; ++r) {
     TVexlinNode &target = *At(r);
     target = std::move(*At(r + 1));
-    for (size_t i = 0; i < target.ChildCount(); ++i)
-      target.Child(i)->Links->Parent = &target;
+    if (target.fLinkKind == TVexlinNode::TLinkKind::Shared)
+      MoveSharedLinks(*At(r + 1), target);
   }
   *At(fCount - 1) = TVexlinNode{};
   --fCount;
@@ -339,18 +405,21 @@ size_t TVexlinRows::MemoryUsage() const {
   return fChunks.size() * kChunkRows * sizeof(TVexlinNode) +
          fChunks.capacity() * sizeof(fChunks[0]) +
          fChunkByAddress.size() * (sizeof(uintptr_t) + sizeof(size_t) + 4 * sizeof(void *)) +
-         fIndex.MemoryUsage() + fLinkCount * sizeof(TVexlinNodeLinks) +
-         fChildCount * (sizeof(TVexlinNode) + sizeof(void *));
+         fIndex.MemoryUsage() +
+         // table entry: key, links, next pointer, cached hash, bucket
+         fSharedCount * (sizeof(void *) + sizeof(TVexlinNodeLinks) + 3 * sizeof(void *)) +
+         fChildCount * (sizeof(TVexlinChildNode) + sizeof(void *));
 }
 
 void TVexlinRows::Clear(const Disposer &dispose) {
-  for (size_t r = 0; r < fCount; ++r)
+  for (size_t r = 0; r < fCount; ++r) {
     DisposeTree(*At(r), dispose);
+    ReleaseSharedLinks(*At(r));
+  }
   fChunks.clear();
   fChunks.shrink_to_fit();
   fChunkByAddress.clear();
   fCount = 0;
-  fLinkCount = 0;
   fChildCount = 0;
   fIndex.Clear();
 }

@@ -70,6 +70,13 @@ private:
   static constexpr size_t kChunkRows = size_t(1) << kChunkShift;
 
   TVexlinNode *NewTopSlot();
+  // Links of a row for changing them; a top-level row gets its entry in the
+  // shared table on first use.
+  TVexlinNodeLinks &MutableLinks(TVexlinNode &node);
+  // Drops the shared table entry of a top-level row with its children.
+  void ReleaseSharedLinks(TVexlinNode &node);
+  // Rekeys the shared entry of a row that moved from `from` to `to`.
+  void MoveSharedLinks(const TVexlinNode &from, TVexlinNode &to);
   void SetHeight(TVexlinNode &node, int height);
   // Height of a row with its expanded children.
   int64_t Extent(const TVexlinNode &node) const;
@@ -85,7 +92,7 @@ private:
   std::vector<std::unique_ptr<TVexlinNode[]>> fChunks;
   std::map<uintptr_t, size_t> fChunkByAddress; // chunk start address -> chunk number
   size_t fCount = 0;
-  size_t fLinkCount = 0;
+  size_t fSharedCount = 0; // rows of this list with an entry in the shared table
   size_t fChildCount = 0;
   TRowHeightIndex fIndex;
   Measurer fMeasurer;

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <deque>
 #include <gtest/gtest.h>
 #include <random>
 
@@ -199,6 +200,93 @@ TEST(VexlinTreeRows, ChildrenExpandAndCollapse) {
   ASSERT_EQ(tree.RowCount(), 1u);
   EXPECT_EQ(newChild->Parent(), tree.NodeAt(0));
   ExpectPositionsAgree(tree);
+}
+
+TEST(VexlinTreeRows, RandomEditsKeepChildrenWithTheirParents) {
+  // Rows and children added and removed at random, checked against a plain
+  // model after every step: every row keeps its object, its children and
+  // their parent link when rows above it are removed, and every removed
+  // object is deleted.
+  struct TItem {
+    TVexlinDataObject *object;
+    const bool *alive;
+  };
+  struct TModelRow {
+    TItem item;
+    std::vector<TItem> children;
+  };
+  std::vector<TModelRow> model;
+  std::deque<bool> alive;
+  std::vector<TItem> removed;
+  auto probe = [&](int height) {
+    alive.push_back(false);
+    return TItem{new TProbeObject(height, &alive.back()), &alive.back()};
+  };
+
+  TVexlinTree tree;
+  std::mt19937 random(11);
+  auto pick = [&](size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(random); };
+  for (int step = 0; step < 600; ++step) {
+    const int op = std::uniform_int_distribution<int>(0, 9)(random);
+    if (model.empty() || op < 3) {
+      const TItem o = probe(int(pick(30)));
+      tree.AddRow(o.object);
+      model.push_back({o, {}});
+    } else if (op < 6) {
+      const size_t r = pick(model.size());
+      const TItem o = probe(int(pick(30)));
+      tree.AddChild(tree.NodeAt(r), o.object);
+      model[r].children.push_back(o);
+    } else if (op < 8) {
+      const size_t r = pick(model.size());
+      removed.push_back(model[r].item);
+      removed.insert(removed.end(), model[r].children.begin(), model[r].children.end());
+      tree.RemoveRow(tree.NodeAt(r));
+      model.erase(model.begin() + ptrdiff_t(r));
+    } else if (op == 8) {
+      const size_t r = pick(model.size());
+      if (!model[r].children.empty()) {
+        const size_t c = pick(model[r].children.size());
+        removed.push_back(model[r].children[c]);
+        tree.RemoveRow(tree.NodeAt(r)->Child(c));
+        model[r].children.erase(model[r].children.begin() + ptrdiff_t(c));
+      }
+    } else {
+      TVexlinNode *node = tree.NodeAt(pick(model.size()));
+      tree.SetExpanded(node, !node->Expanded);
+    }
+
+    ASSERT_EQ(tree.RowCount(), model.size()) << step;
+    for (size_t r = 0; r < model.size(); ++r) {
+      TVexlinNode *node = tree.NodeAt(r);
+      ASSERT_EQ(node->Data, model[r].item.object) << step;
+      ASSERT_EQ(node->Parent(), nullptr) << step;
+      ASSERT_EQ(tree.IndexOf(node), ptrdiff_t(r)) << step;
+      ASSERT_EQ(node->ChildCount(), model[r].children.size()) << step;
+      ASSERT_EQ(node->HasChildren(), !model[r].children.empty()) << step;
+      for (size_t c = 0; c < model[r].children.size(); ++c) {
+        TVexlinNode *child = node->Child(c);
+        ASSERT_EQ(child->Data, model[r].children[c].object) << step;
+        ASSERT_EQ(child->Parent(), node) << step;
+        ASSERT_EQ(tree.IndexOf(child), ptrdiff_t(c)) << step;
+        ASSERT_FALSE(child->HasChildren()) << step;
+      }
+    }
+    for (const TItem &o : removed)
+      ASSERT_FALSE(*o.alive) << step;
+    ExpectPositionsAgree(tree);
+  }
+
+  // Clearing deletes every object still shown, children included.
+  std::vector<TItem> shown;
+  for (const TModelRow &row : model) {
+    shown.push_back(row.item);
+    shown.insert(shown.end(), row.children.begin(), row.children.end());
+  }
+  tree.Clear();
+  EXPECT_EQ(tree.RowCount(), 0u);
+  for (const TItem &o : shown)
+    EXPECT_FALSE(*o.alive);
 }
 
 TEST(VexlinTreeColumns, HidingAColumnKeepsItsWidth) {
