@@ -82,22 +82,19 @@ TVexlinNode *TVexlinTree::AddChild(TVexlinNode *parent, TVexlinDataObject *data)
 void TVexlinTree::RemoveRow(TVexlinNode *node, bool deleteObjects) {
   if (!node || !fRows.Contains(node))
     return;
-  ForgetRemovedHandles();
-  fRows.Remove(node, [deleteObjects](TVexlinDataObject *data) {
-    if (deleteObjects)
-      delete data;
-  });
-  if (!IsUpdating()) {
-    UpdateScrollBars();
-    viewport()->update();
-  }
-  emit rowsRemoved();
+  RemoveRows([&](const TVexlinRows::Disposer &dispose) { fRows.Remove(node, dispose); },
+             deleteObjects);
 }
 
 void TVexlinTree::Clear(bool deleteObjects) {
-  ForgetRemovedHandles();
   fBackgroundMeasure->stop();
-  fRows.Clear([deleteObjects](TVexlinDataObject *data) {
+  RemoveRows([&](const TVexlinRows::Disposer &dispose) { fRows.Clear(dispose); }, deleteObjects);
+}
+
+void TVexlinTree::RemoveRows(const std::function<void(const TVexlinRows::Disposer &)> &remove,
+                             bool deleteObjects) {
+  ForgetRemovedHandles();
+  remove([deleteObjects](TVexlinDataObject *data) {
     if (deleteObjects)
       delete data;
   });

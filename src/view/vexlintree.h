@@ -144,6 +144,10 @@ private:
     QRect rect;
   };
   int MeasureRow(TVexlinNode &node);
+  // Removes rows through `remove`, deleting their objects when asked, then
+  // forgets handles into them and repaints.
+  void RemoveRows(const std::function<void(const TVexlinRows::Disposer &)> &remove,
+                  bool deleteObjects);
   void PaintRow(QPainter &painter, TVexlinNode &node, const QRect &rowRect, const QRect &dirty);
   // The cells of one row in visual order (one full-width cell without header).
   std::vector<TCell> Cells(int top, int height) const;
