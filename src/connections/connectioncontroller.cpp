@@ -1,0 +1,144 @@
+#include "connections/connectioncontroller.h"
+
+#include "connections/connectiontexts.h"
+#include "connections/tcpclient.h"
+#include "connections/udpconnection.h"
+#include "connections/uithreadcalls.h"
+
+namespace {
+
+QString ErrorMessage(const std::exception &error) {
+  return QString::fromUtf8(error.what());
+}
+
+bool Running(const TVexlinConnection *connection) {
+  return connection && connection->Status() != tcsDisconnect;
+}
+
+} // namespace
+
+TConnectionController::TConnectionController(TConnectionWindow window)
+    : NewTcpClient([] { return std::make_unique<TVexlinConnection_TcpClient>(); }),
+      NewUdp([] { return std::make_unique<TVexlinConnection_Udp>(); }), fWindow(std::move(window)) {
+}
+
+TConnectionController::~TConnectionController() {
+  SetConnection(nullptr);
+}
+
+void TConnectionController::SetConnection(std::unique_ptr<TVexlinConnection> aConnection) {
+  if (aConnection && aConnection == fConnection) {
+    (void)aConnection.release(); // already owned here
+    return;
+  }
+  if (fConnection) {
+    fConnection->Close();
+    // Destroyed while still current: its thread may report while it winds down.
+    delete fConnection.get();
+    (void)fConnection.release();
+  }
+  fConnection = std::move(aConnection);
+  if (fConnection)
+    fConnection->SetOnStatus(
+        [this](TVexlinConnection *c, TVexlinConnectionStatus s, const QString &t,
+               const QByteArray &sig,
+               const QByteArray &data) { ConnectionStatusChange(c, s, t, sig, data); });
+}
+
+void TConnectionController::ConnectionStatusChange(TVexlinConnection *aConnection,
+                                                   TVexlinConnectionStatus aStatus,
+                                                   const QString &AStatusText,
+                                                   const QByteArray &aSIG,
+                                                   const QByteArray &aData) {
+  TConnectionStatusLine line{aConnection->GetDescription() + QStringLiteral(" - "), kColorTeal};
+  if (aStatus == tcsRxData) {
+    if (!aData.isEmpty()) {
+      if (fWindow.Receive)
+        fWindow.Receive(aData, aSIG);
+      return;
+    }
+    QByteArray waiting;
+    if (aConnection->WaitingData() && aConnection->Read(waiting) && !waiting.isEmpty()) {
+      if (fWindow.Receive)
+        fWindow.Receive(waiting, aSIG);
+      return;
+    }
+  } else {
+    line = ConnectionStatusLine(*aConnection, aStatus, AStatusText);
+  }
+  if (fWindow.LogInfoMsg)
+    fWindow.LogInfoMsg(line.line, line.color);
+  TUiThreadCalls::Run([this, text = line.line] {
+    if (fWindow.StatusBarRefresh)
+      fWindow.StatusBarRefresh(text);
+    RefreshPanel();
+  });
+}
+
+void TConnectionController::TcpConnectDisconnect(const QString &host, const QString &port,
+                                                 bool ipv6) {
+  try {
+    const TVexlinConnectionStatus status = fConnection ? fConnection->Status() : tcsDisconnect;
+    if (fConnection &&
+        (status == tcsConnecting || status == tcsConnect || status == tcsDisconnecting)) {
+      fConnection->Close();
+      SetConnection(nullptr);
+    } else {
+      std::unique_ptr<TVexlinConnection> connection = NewTcpClient();
+      connection->SetSettings(QStringLiteral("HOST"), host);
+      connection->SetSettings(QStringLiteral("PORT"), port);
+      connection->SetSettings(QStringLiteral("IPV"),
+                              ipv6 ? QStringLiteral("6") : QStringLiteral("4"));
+      SetConnection(std::move(connection));
+      fConnection->Open();
+    }
+  } catch (const std::exception &error) {
+    LogError(ErrorMessage(error));
+  }
+  RefreshPanel();
+}
+
+void TConnectionController::UdpStartStop(const QString &remoteHost, const QString &remotePort,
+                                         const QString &listenPort) {
+  if (fConnection && !dynamic_cast<TVexlinConnection_Udp *>(fConnection.get()))
+    SetConnection(nullptr);
+  if (fConnection) {
+    fConnection->Close();
+    SetConnection(nullptr);
+  } else {
+    try {
+      SetConnection(NewUdp());
+      fConnection->SetSettings(QStringLiteral("HOST"), remoteHost);
+      fConnection->SetSettings(QStringLiteral("PORT_LISTEN"), listenPort);
+      fConnection->SetSettings(QStringLiteral("PORT_REMOTE"), remotePort);
+      fConnection->Open();
+    } catch (const std::exception &error) {
+      LogError(ErrorMessage(error));
+      if (fWindow.ShowError)
+        fWindow.ShowError(ErrorMessage(error));
+    }
+  }
+  RefreshPanel();
+}
+
+QString TConnectionController::TcpButtonCaption() const {
+  const bool running = dynamic_cast<const TVexlinConnection_TcpClient *>(fConnection.get()) &&
+                       Running(fConnection.get());
+  return running ? kCaptionDisconnect : kCaptionConnect;
+}
+
+QString TConnectionController::UdpButtonCaption() const {
+  const bool running =
+      dynamic_cast<const TVexlinConnection_Udp *>(fConnection.get()) && Running(fConnection.get());
+  return running ? kCaptionStop : kCaptionStart;
+}
+
+void TConnectionController::LogError(const QString &message) {
+  if (fWindow.LogInfoMsg)
+    fWindow.LogInfoMsg(ErrorLineText(message), kColorRed);
+}
+
+void TConnectionController::RefreshPanel() {
+  if (fWindow.PanelRefresh)
+    fWindow.PanelRefresh();
+}

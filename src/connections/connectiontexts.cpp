@@ -1,0 +1,53 @@
+#include "connections/connectiontexts.h"
+
+#include "connections/vexlinconnection.h"
+
+QString QueuedSendErrorText(const QString &message) {
+  return QStringLiteral("XXX ") + message;
+}
+
+QString NotConnectedText(int32_t byteCount) {
+  return QStringLiteral("Not connected, %1 bytes not sent.").arg(byteCount);
+}
+
+QString ErrorLineText(const QString &message) {
+  return kErrorLinePrefix + message;
+}
+
+TConnectionStatusLine ConnectionStatusLine(const TVexlinConnection &connection,
+                                           TVexlinConnectionStatus status,
+                                           const QString &AStatusText) {
+  QString text;
+  TColor color = kColorTeal;
+  switch (status) {
+  case tcsUnknown:
+    text = QStringLiteral("unknown");
+    break;
+  case tcsConnecting:
+    text = QStringLiteral("connecting (") + connection.GetStrSettings() + QLatin1Char(')');
+    break;
+  case tcsConnect:
+    text = QStringLiteral("connect (") + connection.GetStrSettings() + QLatin1Char(')');
+    color = kColorGreen;
+    break;
+  case tcsDisconnecting:
+    text = QStringLiteral("disconnecting");
+    break;
+  case tcsDisconnect:
+    text = QStringLiteral("disconnect");
+    color = kColorMaroon;
+    break;
+  case tcsError:
+    text = QStringLiteral("error: ") + AStatusText;
+    color = kColorRed;
+    break;
+  case tcsStatusText:
+    text = AStatusText;
+    color = kColorFuchsia;
+    break;
+  case tcsRxData:
+  case tcsPropertyChange:
+    break;
+  }
+  return {connection.GetDescription() + QStringLiteral(" - ") + text, color};
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "connections/connectionstatus.h"
+#include "pipeline/vexlinview.h"
+
+#include <QString>
+
+class TVexlinConnection;
+
+// Fixed texts of the connections and of the main window's connection lines.
+inline const QString kTcpClientDescription = QStringLiteral("TCP/IP client socket");
+inline const QString kUdpDescription = QStringLiteral("UDP module");
+inline const QString kNewDataText = QStringLiteral("New data");
+// Prefix of the red line a failed connect or start button action writes.
+inline const QString kErrorLinePrefix = QStringLiteral("Chyba: ");
+inline const QString kCaptionConnect = QStringLiteral("Connect");
+inline const QString kCaptionDisconnect = QStringLiteral("Disconnect");
+inline const QString kCaptionStart = QStringLiteral("Start");
+inline const QString kCaptionStop = QStringLiteral("Stop");
+
+// Colours with red in the low byte.
+constexpr TColor kColorTeal = 0x808000;    // (0, 128, 128)
+constexpr TColor kColorGreen = 0x008000;   // (0, 128, 0)
+constexpr TColor kColorMaroon = 0x000080;  // (128, 0, 0)
+constexpr TColor kColorRed = 0x0000FF;     // (255, 0, 0)
+constexpr TColor kColorFuchsia = 0xFF00FF; // (255, 0, 255)
+
+// "XXX " + message: the error of a block that was queued but not sent.
+QString QueuedSendErrorText(const QString &message);
+QString NotConnectedText(int32_t byteCount);
+// "Chyba: " + message, shown in red.
+QString ErrorLineText(const QString &message);
+
+// The line and colour the main window logs and shows for a status:
+// description + " - " + the status text of the table.
+struct TConnectionStatusLine {
+  QString line;
+  TColor color = kColorTeal;
+};
+TConnectionStatusLine ConnectionStatusLine(const TVexlinConnection &connection,
+                                           TVexlinConnectionStatus status,
+                                           const QString &AStatusText);

@@ -1,0 +1,208 @@
+#include "connections/tcpclient.h"
+
+#include "app/pterror.h"
+#include "connections/connectiontexts.h"
+#include "connections/settingvalues.h"
+#include "connections/tcpconnector.h"
+
+#include <QTcpSocket>
+#include <unistd.h>
+
+TVexlinConnection_TcpClient::TVexlinConnection_TcpClient(int connectTimeoutMs)
+    : fConnectTimeoutMs(connectTimeoutMs) {
+  StartThread();
+}
+
+TVexlinConnection_TcpClient::~TVexlinConnection_TcpClient() {
+  InternalClose();
+  StopThread();
+}
+
+QString TVexlinConnection_TcpClient::GetSettings(const QString &name) const {
+  const QString key = SettingKey(name);
+  std::lock_guard lock(fSettingsLock);
+  if (key == QLatin1String("HOST"))
+    return QString::fromLatin1(fHost);
+  if (key == QLatin1String("PORT"))
+    return QString::number(fPort);
+  if (key == QLatin1String("IPV"))
+    return fIpV6 ? QStringLiteral("6") : QStringLiteral("4");
+  return {};
+}
+
+void TVexlinConnection_TcpClient::SetSettings(const QString &name, const QString &value) {
+  const QString key = SettingKey(name);
+  if (key == QLatin1String("HOST")) {
+    std::lock_guard lock(fSettingsLock);
+    fHost = value.toLatin1();
+  } else if (key == QLatin1String("PORT")) {
+    const uint16_t port = PortSetting(value);
+    std::lock_guard lock(fSettingsLock);
+    fPort = port;
+  } else if (key == QLatin1String("IPV")) {
+    std::lock_guard lock(fSettingsLock);
+    fIpV6 = value == QLatin1String("6");
+  }
+}
+
+QString TVexlinConnection_TcpClient::GetDescription() const {
+  return kTcpClientDescription;
+}
+
+QString TVexlinConnection_TcpClient::GetStrSettings() const {
+  std::lock_guard lock(fSettingsLock);
+  return QString::fromLatin1(fHost) + QLatin1Char(':') + QString::number(fPort);
+}
+
+bool TVexlinConnection_TcpClient::InternalOpen() {
+  fEvents.Reset(kWantDisconnect);
+  fEvents.Set(kWantConnect);
+  return true;
+}
+
+bool TVexlinConnection_TcpClient::InternalClose() {
+  fEvents.Reset(kWantConnect);
+  const TVexlinConnectionStatus status = Status();
+  if (status == tcsConnecting || status == tcsConnect)
+    SetStatus(tcsDisconnecting, QStringLiteral("Disconnecting."));
+  fEvents.Set(kWantDisconnect);
+  return true;
+}
+
+void TVexlinConnection_TcpClient::Send(const QByteArray &aData) {
+  if (aData.isEmpty())
+    return;
+  try {
+    fSendQueue.Push(aData, [this] { fEvents.Set(kWantSendData); });
+  } catch (const std::exception &error) {
+    SetStatus(tcsError, QueuedSendErrorText(QString::fromUtf8(error.what())));
+  }
+}
+
+bool TVexlinConnection_TcpClient::ClientConnected() const {
+  return fTcpClient && fTcpClient->state() == QAbstractSocket::ConnectedState;
+}
+
+bool TVexlinConnection_TcpClient::WaitingData() {
+  return fTcpClient && fTcpClient->bytesAvailable() > 0;
+}
+
+bool TVexlinConnection_TcpClient::Read(QByteArray &aBuffer) {
+  if (!fTcpClient)
+    return false;
+  const qint64 waiting = fTcpClient->bytesAvailable();
+  if (waiting <= 0)
+    return false;
+  const QByteArray bytes = fTcpClient->read(waiting);
+  if (bytes.isEmpty()) {
+    SetStatus(tcsError, fTcpClient->errorString());
+    return false;
+  }
+  aBuffer.append(bytes);
+  return true;
+}
+
+void TVexlinConnection_TcpClient::Process(TProcessThread &thread) {
+  while (!thread.Terminated()) {
+    try {
+      while (!thread.Terminated()) {
+        switch (fEvents.WaitAny(1)) {
+        case kWantDisconnect:
+          fEvents.Reset(kWantDisconnect);
+          DisconnectClient();
+          break;
+        case kWantConnect:
+          fEvents.Reset(kWantConnect);
+          ConnectClient(thread);
+          thread.SleepUnlessTerminated(1);
+          break;
+        case kWantSendData:
+          SendQueued();
+          break;
+        default:
+          break;
+        }
+        PollClient(thread);
+      }
+    } catch (const std::exception &error) {
+      SetStatus(tcsError, QString::fromUtf8(error.what()));
+    }
+    fEvents.Reset(kWantConnect);
+    fEvents.Reset(kWantDisconnect);
+    SetStatus(tcsDisconnect);
+    fTcpClient.reset();
+  }
+}
+
+void TVexlinConnection_TcpClient::ConnectClient(TProcessThread &thread) {
+  if (ClientConnected())
+    return;
+  if (!fTcpClient)
+    fTcpClient = std::make_unique<QTcpSocket>();
+  QString host;
+  quint16 port = 0;
+  bool ipv6 = false;
+  {
+    std::lock_guard lock(fSettingsLock);
+    host = QString::fromLatin1(fHost);
+    port = fPort;
+    ipv6 = fIpV6;
+  }
+  SetStatus(tcsUnknown, QStringLiteral("Resolving hostname %1.").arg(host));
+  const QHostAddress address = TcpConnector::Resolve(host, ipv6);
+  SetStatus(tcsConnecting, QStringLiteral("Connecting to %1.").arg(address.toString()));
+  const qintptr fd = TcpConnector::Connect(address, port, fConnectTimeoutMs, [&] {
+    return thread.Terminated() || fEvents.IsSet(kWantDisconnect);
+  });
+  if (fd < 0) { // cancelled by a disconnect request or by termination
+    SetStatus(tcsDisconnect, QStringLiteral("Disconnected."));
+    return;
+  }
+  if (!fTcpClient->setSocketDescriptor(fd)) {
+    ::close(static_cast<int>(fd));
+    throw EPtError(fTcpClient->errorString());
+  }
+  fTcpClient->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+  // Room for what arrives during the 1 ms pause after each announcement.
+  fTcpClient->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, kReceiveBufferBytes);
+  SetStatus(tcsConnect, QStringLiteral("Connected."));
+}
+
+void TVexlinConnection_TcpClient::DisconnectClient() {
+  if (!ClientConnected())
+    return;
+  SetStatus(tcsDisconnecting, QStringLiteral("Disconnecting."));
+  fTcpClient->disconnectFromHost();
+  if (fTcpClient->state() != QAbstractSocket::UnconnectedState)
+    fTcpClient->waitForDisconnected(1000);
+  fTcpClient->abort();
+  SetStatus(tcsDisconnect, QStringLiteral("Disconnected."));
+}
+
+void TVexlinConnection_TcpClient::SendQueued() {
+  while (std::unique_ptr<TDataRec> record = fSendQueue.Take()) {
+    if (!ClientConnected()) {
+      SetStatus(tcsError, QueuedSendErrorText(NotConnectedText(record->len)));
+      continue;
+    }
+    if (fTcpClient->write(record->data.get(), record->len) != record->len) {
+      SetStatus(tcsError, QueuedSendErrorText(fTcpClient->errorString()));
+      continue;
+    }
+    fTcpClient->flush();
+  }
+}
+
+void TVexlinConnection_TcpClient::PollClient(TProcessThread &thread) {
+  if (!fTcpClient)
+    return;
+  if (fTcpClient->bytesAvailable() > 0 ||
+      (ClientConnected() && fTcpClient->waitForReadyRead(kReceivePollMs))) {
+    SetStatus(tcsRxData, kNewDataText);
+    thread.SleepUnlessTerminated(1);
+  }
+  // The check for disconnect: the peer closed and nothing received is left.
+  if (fTcpClient->state() != QAbstractSocket::ConnectedState && Status() == tcsConnect &&
+      fTcpClient->bytesAvailable() == 0)
+    throw EPtError(fTcpClient->errorString());
+}
