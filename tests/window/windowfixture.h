@@ -54,11 +54,11 @@ protected:
       window->close();
     window.reset();
   }
-  // Runs queued calls until `done` or a second has passed.
+  // Runs queued calls until `done` or five seconds have passed (sanitizer builds are slow).
   template <class F> bool WaitFor(F done) {
     QElapsedTimer t;
     t.start();
-    while (!done() && t.elapsed() < 1000)
+    while (!done() && t.elapsed() < 5000)
       QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     return done();
   }
