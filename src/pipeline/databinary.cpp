@@ -156,16 +156,21 @@ QByteArray TVexlinDataBinary::GetText4Save() const {
   return PacketSaveText(Data, Direction);
 }
 
+void TVexlinDataBinary::AppendText4Save(QByteArray &out) const {
+  AppendPacketSaveText(out, Data, Direction);
+}
+
 bool TVexlinDataBinary::LoadFromSavedFile(const QString &data) {
   return ReadPacketSaveText(data, Data, Direction);
 }
 
-QByteArray PacketSaveText(const QByteArray &data, TspDirection direction) {
+void AppendPacketSaveText(QByteArray &out, const QByteArray &data, TspDirection direction) {
   const auto *bytes = reinterpret_cast<const uint8_t *>(data.constData());
   const qsizetype n = data.size();
+  const qsizetype start = out.size();
   // "xx hex:" + 3 per byte + "\tascii:" + the command text.
-  QByteArray out(7 + 3 * n + 7 + CommandTextMaxSize(n), Qt::Uninitialized);
-  char *o = out.data();
+  out.resize(start + 7 + 3 * n + 7 + CommandTextMaxSize(n));
+  char *o = out.data() + start;
   std::memcpy(o, direction == spTx ? "tx hex:" : "rx hex:", 7);
   o += 7;
   for (qsizetype i = 0; i < n; ++i) {
@@ -178,6 +183,11 @@ QByteArray PacketSaveText(const QByteArray &data, TspDirection direction) {
   o += 7;
   o = WriteCommandText(bytes, n, o);
   out.truncate(o - out.constData());
+}
+
+QByteArray PacketSaveText(const QByteArray &data, TspDirection direction) {
+  QByteArray out;
+  AppendPacketSaveText(out, data, direction);
   return out;
 }
 

@@ -40,6 +40,7 @@ public:
   // separated by a single carriage return.
   QString GetTextInfo() const override;
   QByteArray GetText4Save() const override;
+  void AppendText4Save(QByteArray &out) const override;
   // Reads the direction and the bytes of a saved packet text; true when the
   // text had a byte list.
   bool LoadFromSavedFile(const QString &data) override;
@@ -101,6 +102,7 @@ private:
 
 // "rx hex:41 42 0D<TAB>ascii:AB{$0D}": the saved text of a packet.
 QByteArray PacketSaveText(const QByteArray &data, TspDirection direction);
+void AppendPacketSaveText(QByteArray &out, const QByteArray &data, TspDirection direction);
 // Reads a text written by PacketSaveText back; the part after the byte list
 // is not interpreted.
 bool ReadPacketSaveText(const QString &text, QByteArray &data, TspDirection &direction);

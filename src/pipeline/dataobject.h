@@ -59,6 +59,8 @@ public:
   virtual TColor GetBckColor() const;
   virtual QString GetTextInfo() const;
   virtual QByteArray GetText4Save() const;
+  // GetText4Save appended to `out`; kinds that save often write in place.
+  virtual void AppendText4Save(QByteArray &out) const { out.append(GetText4Save()); }
   virtual bool LoadFromSavedFile(const QString &data);
 
   // Stamps the current time when the object has none, then queues it; the

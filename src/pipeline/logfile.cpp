@@ -72,9 +72,7 @@ bool AppendLogLine(QByteArray &out, const TVexlinDataObject *row) {
   QByteArray token;
   if (!GetDataObjectSign(row->ClassType(), token))
     return false;
-  const QByteArray text = row->GetText4Save();
-  if (text.isEmpty())
-    return false;
+  const qsizetype start = out.size();
   char head[19 + 1 + 3 + 1];
   PutLogTimeStamp(head, row->Time);
   head[19] = '\t';
@@ -82,7 +80,12 @@ bool AppendLogLine(QByteArray &out, const TVexlinDataObject *row) {
   std::memcpy(head + 20, token.constData(), static_cast<size_t>(tokenSize));
   head[20 + tokenSize] = '\t';
   out.append(head, 21 + tokenSize);
-  out.append(text);
+  const qsizetype textStart = out.size();
+  row->AppendText4Save(out);
+  if (out.size() == textStart) {
+    out.truncate(start); // rows without text are not saved
+    return false;
+  }
   out.append("\n\r", 2);
   return true;
 }

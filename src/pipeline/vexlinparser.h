@@ -14,7 +14,7 @@ class TVexlinDataObject;
 // a buffer grow past it. Beyond it the oldest bytes are cut off as binary
 // packets of kParserSafetyCut bytes, so nothing is dropped, memory stays
 // bounded and no row of the packet list becomes monstrously tall.
-constexpr int32_t kParserSafetyCap = 4 * 1024 * 1024;
+constexpr int32_t kParserSafetyCap = 1024 * 1024;
 constexpr int32_t kParserSafetyCut = 64 * 1024;
 
 // Decides where one received packet ends. Parse cuts one packet off the front
