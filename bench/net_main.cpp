@@ -1,16 +1,11 @@
 // pt_bench_net: the connections need an application object for the UI
 // thread; the start query of UDP connections goes to loopback.
+#include "qtbenchmain.h"
+
 #include <QCoreApplication>
-#include <benchmark/benchmark.h>
 
 int main(int argc, char **argv) {
   qputenv("PT_DISCOVERY_ADDRESS", "127.0.0.1");
   qputenv("PT_DISCOVERY_PORT", "30718");
-  QCoreApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv))
-    return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return RunBenchmarksInQtApp<QCoreApplication>(argc, argv);
 }

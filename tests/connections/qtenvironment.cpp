@@ -1,24 +1,16 @@
-#include <QCoreApplication>
-#include <gtest/gtest.h>
+#include "qttestenvironment.h"
 
 namespace {
 
 // The connections need an application object for the UI thread's event
 // loop. The start query of every UDP connection goes to loopback.
-class QtCoreEnvironment : public ::testing::Environment {
+class QtCoreEnvironment : public TQtTestEnvironment<QCoreApplication> {
 public:
   void SetUp() override {
     qputenv("PT_DISCOVERY_ADDRESS", "127.0.0.1");
     qputenv("PT_DISCOVERY_PORT", "30718");
-    static int argc = 1;
-    static char name[] = "pt_tests_connections";
-    static char *argv[] = {name, nullptr};
-    fApp = new QCoreApplication(argc, argv);
+    TQtTestEnvironment::SetUp();
   }
-  void TearDown() override { delete fApp; }
-
-private:
-  QCoreApplication *fApp = nullptr;
 };
 
 const auto *const kEnvironment = ::testing::AddGlobalTestEnvironment(new QtCoreEnvironment);

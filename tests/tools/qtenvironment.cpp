@@ -1,5 +1,8 @@
-#include "app/qtwidgetsenvironment.h"
+#include "qttestenvironment.h"
+
+#include <QApplication>
 
 namespace {
-const auto *const kEnvironment = ::testing::AddGlobalTestEnvironment(new QtWidgetsEnvironment);
+const auto *const kEnvironment =
+    ::testing::AddGlobalTestEnvironment(new TQtTestEnvironment<QApplication>);
 } // namespace

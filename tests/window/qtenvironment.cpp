@@ -1,33 +1,27 @@
 #include "pipeline/dataobjectqueue.h"
 #include "pipeline/dataobjectregistry.h"
+#include "qttestenvironment.h"
 
 #include <QApplication>
-#include <gtest/gtest.h>
 
 namespace {
 
-class QtWidgetsEnvironment : public ::testing::Environment {
+// The real window: its data files from the source tree, the queue and the
+// kinds of rows set up as the program does at start.
+class QtWindowEnvironment : public TQtTestEnvironment<QApplication> {
 public:
   void SetUp() override {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-      qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("PT_DATA_DIR", PT_DATA_FILES_DIR);
-    static int argc = 1;
-    static char name[] = "pt_tests_window";
-    static char *argv[] = {name, nullptr};
-    fApp = new QApplication(argc, argv);
+    TQtTestEnvironment::SetUp();
     VexlinDataObjects_Initialize();
     RegisterVexlinDataObjectClasses();
   }
   void TearDown() override {
     VexlinDataObjects_Finalize();
-    delete fApp;
+    TQtTestEnvironment::TearDown();
   }
-
-private:
-  QApplication *fApp = nullptr;
 };
 
-const auto *const kEnvironment = ::testing::AddGlobalTestEnvironment(new QtWidgetsEnvironment);
+const auto *const kEnvironment = ::testing::AddGlobalTestEnvironment(new QtWindowEnvironment);
 
 } // namespace

@@ -1,18 +1,20 @@
 #pragma once
 
-// A QApplication for tests that drive real widgets on the offscreen
-// platform. Each test folder that needs one registers it once.
+// The Qt application object a test folder needs (QCoreApplication for
+// sockets, QGuiApplication for painting, QApplication for widgets), made
+// once per test executable on the offscreen platform.
 
-#include <QApplication>
-#include <QDir>
+#include <QCoreApplication>
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
 
-class QtWidgetsEnvironment : public ::testing::Environment {
+template <class TApp> class TQtTestEnvironment : public ::testing::Environment {
 public:
   void SetUp() override {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+      qputenv("QT_QPA_PLATFORM", "offscreen");
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
       fRuntimeDir = std::make_unique<QTemporaryDir>();
       qputenv("XDG_RUNTIME_DIR", QFile::encodeName(fRuntimeDir->path()));
@@ -22,11 +24,11 @@ public:
     static int argc = 1;
     static char name[] = "pt_tests";
     static char *argv[] = {name, nullptr};
-    fApp = std::make_unique<QApplication>(argc, argv);
+    fApp = std::make_unique<TApp>(argc, argv);
   }
   void TearDown() override { fApp.reset(); }
 
 private:
   std::unique_ptr<QTemporaryDir> fRuntimeDir;
-  std::unique_ptr<QApplication> fApp;
+  std::unique_ptr<TApp> fApp;
 };
