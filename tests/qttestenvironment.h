@@ -2,7 +2,8 @@
 
 // The Qt application object a test folder needs (QCoreApplication for
 // sockets, QGuiApplication for painting, QApplication for widgets), made
-// once per test executable on the offscreen platform.
+// once per test executable on the offscreen platform. The start query of
+// every UDP connection goes to loopback, never to the local network.
 
 #include <QCoreApplication>
 #include <QFile>
@@ -13,6 +14,8 @@
 template <class TApp> class TQtTestEnvironment : public ::testing::Environment {
 public:
   void SetUp() override {
+    qputenv("PT_DISCOVERY_ADDRESS", "127.0.0.1");
+    qputenv("PT_DISCOVERY_PORT", "30718");
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
       qputenv("QT_QPA_PLATFORM", "offscreen");
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {

@@ -1,12 +1,16 @@
 #include "app/mainwindow.h"
 
+#include "app/connectionpanel.h"
 #include "app/dialogs.h"
 #include "app/formposition.h"
 #include "app/ipc.h"
+#include "app/named.h"
 #include "app/numedit.h"
 #include "app/parserpage.h"
 #include "app/statusbar.h"
 #include "app/utils.h"
+#include "connections/connectioncontroller.h"
+#include "connections/connectiontexts.h"
 #include "pipeline/databinary.h"
 #include "pipeline/datalog.h"
 #include "pipeline/dataobjectqueue.h"
@@ -30,6 +34,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QSplitter>
 #include <QTabWidget>
@@ -38,14 +43,8 @@
 
 namespace {
 
-constexpr TColor kMaroon = 0x000080;
 constexpr int kAppendSlice = 20000;
 constexpr int kRemainderRefreshMs = 40;
-
-template <class T> T *Named(T *widget, const char *name) {
-  widget->setObjectName(QLatin1String(name));
-  return widget;
-}
 
 } // namespace
 
@@ -64,6 +63,7 @@ TfMainPelmarTerm::TfMainPelmarTerm(TPtDialogs &dialogs, const QString &configFil
     fInfoBox->SetDataFolder(dataDir);
   BuildRegions();
   BuildMenus();
+  BuildConnections();
 
   // From here on queued packets reach the view: one queued call per batch.
   VexlinDataObject_SetTarget([this] {
@@ -85,7 +85,14 @@ TfMainPelmarTerm::TfMainPelmarTerm(TPtDialogs &dialogs, const QString &configFil
 }
 
 TfMainPelmarTerm::~TfMainPelmarTerm() {
+  // The connection may still report while it winds down; the views it
+  // reports to must outlive it.
+  fConnections.reset();
   VexlinDataObject_SetTarget(nullptr);
+  // Rows pushed for this window that it never took are its own to free.
+  TVexlinDataObject *untaken = nullptr;
+  if (VexlinDataObject_POP(untaken))
+    FreeDataObjectChain(untaken);
   fReceiver.OnRemainderChanged = nullptr;
   FreeDataObjectChain(fPendingChain);
 }
@@ -109,7 +116,12 @@ void TfMainPelmarTerm::BuildRegions() {
 
   pMiddle = Named(new QSplitter(Qt::Horizontal), "pMiddle");
   pgcLeftTools = Named(new QTabWidget, "pgcLeftTools");
-  pgcLeftTools->addTab(Named(new QWidget, "tsConnection"), QStringLiteral("Connection"));
+  tsConnection = Named(new QWidget, "tsConnection");
+  auto *connectionLayout = new QVBoxLayout(tsConnection);
+  connectionLayout->setContentsMargins(0, 0, 0, 0);
+  pnlConnection = new TConnectionPanel;
+  connectionLayout->addWidget(pnlConnection);
+  pgcLeftTools->addTab(tsConnection, QStringLiteral("Connection"));
   fParserPage = new TParserPage(fReceiver, fDialogs);
   pgcLeftTools->addTab(fParserPage, QStringLiteral("Parser"));
   pLeft = Named(new QWidget, "pLeft");
@@ -273,6 +285,62 @@ void TfMainPelmarTerm::BuildMenus() {
   about->setObjectName(QStringLiteral("mimAbout"));
 }
 
+// --- connections -----------------------------------------------------------
+
+void TfMainPelmarTerm::BuildConnections() {
+  TConnectionWindow window;
+  window.Receive = [this](const QByteArray &data, const QByteArray &sig) { Receive(data, sig); };
+  window.LogInfoMsg = [this](const QString &text, TColor color) { LogInfoMsg(text, color); };
+  window.StatusBarRefresh = [this](const QString &line) { fStatusBar->StatusBarRefresh(line); };
+  window.PanelRefresh = [this] { rbChangeConnectionProvider(); };
+  window.ShowError = [this](const QString &message) {
+    fDialogs.ShowError(this, QString(), message);
+  };
+  fConnections = std::make_unique<TConnectionController>(std::move(window));
+
+  connect(pnlConnection->btnTcpConnectDisconnect, &QPushButton::clicked, this,
+          &TfMainPelmarTerm::btnTcpConnectDisconnectClick);
+  connect(pnlConnection->btnUdpConnectDisconnect, &QPushButton::clicked, this,
+          &TfMainPelmarTerm::btnUdpConnectDisconnectClick);
+  // The panel only follows the transports while it is shown; catch up when
+  // it comes back.
+  connect(pgcLeftTools, &QTabWidget::currentChanged, this,
+          &TfMainPelmarTerm::rbChangeConnectionProvider);
+  rbChangeConnectionProvider();
+}
+
+void TfMainPelmarTerm::btnTcpConnectDisconnectClick() {
+  fLastConnection = QStringLiteral("TCP_CLIENT");
+  fConnections->TcpConnectDisconnect(pnlConnection->edtTcpHost->text(),
+                                     QString::number(pnlConnection->iedTcpPort->GetValue()),
+                                     pnlConnection->rbTcpIpv6->isChecked());
+}
+
+void TfMainPelmarTerm::btnUdpConnectDisconnectClick() {
+  if (fConnections->UdpStartStop(pnlConnection->edtUdpRemoteAddress->text(),
+                                 QString::number(pnlConnection->ieUdpRemotePort->GetValue()),
+                                 QString::number(pnlConnection->ieUdpListenPort->GetValue())))
+    fLastConnection = QStringLiteral("UDP_CLIENT");
+}
+
+void TfMainPelmarTerm::rbChangeConnectionProvider() {
+  if (pgcLeftTools->currentWidget() != tsConnection)
+    return;
+  TConnectionsRunning running;
+  running.tcp = fConnections->TcpRunning();
+  running.udp = fConnections->UdpRunning();
+  pnlConnection->Refresh(running);
+}
+
+void TfMainPelmarTerm::ToggleConnection() {
+  if (fLastConnection == QLatin1String("TCP_CLIENT"))
+    btnTcpConnectDisconnectClick();
+  else if (fLastConnection == QLatin1String("UDP_CLIENT"))
+    btnUdpConnectDisconnectClick();
+  else
+    pgcLeftTools->setCurrentWidget(tsConnection);
+}
+
 // --- data path -------------------------------------------------------------
 
 void TfMainPelmarTerm::Receive(const QByteArray &aData, const QByteArray &aSIG) {
@@ -282,6 +350,15 @@ void TfMainPelmarTerm::Receive(const QByteArray &aData, const QByteArray &aSIG) 
 void TfMainPelmarTerm::Send(const QByteArray &data) {
   // The record comes first and is made even with no transport open.
   (new TVexlinDataBinary(data, spTx))->Push();
+  if (TVexlinConnection *connection = fConnections->Connection()) {
+    // A failed datagram (an unknown host, a port out of range) must not
+    // escape into the event loop; the row above shows what was meant.
+    try {
+      connection->Send(data);
+    } catch (const std::exception &error) {
+      LogInfoMsg(ErrorLineText(QString::fromUtf8(error.what())), kColorRed);
+    }
+  }
 }
 
 TVexlinDataLog *TfMainPelmarTerm::LogInfoMsg(const QString &text, TColor color) {
@@ -432,7 +509,7 @@ void TfMainPelmarTerm::FormShow() {
   }
   const TPtSettings settings = fConfig.Load(fConfigFileName);
   for (const QString &problem : fConfig.Problems())
-    LogInfoMsg(QStringLiteral("\"%1\": %2").arg(fConfigFileName, problem), kMaroon);
+    LogInfoMsg(QStringLiteral("\"%1\": %2").arg(fConfigFileName, problem), kColorMaroon);
   ApplySettings(settings);
   CorrectFormPosition(this);
   fStatusBar->StatusBarRefresh(QString());
@@ -524,6 +601,7 @@ void TfMainPelmarTerm::FormClose() {
   QString error;
   if (!fConfig.Save(CollectSettings(), &error))
     fDialogs.ShowMessage(this, QStringLiteral("\"%1\": %2").arg(fConfigFileName, error));
+  fConnections->SetConnection(nullptr);
 }
 
 // --- layout ----------------------------------------------------------------
@@ -562,7 +640,8 @@ void TfMainPelmarTerm::pCenterResize() {
 }
 
 void TfMainPelmarTerm::OnStatusBarDoubleClick(int panel) {
-  // Toggling the connection and the serial lines comes with the transports.
-  Q_UNUSED(panel);
+  // The serial line lamps come with the serial port.
+  if (panel == 1)
+    ToggleConnection();
   fStatusBar->StatusBarRefresh(QString());
 }

@@ -15,6 +15,8 @@ class QSplitter;
 class QTabWidget;
 class QTimer;
 class TCommandLinePanel;
+class TConnectionController;
+class TConnectionPanel;
 class TParserPage;
 class TRepeaterGroup;
 class TPtDialogs;
@@ -49,6 +51,14 @@ public:
   void pmiMoveUpClick();
   void aSaveDataExecute();
   void aOpenDataExecute();
+
+  // The connection panel's buttons and its refresh.
+  void btnTcpConnectDisconnectClick();
+  void btnUdpConnectDisconnectClick();
+  void rbChangeConnectionProvider();
+  // Runs the button of the last used transport, or shows the panel.
+  void ToggleConnection();
+  QString LastConnection() const { return fLastConnection; }
   // A block from another process: 0x01 first means received, else sent.
   void WMCopyData(const QByteArray &block);
 
@@ -62,6 +72,8 @@ public:
   TParserPage *ParserPage() const { return fParserPage; }
   TCommandLinePanel *CommandLine() const { return frame1; }
   TPtStatusBar *PtStatusBar() const { return fStatusBar; }
+  TConnectionController &Connections() { return *fConnections; }
+  TConnectionPanel *ConnectionPanel() const { return pnlConnection; }
 
 protected:
   void showEvent(QShowEvent *event) override;
@@ -70,6 +82,7 @@ protected:
 private:
   void BuildMenus();
   void BuildRegions();
+  void BuildConnections();
   void FormShow();
   void FormClose();
   void ApplySettings(const TPtSettings &s);
@@ -88,11 +101,16 @@ private:
   int fCompactHeight = 0; // what the window shrank by when the middle area was hidden
   bool fViewLeft = true;  // the composer panel and the left tool pages are shown
   TVexlinReceiver fReceiver;
+  std::unique_ptr<TConnectionController> fConnections;
+  // "TCP_CLIENT", "UDP_CLIENT", "SERIAL_PORT" or empty: what ToggleConnection runs.
+  QString fLastConnection;
 
   QWidget *pTop = nullptr;
   QTabWidget *PageControl1 = nullptr;
   QSplitter *pMiddle = nullptr;
   QTabWidget *pgcLeftTools = nullptr;
+  QWidget *tsConnection = nullptr;
+  TConnectionPanel *pnlConnection = nullptr;
   QWidget *pLeft = nullptr;
   QWidget *pCenter = nullptr;
   QSplitter *Splitter2 = nullptr;

@@ -3,6 +3,7 @@
 #include "app/ansicodepage.h"
 #include "app/dialogs.h"
 #include "app/endis.h"
+#include "app/named.h"
 #include "app/numedit.h"
 #include "app/pterror.h"
 #include "codecs/commandtext.h"
@@ -17,11 +18,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-template <class T> T *Named(T *widget, const char *name) {
-  widget->setObjectName(QLatin1String(name));
-  return widget;
-}
 
 QRadioButton *Radio(const QString &caption, const char *name) {
   auto *rb = Named(new QRadioButton(caption), name);

@@ -98,14 +98,16 @@ void TConnectionController::TcpConnectDisconnect(const QString &host, const QStr
   RefreshPanel();
 }
 
-void TConnectionController::UdpStartStop(const QString &remoteHost, const QString &remotePort,
+bool TConnectionController::UdpStartStop(const QString &remoteHost, const QString &remotePort,
                                          const QString &listenPort) {
+  bool started = false;
   if (fConnection && !dynamic_cast<TVexlinConnection_Udp *>(fConnection.get()))
     SetConnection(nullptr);
   if (fConnection) {
     fConnection->Close();
     SetConnection(nullptr);
   } else {
+    started = true;
     try {
       SetConnection(NewUdp());
       fConnection->SetSettings(QStringLiteral("HOST"), remoteHost);
@@ -119,18 +121,30 @@ void TConnectionController::UdpStartStop(const QString &remoteHost, const QStrin
     }
   }
   RefreshPanel();
+  return started;
+}
+
+bool TConnectionController::TcpRunning() const {
+  return dynamic_cast<const TVexlinConnection_TcpClient *>(fConnection.get()) &&
+         Running(fConnection.get());
+}
+
+bool TConnectionController::UdpRunning() const {
+  return dynamic_cast<const TVexlinConnection_Udp *>(fConnection.get()) &&
+         Running(fConnection.get());
+}
+
+bool TConnectionController::TcpConnected() const {
+  return dynamic_cast<const TVexlinConnection_TcpClient *>(fConnection.get()) &&
+         fConnection->Status() == tcsConnect;
 }
 
 QString TConnectionController::TcpButtonCaption() const {
-  const bool running = dynamic_cast<const TVexlinConnection_TcpClient *>(fConnection.get()) &&
-                       Running(fConnection.get());
-  return running ? kCaptionDisconnect : kCaptionConnect;
+  return TcpRunning() ? kCaptionDisconnect : kCaptionConnect;
 }
 
 QString TConnectionController::UdpButtonCaption() const {
-  const bool running =
-      dynamic_cast<const TVexlinConnection_Udp *>(fConnection.get()) && Running(fConnection.get());
-  return running ? kCaptionStop : kCaptionStart;
+  return UdpRunning() ? kCaptionStop : kCaptionStart;
 }
 
 void TConnectionController::LogError(const QString &message) {

@@ -48,9 +48,15 @@ public:
   // The UDP button: stops a running UDP connection or starts a new one. An
   // error (refused setting, port in use) is shown and logged in red; the new
   // connection stays current ("Stop") until the button is pressed again.
-  void UdpStartStop(const QString &remoteHost, const QString &remotePort,
+  // True when it started a connection (whether or not that succeeded).
+  bool UdpStartStop(const QString &remoteHost, const QString &remotePort,
                     const QString &listenPort);
 
+  // A TCP client (UDP connection) is current and not closed.
+  bool TcpRunning() const;
+  bool UdpRunning() const;
+  // A TCP client is current and connected.
+  bool TcpConnected() const;
   QString TcpButtonCaption() const;
   QString UdpButtonCaption() const;
 

@@ -35,8 +35,17 @@ void VexlinDataObjects_Finalize() {
 }
 
 void VexlinDataObject_SetTarget(std::function<void()> notify) {
-  std::lock_guard lock(csVexlinDataObjects);
-  handle_WM_VexlinDataObject = std::move(notify);
+  std::function<void()> pending;
+  {
+    std::lock_guard lock(csVexlinDataObjects);
+    handle_WM_VexlinDataObject = std::move(notify);
+    // Pushes made before there was a target notified nobody; the new target
+    // hears of them now, or later pushes would never notify either.
+    if (fVexlinDataObjectFirst)
+      pending = handle_WM_VexlinDataObject;
+  }
+  if (pending)
+    pending();
 }
 
 void VexlicDataObject_PUSH(TVexlinDataObject *tdo) {

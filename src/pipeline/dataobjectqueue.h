@@ -18,7 +18,8 @@ void VexlinDataObjects_Finalize();
 
 // Registers the function that the first push into an empty queue calls (on
 // the pushing thread, outside the lock). The main window registers one that
-// posts a queued call to the UI thread. An empty function unregisters.
+// posts a queued call to the UI thread. An empty function unregisters. A
+// target set while objects wait is called at once.
 void VexlinDataObject_SetTarget(std::function<void()> notify);
 
 // Appends `tdo` to the queue, which owns it from here on. Any thread.

@@ -20,31 +20,6 @@
 
 namespace {
 
-// The rows of the packet list as (kind, direction, bytes or text).
-struct Row {
-  QString kind;
-  int direction;
-  QByteArray bytes;
-};
-
-std::vector<Row> Rows(TVexlinTree *view) {
-  std::vector<Row> out;
-  for (size_t i = 0; i < view->RowCount(); ++i) {
-    TVexlinDataObject *o = view->NodeAt(i)->Data;
-    if (auto *b = dynamic_cast<TVexlinDataBinary *>(o))
-      out.push_back({o->ClassType()->Name, b->Direction, b->Data});
-    else if (auto *l = dynamic_cast<TVexlinDataLog *>(o))
-      out.push_back({o->ClassType()->Name, 0, l->Text.toUtf8()});
-  }
-  return out;
-}
-
-QByteArray Remainder(TVexlinTree *rx) {
-  if (rx->RowCount() == 0)
-    return {};
-  return static_cast<TVexlinDataBinary *>(rx->NodeAt(0)->Data)->Data;
-}
-
 TEST_F(WindowTest, TypedCommandIsSentAsATransmittedRow) {
   auto *edit = window->findChild<QLineEdit *>("edtCommandLine");
   ASSERT_NE(edit, nullptr);

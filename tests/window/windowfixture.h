@@ -2,6 +2,10 @@
 
 #include "app/dialogs.h"
 #include "app/mainwindow.h"
+#include "pipeline/databinary.h"
+#include "pipeline/datalog.h"
+#include "view/vexlinnode.h"
+#include "view/vexlintree.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -69,3 +73,29 @@ protected:
   TScriptedDialogs dialogs;
   std::unique_ptr<TfMainPelmarTerm> window;
 };
+
+// The rows of the packet list as (kind, direction, bytes or text, log colour).
+struct Row {
+  QString kind;
+  int direction;
+  QByteArray bytes;
+  TColor color = 0;
+};
+
+inline std::vector<Row> Rows(TVexlinTree *view) {
+  std::vector<Row> out;
+  for (size_t i = 0; i < view->RowCount(); ++i) {
+    TVexlinDataObject *o = view->NodeAt(i)->Data;
+    if (auto *b = dynamic_cast<TVexlinDataBinary *>(o))
+      out.push_back({o->ClassType()->Name, b->Direction, b->Data});
+    else if (auto *l = dynamic_cast<TVexlinDataLog *>(o))
+      out.push_back({o->ClassType()->Name, 0, l->Text.toUtf8(), l->TextColor});
+  }
+  return out;
+}
+
+inline QByteArray Remainder(TVexlinTree *rx) {
+  if (rx->RowCount() == 0)
+    return {};
+  return static_cast<TVexlinDataBinary *>(rx->NodeAt(0)->Data)->Data;
+}
