@@ -51,17 +51,24 @@ void VexlinDataObject_SetTarget(std::function<void()> notify) {
 void VexlicDataObject_PUSH(TVexlinDataObject *tdo) {
   if (!tdo)
     return;
+  tdo->NextDataObj = nullptr;
+  VexlinDataObject_PUSHChain(tdo, tdo);
+}
+
+void VexlinDataObject_PUSHChain(TVexlinDataObject *first, TVexlinDataObject *last) {
+  if (!first || !last)
+    return;
   std::function<void()> notify;
   {
     std::lock_guard lock(csVexlinDataObjects);
     const bool wasEmpty = fVexlinDataObjectFirst == nullptr;
-    tdo->NextDataObj = nullptr;
-    tdo->PrevDataObj = fVexlinDataObjectLast;
+    first->PrevDataObj = fVexlinDataObjectLast;
+    last->NextDataObj = nullptr;
     if (wasEmpty)
-      fVexlinDataObjectFirst = tdo;
+      fVexlinDataObjectFirst = first;
     else
-      fVexlinDataObjectLast->NextDataObj = tdo;
-    fVexlinDataObjectLast = tdo;
+      fVexlinDataObjectLast->NextDataObj = first;
+    fVexlinDataObjectLast = last;
     if (wasEmpty)
       notify = handle_WM_VexlinDataObject;
   }

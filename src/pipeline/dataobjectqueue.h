@@ -24,6 +24,9 @@ void VexlinDataObject_SetTarget(std::function<void()> notify);
 
 // Appends `tdo` to the queue, which owns it from here on. Any thread.
 void VexlicDataObject_PUSH(TVexlinDataObject *tdo);
+// Appends a chain linked by NextDataObj (from `first` to `last`) in one
+// step, so that a burst of packets costs one lock. Any thread.
+void VexlinDataObject_PUSHChain(TVexlinDataObject *first, TVexlinDataObject *last);
 
 // Hands out the whole queue as a chain linked by NextDataObj, or false when
 // it is empty. The caller owns the chain. Main thread only.

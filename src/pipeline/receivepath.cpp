@@ -1,6 +1,8 @@
 #include "pipeline/receivepath.h"
 
+#include "app/datetime.h"
 #include "pipeline/dataobject.h"
+#include "pipeline/dataobjectqueue.h"
 
 TVexlinReceiver::TVexlinReceiver() : fVexlinParser(&fVexlinParser_Pelmar) {
   fBuffers.push_back(std::make_unique<TVexlinBuffer>("Rx"));
@@ -32,11 +34,27 @@ void TVexlinReceiver::Receive(const QByteArray &aData, const QByteArray &aSIG) {
   TVexlinBuffer &buffer = BufferFor(aSIG);
   buffer.Push(aData);
   if (TVexlinParser *parser = Parser()) {
+    // Packets cut from one arrival arrived together: one time stamp, and
+    // one step into the queue for all of them.
     std::unique_ptr<TVexlinDataObject> packet;
-    while (parser->Parse(buffer, packet)) {
-      packet->Direction = spRx;
-      packet.release()->Push();
+    TVexlinDataObject *first = nullptr;
+    TVexlinDataObject *last = nullptr;
+    TDateTime now = 0;
+    try {
+      while (parser->Parse(buffer, packet)) {
+        TVexlinDataObject *o = packet.release();
+        o->Direction = spRx;
+        if (o->Time == 0)
+          o->Time = now != 0 ? now : (now = NowDateTime());
+        o->PrevDataObj = last;
+        (last ? last->NextDataObj : first) = o;
+        last = o;
+      }
+    } catch (...) {
+      VexlinDataObject_PUSHChain(first, last); // what was cut is kept
+      throw;
     }
+    VexlinDataObject_PUSHChain(first, last);
   }
   fLastReceived.store(&buffer);
   if (!fRemainderPending.exchange(true) && OnRemainderChanged)
