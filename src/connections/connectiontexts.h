@@ -24,6 +24,8 @@ constexpr TColor kColorGreen = 0x008000;   // (0, 128, 0)
 constexpr TColor kColorMaroon = 0x000080;  // (128, 0, 0)
 constexpr TColor kColorRed = 0x0000FF;     // (255, 0, 0)
 constexpr TColor kColorFuchsia = 0xFF00FF; // (255, 0, 255)
+constexpr TColor kColorNavy = 0x800000;    // (0, 0, 128)
+constexpr TColor kColorBlack = 0x000000;
 
 // "XXX " + message: the error of a block that was queued but not sent.
 QString QueuedSendErrorText(const QString &message);
