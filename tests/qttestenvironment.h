@@ -3,7 +3,8 @@
 // The Qt application object a test folder needs (QCoreApplication for
 // sockets, QGuiApplication for painting, QApplication for widgets), made
 // once per test executable on the offscreen platform. The start query of
-// every UDP connection goes to loopback, never to the local network.
+// every UDP connection goes to loopback, never to the local network, and
+// the user's saved settings are neither read nor touched.
 
 #include <QCoreApplication>
 #include <QFile>
@@ -16,6 +17,7 @@ public:
   void SetUp() override {
     qputenv("PT_DISCOVERY_ADDRESS", "127.0.0.1");
     qputenv("PT_DISCOVERY_PORT", "30718");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(fConfigDir.path()));
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
       qputenv("QT_QPA_PLATFORM", "offscreen");
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
@@ -32,6 +34,7 @@ public:
   void TearDown() override { fApp.reset(); }
 
 private:
+  QTemporaryDir fConfigDir;
   std::unique_ptr<QTemporaryDir> fRuntimeDir;
   std::unique_ptr<TApp> fApp;
 };

@@ -50,6 +50,7 @@ void TConnectionPanel::BuildTcpGroup() {
   rbTcpIPv4->setChecked(true);
   btnTcpConnectDisconnect =
       Named(new QPushButton(kCaptionConnect), "btnTcpConnectDisconnect");
+  btnPing = Named(new QPushButton(QStringLiteral("Ping")), "btnPing");
   lblTcpHost->setBuddy(edtTcpHost);
   lblTcpPort->setBuddy(iedTcpPort);
 
@@ -63,7 +64,11 @@ void TConnectionPanel::BuildTcpGroup() {
   grid->addWidget(iedTcpPort, 1, 1);
   grid->addWidget(lblTcpIpVersion, 2, 0);
   grid->addLayout(versions, 2, 1);
-  grid->addWidget(btnTcpConnectDisconnect, 3, 1, Qt::AlignRight);
+  auto *buttons = new QHBoxLayout;
+  buttons->addWidget(btnPing);
+  buttons->addStretch(1);
+  buttons->addWidget(btnTcpConnectDisconnect);
+  grid->addLayout(buttons, 3, 0, 1, 2);
   grid->setColumnStretch(1, 1);
 }
 

@@ -46,6 +46,7 @@ public:
   QRadioButton *rbTcpIPv4 = nullptr;
   QRadioButton *rbTcpIpv6 = nullptr;
   QPushButton *btnTcpConnectDisconnect = nullptr;
+  QPushButton *btnPing = nullptr;
 
   QGroupBox *gbUdp = nullptr;
   QLabel *lblUdpRemoteIP = nullptr;

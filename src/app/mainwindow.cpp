@@ -3,14 +3,20 @@
 #include "app/connectionpanel.h"
 #include "app/dialogs.h"
 #include "app/formposition.h"
+#include "app/lastconnection.h"
+#include "app/launcher.h"
 #include "app/ipc.h"
 #include "app/named.h"
 #include "app/numedit.h"
 #include "app/parserpage.h"
+#include "app/serialgroup.h"
 #include "app/statusbar.h"
 #include "app/utils.h"
 #include "connections/connectioncontroller.h"
 #include "connections/connectiontexts.h"
+#include "connections/devicechange.h"
+#include "serial/comport.h"
+#include "serial/safesync.h"
 #include "pipeline/databinary.h"
 #include "pipeline/datalog.h"
 #include "pipeline/dataobjectqueue.h"
@@ -33,6 +39,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenuBar>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -85,8 +92,14 @@ TfMainPelmarTerm::TfMainPelmarTerm(TPtDialogs &dialogs, const QString &configFil
 }
 
 TfMainPelmarTerm::~TfMainPelmarTerm() {
-  // The connection may still report while it winds down; the views it
-  // reports to must outlive it.
+  // The port closes without its close event, and the connection may still
+  // report while it winds down: the views they report to must outlive them.
+  if (AfComPort1)
+    AfComPort1->disconnect(this);
+  if (fSerialGroup)
+    AfComPort1->disconnect(fSerialGroup);
+  AfComPort1.reset();
+  AfSetSyncErrorDisplay(nullptr);
   fConnections.reset();
   VexlinDataObject_SetTarget(nullptr);
   // Rows pushed for this window that it never took are its own to free.
@@ -198,6 +211,12 @@ void TfMainPelmarTerm::BuildRegions() {
             serialProperties->setEnabled(serialOpen);
             pmStatusBarConnection->popup(globalPos);
           });
+  serialProperties->setObjectName(QStringLiteral("pmiSerialPortProperitiesAPI"));
+  serialProperties->setVisible(false);
+  connect(serialProperties, &QAction::triggered, this, [this] {
+    if (AfComPort1->ExecuteConfigDialog())
+      fStatusBar->StatusBarRefresh(QString());
+  });
   fStatusBar->StatusBarRefresh(QString());
 
   connect(fTerminalTree, &TVexlinTree::doubleClicked, this, [this](TVexlinNode *node) {
@@ -298,6 +317,47 @@ void TfMainPelmarTerm::BuildConnections() {
   };
   fConnections = std::make_unique<TConnectionController>(std::move(window));
 
+  AfComPort1 = std::make_unique<TAfComPort>();
+  AfComPort1->setObjectName(QStringLiteral("AfComPort1")); // errors name the component
+  // Errors of the port's own threads (a device write failing) go to the log.
+  AfSetSyncErrorDisplay(
+      [this](const QString &message) { LogInfoMsg(ErrorLineText(message), kColorRed); });
+  TSerialGroupWindow serial;
+  serial.LogInfoMsg = [this](const QString &text, TColor color) { LogInfoMsg(text, color); };
+  serial.StatusBarRefresh = [this](const QString &text) { fStatusBar->StatusBarRefresh(text); };
+  serial.PanelRefresh = [this] { rbChangeConnectionProvider(); };
+  serial.RememberSerial = [this] { fLastConnection = QStringLiteral("SERIAL_PORT"); };
+  serial.Receive = [this](const QByteArray &data, const QByteArray &sig) { Receive(data, sig); };
+  fSerialGroup = new TSerialPortGroup(*AfComPort1, std::move(serial));
+  pnlConnection->SetTopGroup(fSerialGroup, fSerialGroup->SerialSet());
+  connect(fSerialGroup, &TSerialPortGroup::layoutChanged, pnlConnection,
+          &TConnectionPanel::pnlConnectionResize);
+  fSerialGroup->RefreshComList();
+  fStatusBar->SerialLines = [this]() -> std::optional<TPtStatusBar::TLines> {
+    if (!AfComPort1->Active())
+      return std::nullopt;
+    return TPtStatusBar::TLines{AfComPort1->RTS(), AfComPort1->CTS(), AfComPort1->DTR(),
+                                AfComPort1->DSR()};
+  };
+
+  btnDeviceManager = Named(new QPushButton(QStringLiteral("Spustit správce zařízení")),
+                           "btnDeviceManager");
+  pnlConnection->AddBottomButton(btnDeviceManager);
+  connect(btnDeviceManager, &QPushButton::clicked, this, &TfMainPelmarTerm::btnDeviceManagerClick);
+  connect(pnlConnection->btnPing, &QPushButton::clicked, this, &TfMainPelmarTerm::btnPingClick);
+  StartProgram = [](const TProgramStart &start) {
+    return QProcess::startDetached(start.program, start.arguments);
+  };
+
+  fDeviceMonitor = new TDeviceChangeMonitor(this);
+  connect(fDeviceMonitor, &TDeviceChangeMonitor::deviceChanged, this,
+          &TfMainPelmarTerm::wmDeviceChange);
+  fDeviceMonitor->Start();
+  auto *actDeviceNotify = Named(new QAction(this), "actDeviceNotify");
+  actDeviceNotify->setShortcut(QKeySequence(QStringLiteral("Ctrl+N")));
+  connect(actDeviceNotify, &QAction::triggered, this, &TfMainPelmarTerm::RegisterWmDeviceChange);
+  addAction(actDeviceNotify);
+
   connect(pnlConnection->btnTcpConnectDisconnect, &QPushButton::clicked, this,
           &TfMainPelmarTerm::btnTcpConnectDisconnectClick);
   connect(pnlConnection->btnUdpConnectDisconnect, &QPushButton::clicked, this,
@@ -329,16 +389,83 @@ void TfMainPelmarTerm::rbChangeConnectionProvider() {
   TConnectionsRunning running;
   running.tcp = fConnections->TcpRunning();
   running.udp = fConnections->UdpRunning();
+  running.serial = AfComPort1->Active();
   pnlConnection->Refresh(running);
+  fSerialGroup->btnOpenClose->setText(running.serial ? QStringLiteral("Close")
+                                                     : QStringLiteral("Open"));
+  fSerialGroup->ShowPortSettings();
 }
 
 void TfMainPelmarTerm::ToggleConnection() {
-  if (fLastConnection == QLatin1String("TCP_CLIENT"))
+  if (fLastConnection == QLatin1String("SERIAL_PORT"))
+    fSerialGroup->btnOpenCloseClick();
+  else if (fLastConnection == QLatin1String("TCP_CLIENT"))
     btnTcpConnectDisconnectClick();
   else if (fLastConnection == QLatin1String("UDP_CLIENT"))
     btnUdpConnectDisconnectClick();
   else
     pgcLeftTools->setCurrentWidget(tsConnection);
+}
+
+void TfMainPelmarTerm::LoadLastConnection() {
+  const TLastConnection saved = TLastConnection::Load();
+  fSerialGroup->LoadSettings(saved);
+  pnlConnection->edtTcpHost->setText(saved.tcpHost);
+  pnlConnection->iedTcpPort->setText(QString::number(saved.tcpPort));
+  pnlConnection->edtUdpRemoteAddress->setText(saved.udpHost);
+  pnlConnection->ieUdpListenPort->setText(QString::number(saved.udpPortLocal));
+  pnlConnection->ieUdpRemotePort->setText(QString::number(saved.udpPortRemote));
+  fLastConnection = saved.lastConnection;
+  if (saved.connected)
+    ToggleConnection();
+  rbChangeConnectionProvider();
+}
+
+bool TfMainPelmarTerm::SaveLastConnection(QString *error) {
+  TLastConnection saved;
+  fSerialGroup->StoreSettings(saved);
+  saved.tcpHost = pnlConnection->edtTcpHost->text();
+  saved.tcpPort = pnlConnection->iedTcpPort->GetValue();
+  saved.udpHost = pnlConnection->edtUdpRemoteAddress->text();
+  saved.udpPortLocal = pnlConnection->ieUdpListenPort->GetValue();
+  saved.udpPortRemote = pnlConnection->ieUdpRemotePort->GetValue();
+  saved.lastConnection = fLastConnection;
+  // A running UDP connection never counts as connected: it is not restarted.
+  saved.connected = AfComPort1->Active() || fConnections->TcpConnected();
+  return saved.Save(error);
+}
+
+void TfMainPelmarTerm::RegisterWmDeviceChange() {
+  if (!fDeviceMonitor->WatchAllDevices())
+    LogInfoMsg(QStringLiteral("device notifications are not available"), kColorRed);
+}
+
+void TfMainPelmarTerm::wmDeviceChange(const TDeviceChange &change) {
+  const TDeviceChangeLine line = DeviceChangeLine(change);
+  LogInfoMsg(line.text, line.color);
+}
+
+void TfMainPelmarTerm::btnDeviceManagerClick() {
+  const std::optional<TProgramStart> tool = DeviceManagerCommand(SystemExecutableFinder());
+  if (!tool) {
+    fDialogs.ShowMessage(this, QStringLiteral("Nebyl nalezen žádný nástroj pro zobrazení "
+                                              "hardwaru (hardinfo, kinfocenter, lshw-gtk)."));
+    return;
+  }
+  if (!StartProgram(*tool))
+    fDialogs.ShowMessage(this, QStringLiteral("Nepodařilo se spustit %1.").arg(tool->program));
+}
+
+void TfMainPelmarTerm::btnPingClick() {
+  const QString host = pnlConnection->edtTcpHost->text().trimmed();
+  const std::optional<TProgramStart> terminal =
+      TerminalCommand({QStringLiteral("ping"), host}, SystemExecutableFinder());
+  if (!terminal) {
+    fDialogs.ShowMessage(this, QStringLiteral("Nebyl nalezen žádný terminál pro spuštění ping."));
+    return;
+  }
+  if (!StartProgram(*terminal))
+    fDialogs.ShowMessage(this, QStringLiteral("Nepodařilo se spustit %1.").arg(terminal->program));
 }
 
 // --- data path -------------------------------------------------------------
@@ -355,6 +482,14 @@ void TfMainPelmarTerm::Send(const QByteArray &data) {
     // escape into the event loop; the row above shows what was meant.
     try {
       connection->Send(data);
+    } catch (const std::exception &error) {
+      LogInfoMsg(ErrorLineText(QString::fromUtf8(error.what())), kColorRed);
+    }
+  }
+  if (AfComPort1->Active()) {
+    // A full write ring refuses the whole block; say so rather than lose it silently.
+    try {
+      AfComPort1->WriteString(data);
     } catch (const std::exception &error) {
       LogInfoMsg(ErrorLineText(QString::fromUtf8(error.what())), kColorRed);
     }
@@ -514,6 +649,7 @@ void TfMainPelmarTerm::FormShow() {
   CorrectFormPosition(this);
   fStatusBar->StatusBarRefresh(QString());
   pCenterResize();
+  LoadLastConnection();
 }
 
 void TfMainPelmarTerm::ApplySettings(const TPtSettings &s) {
@@ -601,6 +737,8 @@ void TfMainPelmarTerm::FormClose() {
   QString error;
   if (!fConfig.Save(CollectSettings(), &error))
     fDialogs.ShowMessage(this, QStringLiteral("\"%1\": %2").arg(fConfigFileName, error));
+  if (!SaveLastConnection(&error))
+    fDialogs.ShowMessage(this, QStringLiteral("Poslední spojení se nepodařilo uložit: %1").arg(error));
   fConnections->SetConnection(nullptr);
 }
 
@@ -640,8 +778,20 @@ void TfMainPelmarTerm::pCenterResize() {
 }
 
 void TfMainPelmarTerm::OnStatusBarDoubleClick(int panel) {
-  // The serial line lamps come with the serial port.
-  if (panel == 1)
+  if (panel == 1) {
     ToggleConnection();
+  } else if ((panel == 2 || panel == 4) && AfComPort1->Active()) {
+    // The lamps of the two lines this end drives.
+    const bool rts = panel == 2;
+    const bool on = !(rts ? AfComPort1->RTS() : AfComPort1->DTR());
+    try {
+      rts ? AfComPort1->SetRTS(on) : AfComPort1->SetDTR(on);
+      LogInfoMsg((rts ? QStringLiteral("RTS ") : QStringLiteral("DTR ")) +
+                     (on ? QLatin1Char('1') : QLatin1Char('0')),
+                 kColorBlack);
+    } catch (const std::exception &error) {
+      LogInfoMsg(ErrorLineText(QString::fromUtf8(error.what())), kColorRed);
+    }
+  }
   fStatusBar->StatusBarRefresh(QString());
 }

@@ -5,6 +5,7 @@
 #include "pipeline/vexlinview.h"
 
 #include <QMainWindow>
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -15,8 +16,14 @@ class QSplitter;
 class QTabWidget;
 class QTimer;
 class TCommandLinePanel;
+class QPushButton;
+class TAfComPort;
 class TConnectionController;
 class TConnectionPanel;
+class TDeviceChangeMonitor;
+class TSerialPortGroup;
+struct TDeviceChange;
+struct TProgramStart;
 class TParserPage;
 class TRepeaterGroup;
 class TPtDialogs;
@@ -59,6 +66,16 @@ public:
   // Runs the button of the last used transport, or shows the panel.
   void ToggleConnection();
   QString LastConnection() const { return fLastConnection; }
+  // The transports' settings and the last connection, kept between runs.
+  void LoadLastConnection();
+  bool SaveLastConnection(QString *error = nullptr);
+  // Logs every device event from now on, not only ports coming and going.
+  void RegisterWmDeviceChange();
+  void wmDeviceChange(const TDeviceChange &change);
+  void btnDeviceManagerClick();
+  void btnPingClick();
+  // Starts a program detached; tests replace it.
+  std::function<bool(const TProgramStart &)> StartProgram;
   // A block from another process: 0x01 first means received, else sent.
   void WMCopyData(const QByteArray &block);
 
@@ -74,6 +91,8 @@ public:
   TPtStatusBar *PtStatusBar() const { return fStatusBar; }
   TConnectionController &Connections() { return *fConnections; }
   TConnectionPanel *ConnectionPanel() const { return pnlConnection; }
+  TAfComPort &SerialPort() { return *AfComPort1; }
+  TSerialPortGroup *SerialGroup() const { return fSerialGroup; }
 
 protected:
   void showEvent(QShowEvent *event) override;
@@ -102,6 +121,7 @@ private:
   bool fViewLeft = true;  // the composer panel and the left tool pages are shown
   TVexlinReceiver fReceiver;
   std::unique_ptr<TConnectionController> fConnections;
+  std::unique_ptr<TAfComPort> AfComPort1;
   // "TCP_CLIENT", "UDP_CLIENT", "SERIAL_PORT" or empty: what ToggleConnection runs.
   QString fLastConnection;
 
@@ -111,6 +131,10 @@ private:
   QTabWidget *pgcLeftTools = nullptr;
   QWidget *tsConnection = nullptr;
   TConnectionPanel *pnlConnection = nullptr;
+  TSerialPortGroup *fSerialGroup = nullptr;
+  TDeviceChangeMonitor *fDeviceMonitor = nullptr;
+  QPushButton *btnDeviceManager = nullptr;
+  QPushButton *btnPing = nullptr;
   QWidget *pLeft = nullptr;
   QWidget *pCenter = nullptr;
   QSplitter *Splitter2 = nullptr;

@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
@@ -40,6 +41,8 @@ class WindowTest : public ::testing::Test {
 protected:
   void SetUp() override {
     ASSERT_TRUE(dir.isValid());
+    // Every test starts as a first run: nothing saved by an earlier one.
+    QSettings(QStringLiteral("Korvane"), QStringLiteral("Vexlin")).clear();
     previous = QDir::currentPath();
     QDir::setCurrent(dir.path());
     Open();

@@ -1,0 +1,108 @@
+#pragma once
+
+// Shared pieces of the serial benchmarks: a pseudo-terminal pair whose
+// master plays the far end, an order-sensitive checksum and the sizes of
+// the full and the smoke run.
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QString>
+#include <QTimer>
+#include <cstdint>
+#include <cstdlib>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+// The full run (PT_BENCH_FULL) moves 256 MiB each way and idles 10 s.
+inline bool FullRun() {
+  return std::getenv("PT_BENCH_FULL") != nullptr;
+}
+inline int64_t StreamBytes() {
+  return FullRun() ? int64_t(256) << 20 : int64_t(32) << 20;
+}
+inline int IdleSeconds() {
+  return FullRun() ? 10 : 1;
+}
+
+// An order-sensitive running checksum of a byte stream.
+struct TByteSum {
+  uint64_t a = 1, b = 0, bytes = 0;
+  void Add(const char *data, int64_t size) {
+    for (int64_t i = 0; i < size; ++i) {
+      a += static_cast<uint8_t>(data[i]);
+      b += a;
+    }
+    bytes += static_cast<uint64_t>(size);
+  }
+  bool operator==(const TByteSum &) const = default;
+};
+
+// A pty pair with a blocking master; the engine opens the slave by path.
+class TBenchPty {
+public:
+  TBenchPty() {
+    char name[256] = {};
+    if (::openpty(&fMaster, &fSlave, name, nullptr, nullptr) == 0) {
+      fPath = QString::fromLocal8Bit(name);
+      termios raw{};
+      ::tcgetattr(fMaster, &raw);
+      ::cfmakeraw(&raw);
+      ::tcsetattr(fMaster, TCSANOW, &raw);
+    }
+  }
+  ~TBenchPty() {
+    if (fMaster >= 0)
+      ::close(fMaster);
+    if (fSlave >= 0)
+      ::close(fSlave);
+  }
+  bool Valid() const { return fMaster >= 0; }
+  QString Path() const { return fPath; }
+  int Master() const { return fMaster; }
+
+private:
+  int fMaster = -1;
+  int fSlave = -1;
+  QString fPath;
+};
+
+// The pattern block both directions send over and over.
+inline QByteArray BenchBlock(int size) {
+  QByteArray block(size, Qt::Uninitialized);
+  uint32_t x = 97;
+  for (char &c : block) {
+    x = x * 1103515245u + 12345u;
+    c = static_cast<char>(x >> 16);
+  }
+  return block;
+}
+
+// Runs the UI thread's event loop until Quit or until `ms` passed; false
+// on the time-out. A Quit before Run ends the next Run at once.
+class TBenchLoop {
+public:
+  TBenchLoop() {
+    fTimer.setSingleShot(true);
+    QObject::connect(&fTimer, &QTimer::timeout, &fLoop, &QEventLoop::quit);
+  }
+  bool Run(int ms) {
+    if (!fQuit) {
+      fTimer.start(ms);
+      fLoop.exec();
+      fTimer.stop();
+    }
+    const bool quit = fQuit;
+    fQuit = false;
+    return quit;
+  }
+  void Quit() {
+    fQuit = true;
+    fLoop.quit();
+  }
+
+private:
+  QEventLoop fLoop;
+  QTimer fTimer;
+  bool fQuit = false;
+};

@@ -1,0 +1,329 @@
+#include "serial/customserialport.h"
+
+#include "serial/comerrors.h"
+#include "serial/safesync.h"
+
+#include <limits>
+
+namespace {
+
+constexpr int kSyncTimeoutMs = 2000;
+
+// Clears a flag when the scope ends, also by an error.
+struct TFlagReset {
+  std::atomic<bool> &flag;
+  ~TFlagReset() { flag = false; }
+};
+
+} // namespace
+
+TAfCustomSerialPort::TAfCustomSerialPort(QObject *parent, std::unique_ptr<TAfComDevice> device)
+    : QObject(parent), fCoreComPort(std::make_unique<TAfComPortCore>(
+                           device ? std::move(device) : AfCreateComDevice())) {
+  fCoreComPort->SetOnPortEvent(
+      [this](TAfComPortCore &, const TAfPortEvent &event) { CoreEvent(event); });
+  fSyncID =
+      AfNewSyncSlot([this](uint32_t, const TAfSyncMessage &message) { SafeSyncEvent(message); });
+  fDCB = fSettings.BuildDCB();
+}
+
+TAfCustomSerialPort::~TAfCustomSerialPort() {
+  // No OnPortClose here; a waiting event thread is released by the slot going.
+  fDestroying = true;
+  AfReleaseSyncSlot(fSyncID);
+  fCoreComPort.reset();
+}
+
+bool TAfCustomSerialPort::Active() const {
+  return fCoreComPort && fCoreComPort->IsOpen();
+}
+
+void TAfCustomSerialPort::SetActive(bool active) {
+  if (active)
+    Open();
+  else
+    Close();
+}
+
+void TAfCustomSerialPort::Open() {
+  if (Active())
+    return;
+  AfEnableSyncSlot(fSyncID, true);
+  Core().SetDCB(fDCB);
+  Core().SetInBuffSize(fInBufSize);
+  Core().SetOutBuffSize(fOutBufSize);
+  Core().SetEventThreadPriority(fEventThreadPriority);
+  Core().SetWriteThreadPriority(fWriteThreadPriority);
+  fClosing = false;
+  try {
+    InternalOpen();
+  } catch (...) {
+    AfEnableSyncSlot(fSyncID, false);
+    throw;
+  }
+  emit OnPortOpen();
+}
+
+void TAfCustomSerialPort::Close() {
+  if (fClosing)
+    return; // a Close from an OnPortClose handler
+  fClosing = true;
+  TFlagReset closing{fClosing};
+  ++fSession;
+  // Disabled first: an event thread waiting for a hand-off is let go, so
+  // stopping it below cannot wait for this thread.
+  AfEnableSyncSlot(fSyncID, false);
+  Core().CloseComPort();
+  emit OnPortClose();
+}
+
+bool TAfCustomSerialPort::Live(uint64_t session) const {
+  return !fClosing && !fDestroying && fSession == session && Active();
+}
+
+void TAfCustomSerialPort::CoreEvent(const TAfPortEvent &event) {
+  if (fClosing || fDestroying)
+    return;
+  if (!AfSyncEvent(fSyncID, {event.Kind, event.Data, event.Error}, kSyncTimeoutMs))
+    throw EAfSilentAbort();
+}
+
+void TAfCustomSerialPort::SafeSyncEvent(const TAfSyncMessage &message) {
+  if (fClosing || fDestroying)
+    return;
+  switch (message.Kind) {
+  case ceOutFree:
+    emit OnOutBufFree();
+    break;
+  case ceLineEvent:
+    LineEvent(message.Data, fSession);
+    break;
+  case ceNeedReadData:
+    emit OnDataRecived(static_cast<int>(message.Data));
+    break;
+  case ceException:
+    if (message.Error)
+      std::rethrow_exception(message.Error);
+    break;
+  case ceDeviceLost:
+    Close();
+    break;
+  }
+}
+
+void TAfCustomSerialPort::LineEvent(uint32_t mask, uint64_t session) {
+  // One status query gathers the device's line errors and the queue count.
+  const uint32_t queued = (mask & (EV_RXCHAR | EV_ERR)) ? Core().ComStatus().cbInQue : 0;
+  if (mask & EV_RXCHAR) {
+    // An earlier read may have taken these bytes already.
+    if (queued > 0)
+      emit OnDataRecived(static_cast<int>(queued));
+    if (!Live(session))
+      return;
+  }
+  const uint32_t errors = Core().ComError();
+  if (mask & EV_ERR) {
+    emit OnLineError(errors);
+    if (!Live(session))
+      return;
+  }
+  using TSignal = void (TAfCustomSerialPort::*)();
+  static constexpr std::pair<uint32_t, TSignal> kLines[] = {
+      {EV_CTS, &TAfCustomSerialPort::OnCTSChanged},
+      {EV_DSR, &TAfCustomSerialPort::OnDSRChanged},
+      {EV_RING, &TAfCustomSerialPort::OnRINGDetected},
+      {EV_RLSD, &TAfCustomSerialPort::OnRLSDChanged},
+  };
+  for (const auto &[event, signal] : kLines) {
+    if (!(mask & event))
+      continue;
+    emit(this->*signal)();
+    if (!Live(session))
+      return;
+  }
+}
+
+void TAfCustomSerialPort::UpdateDCB() {
+  fDCB = fSettings.BuildDCB();
+  if (!Active())
+    return;
+  try {
+    Core().SetDCB(fDCB);
+  } catch (const EAfComPortCoreError &) {
+    // Show what the device really runs with, not what it refused.
+    fDCB = Core().DCB();
+    fSettings.TakeDCB(fDCB);
+    throw;
+  }
+}
+
+template <class T> void TAfCustomSerialPort::SetSetting(T TAfSerialSettings::*field, T value) {
+  if (fSettings.*field == value)
+    return;
+  fSettings.*field = value;
+  UpdateDCB();
+}
+
+void TAfCustomSerialPort::SetBaudRate(TAfBaudrate value) {
+  if (fSettings.BaudRate == value)
+    return;
+  fSettings.BaudRate = value;
+  if (value != brUser)
+    fSettings.UserBaudRate = 0;
+  UpdateDCB();
+}
+
+void TAfCustomSerialPort::SetUserBaudRate(uint32_t value) {
+  if (fSettings.UserBaudRate == value)
+    return;
+  fSettings.UserBaudRate = value;
+  fSettings.BaudRate = brUser;
+  UpdateDCB();
+}
+
+void TAfCustomSerialPort::SetDatabits(TAfDatabits value) {
+  SetSetting(&TAfSerialSettings::Databits, value);
+}
+
+void TAfCustomSerialPort::SetParity(TAfParity value) {
+  SetSetting(&TAfSerialSettings::Parity, value);
+}
+
+void TAfCustomSerialPort::SetStopbits(TAfStopbits value) {
+  SetSetting(&TAfSerialSettings::Stopbits, value);
+}
+
+void TAfCustomSerialPort::SetFlowControl(TAfFlowControl value) {
+  if (fSettings.FlowControl == value)
+    return;
+  fSettings.FlowControl = value;
+  fSettings.CalcXOnXOffLimits(fInBufSize);
+  UpdateDCB();
+}
+
+void TAfCustomSerialPort::SetOptions(TAfComOptions value) {
+  SetSetting(&TAfSerialSettings::Options, value);
+}
+
+void TAfCustomSerialPort::SetXOnChar(char value) {
+  SetSetting(&TAfSerialSettings::XOnChar, value);
+}
+
+void TAfCustomSerialPort::SetXOffChar(char value) {
+  SetSetting(&TAfSerialSettings::XOffChar, value);
+}
+
+void TAfCustomSerialPort::SetXOnLim(uint16_t value) {
+  SetSetting(&TAfSerialSettings::XOnLim, value);
+}
+
+void TAfCustomSerialPort::SetXOffLim(uint16_t value) {
+  SetSetting(&TAfSerialSettings::XOffLim, value);
+}
+
+void TAfCustomSerialPort::SetDTR(bool value) {
+  if (fSettings.DTR == value)
+    return;
+  Core().EscapeComm(value ? efSetDTR : efClrDTR);
+  fSettings.DTR = value;
+}
+
+void TAfCustomSerialPort::SetRTS(bool value) {
+  if (fSettings.RTS == value)
+    return;
+  Core().EscapeComm(value ? efSetRTS : efClrRTS);
+  fSettings.RTS = value;
+}
+
+void TAfCustomSerialPort::SetInBufSize(int32_t value) {
+  if (Active())
+    RaiseError(QStringLiteral("Port is not closed"));
+  fInBufSize = value;
+  fSettings.CalcXOnXOffLimits(value);
+  UpdateDCB();
+}
+
+void TAfCustomSerialPort::SetOutBufSize(int32_t value) {
+  if (Active())
+    RaiseError(QStringLiteral("Port is not closed"));
+  fOutBufSize = value;
+}
+
+void TAfCustomSerialPort::SetEventThreadPriority(TAfThreadPriority value) {
+  fEventThreadPriority = value;
+  Core().SetEventThreadPriority(value);
+}
+
+void TAfCustomSerialPort::SetWriteThreadPriority(TAfThreadPriority value) {
+  fWriteThreadPriority = value;
+  Core().SetWriteThreadPriority(value);
+}
+
+uint32_t TAfCustomSerialPort::ModemStatus() const {
+  return Core().ModemStatus();
+}
+
+QByteArray TAfCustomSerialPort::ReadString() {
+  if (fClosing)
+    return {};
+  const uint32_t queued =
+      std::min<uint32_t>(Core().ComStatus().cbInQue, std::numeric_limits<int32_t>::max());
+  if (queued == 0)
+    return {};
+  QByteArray data(static_cast<qsizetype>(queued), Qt::Uninitialized);
+  const int32_t n = Core().ReadData(data.data(), static_cast<int32_t>(queued));
+  data.resize(std::max(n, 0));
+  return data;
+}
+
+void TAfCustomSerialPort::ReadData(void *Buf, int32_t Size) {
+  if (fClosing)
+    return;
+  if (Core().ReadData(Buf, Size) != Size)
+    RaiseError(QStringLiteral("Read data error"));
+}
+
+void TAfCustomSerialPort::WriteData(const void *Data, qsizetype Size) {
+  if (fClosing)
+    return;
+  if (!Core().WriteData(Data, Size))
+    RaiseError(QStringLiteral("Write data error [requested: %1, free: %2]")
+                   .arg(Size)
+                   .arg(Core().OutBuffFree()));
+}
+
+void TAfCustomSerialPort::WriteString(const QByteArray &S) {
+  if (!S.isEmpty())
+    WriteData(S.constData(), S.size());
+}
+
+int32_t TAfCustomSerialPort::OutBufFree() const {
+  return Core().OutBuffFree();
+}
+
+int32_t TAfCustomSerialPort::OutBufUsed() const {
+  return Core().OutBuffUsed();
+}
+
+bool TAfCustomSerialPort::PurgeRX() {
+  return Core().PurgeRX();
+}
+
+bool TAfCustomSerialPort::PurgeTX() {
+  return Core().PurgeTX();
+}
+
+QString TAfCustomSerialPort::SettingsStr() const {
+  return fSettings.SettingsStr(PortLabel());
+}
+
+void TAfCustomSerialPort::SetDCB(const TAfDCB &dcb) {
+  if (dcb.DCBlength != kAfDcbLength)
+    RaiseError(QStringLiteral("Error setting parameters from DCB"));
+  fSettings.TakeDCB(dcb);
+  UpdateDCB();
+}
+
+void TAfCustomSerialPort::RaiseError(const QString &Msg) const {
+  throw EAfComPortError(QStringLiteral("%1 - %2 ").arg(Msg, objectName()));
+}
