@@ -2,6 +2,7 @@
 
 // Shared pieces of the network benchmarks: a receive path draining into the
 // data-object queue, a byte checksum and a raw loopback peer.
+#include "bench_common.h"
 #include "connections/connectioncontroller.h"
 #include "pipeline/databinary.h"
 #include "pipeline/dataobjectqueue.h"
@@ -13,19 +14,6 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-// An order-sensitive running checksum of a byte stream.
-struct TStreamSum {
-  uint64_t a = 0, b = 0, bytes = 0;
-  void Add(const char *data, qsizetype size) {
-    for (qsizetype i = 0; i < size; ++i) {
-      a += static_cast<uint8_t>(data[i]);
-      b += a;
-    }
-    bytes += static_cast<uint64_t>(size);
-  }
-  bool operator==(const TStreamSum &) const = default;
-};
 
 // Pops every queued object, adds its bytes to `sum` and frees it; returns
 // the number of objects.

@@ -42,9 +42,8 @@ void ReceiveStream(benchmark::State &state, const QByteArray &pattern, TVexlinPa
                    TTcpRig &rig) {
   rig.receiver.SetParser(parser);
   const int64_t total = state.range(0) / pattern.size() * pattern.size();
-  TStreamSum sent, got;
-  for (int64_t at = 0; at < total; at += pattern.size())
-    sent.Add(pattern.constData(), pattern.size());
+  const TStreamSum sent = TStreamSum::Repeated(pattern.constData(), pattern.size(), total);
+  TStreamSum got;
   int64_t packets = 0;
   double seconds = 0;
   for (auto _ : state) {
@@ -153,7 +152,7 @@ void BM_TcpLatency(benchmark::State &state) {
 
 // The full 1 GiB transfer only when PT_BENCH_FULL is set; 64 MiB otherwise.
 int64_t StreamBytes() {
-  return std::getenv("PT_BENCH_FULL") ? int64_t(1) << 30 : int64_t(64) << 20;
+  return FullRun() ? int64_t(1) << 30 : int64_t(64) << 20;
 }
 
 BENCHMARK(BM_TcpReceiveRaw)

@@ -54,9 +54,8 @@ void BM_PtyReceive(benchmark::State &state) {
   }
   const int64_t total = state.range(0) / kBlock * kBlock;
   const QByteArray block = BenchBlock(kBlock);
-  TByteSum sent, got;
-  for (int64_t at = 0; at < total; at += kBlock)
-    sent.Add(block.constData(), kBlock);
+  const TStreamSum sent = TStreamSum::Repeated(block.constData(), kBlock, total);
+  TStreamSum got;
   TBenchLoop loop;
   int64_t events = 0;
   QObject::connect(&rig.port, &TAfComPort::OnDataRecived, [&](int) {
@@ -101,9 +100,8 @@ void BM_PtySend(benchmark::State &state) {
   }
   const int64_t total = state.range(0) / kBlock * kBlock;
   const QByteArray block = BenchBlock(kBlock);
-  TByteSum sent, got;
-  for (int64_t at = 0; at < total; at += kBlock)
-    sent.Add(block.constData(), kBlock);
+  const TStreamSum sent = TStreamSum::Repeated(block.constData(), kBlock, total);
+  TStreamSum got;
   double seconds = 0;
   for (auto _ : state) {
     got = {};

@@ -3,6 +3,8 @@
 // Shared pieces of the serial benchmarks: a pseudo-terminal pair whose
 // master plays the far end, an order-sensitive checksum and the sizes of
 // the full and the smoke run.
+#include "bench_common.h"
+
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -14,29 +16,13 @@
 #include <termios.h>
 #include <unistd.h>
 
-// The full run (PT_BENCH_FULL) moves 256 MiB each way and idles 10 s.
-inline bool FullRun() {
-  return std::getenv("PT_BENCH_FULL") != nullptr;
-}
+// The full run moves 256 MiB each way and idles 10 s.
 inline int64_t StreamBytes() {
   return FullRun() ? int64_t(256) << 20 : int64_t(32) << 20;
 }
 inline int IdleSeconds() {
   return FullRun() ? 10 : 1;
 }
-
-// An order-sensitive running checksum of a byte stream.
-struct TByteSum {
-  uint64_t a = 1, b = 0, bytes = 0;
-  void Add(const char *data, int64_t size) {
-    for (int64_t i = 0; i < size; ++i) {
-      a += static_cast<uint8_t>(data[i]);
-      b += a;
-    }
-    bytes += static_cast<uint64_t>(size);
-  }
-  bool operator==(const TByteSum &) const = default;
-};
 
 // A pty pair with a blocking master; the engine opens the slave by path.
 class TBenchPty {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "connections/connectioncontroller.h"
+#include "waitfor.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -9,18 +10,6 @@
 #include <functional>
 #include <mutex>
 #include <vector>
-
-// Runs the UI thread's event loop until `done` or `ms` milliseconds passed.
-inline bool WaitFor(const std::function<bool()> &done, int ms = 5000) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done()) {
-    if (timer.elapsed() > ms)
-      return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-  }
-  return true;
-}
 
 struct TLogLine {
   QString text;

@@ -2,6 +2,8 @@
 
 // A pseudo-terminal pair made by the test: the engine opens the slave by
 // its path, the test plays the far end on the master.
+#include "waitfor.h"
+
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -14,22 +16,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-// Runs the UI thread's event loop until `done` or `ms` milliseconds passed.
-inline bool WaitFor(const std::function<bool()> &done, int ms = 5000) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done()) {
-    if (timer.elapsed() > ms)
-      return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-  }
-  return true;
-}
-
-// Runs the UI thread's event loop for `ms` milliseconds.
-inline void Settle(int ms) {
-  WaitFor([] { return false; }, ms);
-}
 
 class TPtyPair {
 public:

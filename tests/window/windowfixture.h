@@ -2,6 +2,7 @@
 
 #include "app/dialogs.h"
 #include "app/mainwindow.h"
+#include "waitfor.h"
 #include "pipeline/databinary.h"
 #include "pipeline/datalog.h"
 #include "view/vexlinnode.h"
@@ -60,14 +61,6 @@ protected:
     if (window)
       window->close();
     window.reset();
-  }
-  // Runs queued calls until `done` or five seconds have passed (sanitizer builds are slow).
-  template <class F> bool WaitFor(F done) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < 5000)
-      QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
   }
   void Process() { QCoreApplication::processEvents(); }
 
