@@ -40,6 +40,7 @@ void TVexlinReceiver::Receive(const QByteArray &aData, const QByteArray &aSIG) {
     TVexlinDataObject *first = nullptr;
     TVexlinDataObject *last = nullptr;
     TDateTime now = 0;
+    const auto hold = buffer.Hold();
     try {
       while (parser->Parse(buffer, packet)) {
         TVexlinDataObject *o = packet.release();

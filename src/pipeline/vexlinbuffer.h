@@ -42,6 +42,11 @@ public:
   // Offset of the first occurrence of ADataFind in the content, or -1.
   int32_t FindString(const QByteArray &ADataFind) const;
   void Clear();
+  // Holds the buffer for a run of calls, so that a parser cutting many
+  // packets takes the lock once instead of several times per packet.
+  [[nodiscard]] std::unique_lock<std::recursive_mutex> Hold() const {
+    return std::unique_lock(csBuffer);
+  }
 
   int32_t UsedSize() const { return fLength.load(std::memory_order_relaxed); }
   const QByteArray SIG;
