@@ -57,7 +57,9 @@ void TConnectionController::ConnectionStatusChange(TVexlinConnection *aConnectio
         fWindow.Receive(aData, aSIG);
       return;
     }
-    QByteArray waiting;
+    // Kept per thread: a stream of arrivals reuses one allocation.
+    thread_local QByteArray waiting;
+    waiting.resize(0);
     if (aConnection->WaitingData() && aConnection->Read(waiting) && !waiting.isEmpty()) {
       if (fWindow.Receive)
         fWindow.Receive(waiting, aSIG);

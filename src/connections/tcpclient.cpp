@@ -93,12 +93,15 @@ bool TVexlinConnection_TcpClient::Read(QByteArray &aBuffer) {
   const qint64 waiting = fTcpClient->bytesAvailable();
   if (waiting <= 0)
     return false;
-  const QByteArray bytes = fTcpClient->read(waiting);
-  if (bytes.isEmpty()) {
+  // Straight into the caller's buffer, whose room is reused between reads.
+  const qsizetype at = aBuffer.size();
+  aBuffer.resize(at + waiting);
+  const qint64 got = fTcpClient->read(aBuffer.data() + at, waiting);
+  aBuffer.resize(at + qMax<qint64>(got, 0));
+  if (got <= 0) {
     SetStatus(tcsError, fTcpClient->errorString());
     return false;
   }
-  aBuffer.append(bytes);
   return true;
 }
 

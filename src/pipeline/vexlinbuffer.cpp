@@ -7,12 +7,30 @@
 
 namespace {
 
-TVexlinBufferRecord *NewRecord(const char *data, qsizetype size) {
-  // Record and bytes share one allocation: one malloc per received piece.
-  char *memory = new char[sizeof(TVexlinBufferRecord) + static_cast<size_t>(size)];
-  auto *record = new (memory) TVexlinBufferRecord;
+// The largest record kept for reuse; a rare huge piece is not held on to.
+constexpr int32_t kSpareCapacityLimit = 1 << 20;
+
+void DeleteRecord(TVexlinBufferRecord *record) {
+  if (!record)
+    return;
+  record->~TVexlinBufferRecord();
+  delete[] reinterpret_cast<char *>(record);
+}
+
+// `spare` when it can hold `size` bytes, else a new record (record and bytes
+// share one allocation); filled with `data`.
+TVexlinBufferRecord *NewRecord(TVexlinBufferRecord *spare, const char *data, qsizetype size) {
+  TVexlinBufferRecord *record = spare;
+  if (!record || record->Capacity < size) {
+    DeleteRecord(spare);
+    char *memory = new char[sizeof(TVexlinBufferRecord) + static_cast<size_t>(size)];
+    record = new (memory) TVexlinBufferRecord;
+    record->Data = memory + sizeof(TVexlinBufferRecord);
+    record->Capacity = static_cast<int32_t>(size);
+  }
   record->Length = static_cast<int32_t>(size);
-  record->Data = memory + sizeof(TVexlinBufferRecord);
+  record->Start = 0;
+  record->Next = nullptr;
   std::memcpy(record->Data, data, static_cast<size_t>(size));
   return record;
 }
@@ -39,11 +57,13 @@ TVexlinBuffer::TVexlinBuffer(const QByteArray &aSIG) : SIG(aSIG) {}
 
 TVexlinBuffer::~TVexlinBuffer() {
   Clear();
+  DeleteRecord(fSpare.exchange(nullptr));
 }
 
 void TVexlinBuffer::Release(TVexlinBufferRecord *record) {
-  record->~TVexlinBufferRecord();
-  delete[] reinterpret_cast<char *>(record);
+  TVexlinBufferRecord *none = nullptr;
+  if (record->Capacity > kSpareCapacityLimit || !fSpare.compare_exchange_strong(none, record))
+    DeleteRecord(record);
 }
 
 bool TVexlinBuffer::Push(const QByteArray &AData) {
@@ -58,7 +78,7 @@ bool TVexlinBuffer::Push(const char *data, qsizetype size) {
   if (size > std::numeric_limits<int32_t>::max() - UsedSize())
     return false;
   // Allocate and copy before taking the lock, so a reader is never held up by it.
-  TVexlinBufferRecord *record = NewRecord(data, size);
+  TVexlinBufferRecord *record = NewRecord(fSpare.exchange(nullptr), data, size);
   std::lock_guard lock(csBuffer);
   Link(record);
   return true;

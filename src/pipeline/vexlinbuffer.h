@@ -11,6 +11,7 @@ struct TVexlinBufferRecord {
   int32_t Start = 0;                   // offset of the first held byte inside Data
   TVexlinBufferRecord *Next = nullptr; // following piece, none for the last
   char *Data = nullptr;                // Start + Length bytes, owned by the record
+  int32_t Capacity = 0;                // bytes the allocation can hold
 };
 
 // The received bytes of one source that no parser has cut into packets yet:
@@ -63,9 +64,12 @@ public:
 
 private:
   void Link(TVexlinBufferRecord *record);
-  static void Release(TVexlinBufferRecord *record);
+  void Release(TVexlinBufferRecord *record);
 
   mutable std::recursive_mutex csBuffer;
+  // The last record eaten, kept for the next piece: a steady stream then
+  // allocates nothing per arrival.
+  std::atomic<TVexlinBufferRecord *> fSpare{nullptr};
   TVexlinBufferRecord *fFirstBuffer = nullptr;
   TVexlinBufferRecord *fLastBuffer = nullptr;
   std::atomic<int32_t> fLength{0};
