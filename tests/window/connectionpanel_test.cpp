@@ -207,6 +207,16 @@ TEST_F(ConnectionPanelTest, StatusBarDoubleClickTogglesTheLastConnection) {
 
   QTest::mouseDClick(bar, Qt::LeftButton, {}, onConnectionPanel);
   EXPECT_TRUE(WaitFor([&] { return server.hasPendingConnections(); }));
+
+  // Once UDP was started, the double click stops and starts it.
+  panel->btnTcpConnectDisconnect->click();
+  panel->ieUdpListenPort->setText(QStringLiteral("0"));
+  panel->btnUdpConnectDisconnect->click();
+  ASSERT_EQ(window->LastConnection(), "UDP_CLIENT");
+  QTest::mouseDClick(bar, Qt::LeftButton, {}, onConnectionPanel);
+  EXPECT_EQ(window->Connections().Connection(), nullptr);
+  QTest::mouseDClick(bar, Qt::LeftButton, {}, onConnectionPanel);
+  EXPECT_EQ(panel->btnUdpConnectDisconnect->text(), kCaptionStop);
 }
 
 TEST_F(ConnectionPanelTest, ClosingTheWindowEndsTheConnection) {

@@ -250,6 +250,7 @@ TEST_F(SerialGroupTest, EverySettingSurvivesARestart) {
   group->cbbStopBits->setCurrentIndex(2);
   group->cbbFlowControl->setCurrentIndex(2);
   group->chkSerialPortLogRING->setChecked(false);
+  group->chkSerialPortLogErrors->setChecked(false);
   panel->edtTcpHost->setText(QStringLiteral("localhost"));
   panel->iedTcpPort->setText(QStringLiteral("2101"));
   panel->edtUdpRemoteAddress->setText(QStringLiteral("127.0.0.9"));
@@ -265,7 +266,11 @@ TEST_F(SerialGroupTest, EverySettingSurvivesARestart) {
   EXPECT_TRUE(group->SpeedEditable());
   EXPECT_EQ(group->cbbStopBits->currentText(), "2");
   EXPECT_EQ(group->cbbFlowControl->currentText(), "Rts/Cts");
+  EXPECT_TRUE(group->chkSerialPortLogDSR->isChecked());
+  EXPECT_TRUE(group->chkSerialPortLogCTS->isChecked());
   EXPECT_FALSE(group->chkSerialPortLogRING->isChecked());
+  EXPECT_TRUE(group->chkSerialPortLogRSD->isChecked());
+  EXPECT_FALSE(group->chkSerialPortLogErrors->isChecked());
   EXPECT_FALSE(group->grpSerialLogSettings->isHidden());
   EXPECT_EQ(panel->edtTcpHost->text(), "localhost");
   EXPECT_EQ(panel->iedTcpPort->GetValue(), 2101);
