@@ -37,6 +37,24 @@ struct TPortRig {
   }
 };
 
+// What a throughput run moves: `bytes` rounded down to whole blocks of the
+// bench pattern, and the checksum the other end must arrive at.
+struct TPtyStream {
+  explicit TPtyStream(int64_t bytes)
+      : total(bytes / kBlock * kBlock), block(BenchBlock(kBlock)),
+        sent(TStreamSum::Repeated(block.constData(), kBlock, total)) {}
+  const int64_t total;
+  const QByteArray block;
+  const TStreamSum sent;
+};
+
+// False, with the reason on the report, when the rig's port did not open.
+bool Opened(benchmark::State &state, const TPortRig &rig) {
+  if (!rig.opened)
+    state.SkipWithError("cannot open the pty");
+  return rig.opened;
+}
+
 double CpuSeconds() {
   rusage usage{};
   ::getrusage(RUSAGE_SELF, &usage);
@@ -48,13 +66,11 @@ double CpuSeconds() {
 // every byte to a checksum standing in for the receive path.
 void BM_PtyReceive(benchmark::State &state) {
   TPortRig rig;
-  if (!rig.opened) {
-    state.SkipWithError("cannot open the pty");
+  if (!Opened(state, rig))
     return;
-  }
-  const int64_t total = state.range(0) / kBlock * kBlock;
-  const QByteArray block = BenchBlock(kBlock);
-  const TStreamSum sent = TStreamSum::Repeated(block.constData(), kBlock, total);
+  const TPtyStream stream(state.range(0));
+  const int64_t total = stream.total;
+  const QByteArray &block = stream.block;
   TStreamSum got;
   TBenchLoop loop;
   int64_t events = 0;
@@ -83,7 +99,7 @@ void BM_PtyReceive(benchmark::State &state) {
     seconds += std::chrono::duration<double>(Clock::now() - start).count();
     writer.join();
   }
-  if (!complete || !(got == sent))
+  if (!complete || !(got == stream.sent))
     state.SkipWithError("received bytes differ from the sent ones");
   state.counters["MBps"] = double(total) * double(state.iterations()) / seconds / 1e6;
   state.counters["bytes_per_event"] = double(total) * double(state.iterations()) / double(events);
@@ -94,13 +110,11 @@ void BM_PtyReceive(benchmark::State &state) {
 // everything and checks it.
 void BM_PtySend(benchmark::State &state) {
   TPortRig rig(int32_t(state.range(1)));
-  if (!rig.opened) {
-    state.SkipWithError("cannot open the pty");
+  if (!Opened(state, rig))
     return;
-  }
-  const int64_t total = state.range(0) / kBlock * kBlock;
-  const QByteArray block = BenchBlock(kBlock);
-  const TStreamSum sent = TStreamSum::Repeated(block.constData(), kBlock, total);
+  const TPtyStream stream(state.range(0));
+  const int64_t total = stream.total;
+  const QByteArray &block = stream.block;
   TStreamSum got;
   double seconds = 0;
   for (auto _ : state) {
@@ -135,7 +149,7 @@ void BM_PtySend(benchmark::State &state) {
     seconds += std::chrono::duration<double>(Clock::now() - start).count();
     reader.join();
   }
-  if (!(got == sent))
+  if (!(got == stream.sent))
     state.SkipWithError("sent bytes arrived changed or out of order");
   state.counters["MBps"] = double(total) * double(state.iterations()) / seconds / 1e6;
   state.counters["memcpy_MBps"] = MeasureMemcpyMBps(std::size_t(state.range(1)));
@@ -144,10 +158,8 @@ void BM_PtySend(benchmark::State &state) {
 // One byte at a time from the master to OnDataRecived.
 void BM_PtyLatency(benchmark::State &state) {
   TPortRig rig;
-  if (!rig.opened) {
-    state.SkipWithError("cannot open the pty");
+  if (!Opened(state, rig))
     return;
-  }
   TBenchLoop loop;
   Clock::time_point sentAt;
   std::vector<double> ms;
@@ -178,10 +190,8 @@ void BM_PtyLatency(benchmark::State &state) {
 // An open port with nothing on the line.
 void BM_IdleCpu(benchmark::State &state) {
   TPortRig rig;
-  if (!rig.opened) {
-    state.SkipWithError("cannot open the pty");
+  if (!Opened(state, rig))
     return;
-  }
   TBenchLoop loop;
   double cpu = 0, wall = 0;
   for (auto _ : state) {

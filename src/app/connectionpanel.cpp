@@ -118,8 +118,8 @@ void TConnectionPanel::Refresh(const TConnectionsRunning &running) {
   EnDis(fTopGroupSet, !running.Any() || running.serial);
   // The IP version cannot change under a running TCP connection either.
   EnDis({lblTcpIpVersion, rbTcpIPv4, rbTcpIpv6}, !running.Any());
-  btnTcpConnectDisconnect->setText(running.tcp ? kCaptionDisconnect : kCaptionConnect);
-  btnUdpConnectDisconnect->setText(running.udp ? kCaptionStop : kCaptionStart);
+  btnTcpConnectDisconnect->setText(TcpButtonCaption(running.tcp));
+  btnUdpConnectDisconnect->setText(UdpButtonCaption(running.udp));
 }
 
 void TConnectionPanel::resizeEvent(QResizeEvent *event) {

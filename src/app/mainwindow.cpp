@@ -9,6 +9,7 @@
 #include "app/named.h"
 #include "app/numedit.h"
 #include "app/parserpage.h"
+#include "app/pterror.h"
 #include "app/serialgroup.h"
 #include "app/statusbar.h"
 #include "app/utils.h"
@@ -336,8 +337,9 @@ void TfMainPelmarTerm::BuildConnections() {
   fStatusBar->SerialLines = [this]() -> std::optional<TPtStatusBar::TLines> {
     if (!AfComPort1->Active())
       return std::nullopt;
-    return TPtStatusBar::TLines{AfComPort1->RTS(), AfComPort1->CTS(), AfComPort1->DTR(),
-                                AfComPort1->DSR()};
+    const uint32_t inputs = AfComPort1->ModemStatus(); // one device call per paint
+    return TPtStatusBar::TLines{AfComPort1->RTS(), (inputs & MS_CTS_ON) != 0, AfComPort1->DTR(),
+                                (inputs & MS_DSR_ON) != 0};
   };
 
   btnDeviceManager = Named(new QPushButton(QStringLiteral("Spustit správce zařízení")),
@@ -483,7 +485,7 @@ void TfMainPelmarTerm::Send(const QByteArray &data) {
     try {
       connection->Send(data);
     } catch (const std::exception &error) {
-      LogInfoMsg(ErrorLineText(QString::fromUtf8(error.what())), kColorRed);
+      LogError(error);
     }
   }
   if (AfComPort1->Active()) {
@@ -491,9 +493,13 @@ void TfMainPelmarTerm::Send(const QByteArray &data) {
     try {
       AfComPort1->WriteString(data);
     } catch (const std::exception &error) {
-      LogInfoMsg(ErrorLineText(QString::fromUtf8(error.what())), kColorRed);
+      LogError(error);
     }
   }
+}
+
+void TfMainPelmarTerm::LogError(const std::exception &error) {
+  LogInfoMsg(ErrorLineText(ExceptionText(error)), kColorRed);
 }
 
 TVexlinDataLog *TfMainPelmarTerm::LogInfoMsg(const QString &text, TColor color) {
@@ -790,7 +796,7 @@ void TfMainPelmarTerm::OnStatusBarDoubleClick(int panel) {
                      (on ? QLatin1Char('1') : QLatin1Char('0')),
                  kColorBlack);
     } catch (const std::exception &error) {
-      LogInfoMsg(ErrorLineText(QString::fromUtf8(error.what())), kColorRed);
+      LogError(error);
     }
   }
   fStatusBar->StatusBarRefresh(QString());

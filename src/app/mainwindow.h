@@ -5,6 +5,7 @@
 #include "pipeline/vexlinview.h"
 
 #include <QMainWindow>
+#include <exception>
 #include <functional>
 #include <memory>
 
@@ -52,6 +53,8 @@ public:
   void Send(const QByteArray &data);
   // Queues a coloured log line; any thread.
   TVexlinDataLog *LogInfoMsg(const QString &text, TColor color);
+  // The red "Chyba: " line of an error.
+  void LogError(const std::exception &error);
 
   void wmVexlinDataObject();
   void bClearClick();

@@ -13,3 +13,8 @@ public:
 
   QString Message() const { return QString::fromUtf8(what()); }
 };
+
+// The text of any error, as shown to the user.
+inline QString ExceptionText(const std::exception &error) {
+  return QString::fromUtf8(error.what());
+}

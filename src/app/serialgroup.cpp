@@ -2,6 +2,7 @@
 
 #include "app/lastconnection.h"
 #include "app/named.h"
+#include "app/pterror.h"
 #include "connections/connectiontexts.h"
 #include "serial/comport.h"
 
@@ -29,10 +30,6 @@ int ParityPosition(TAfParity parity) {
     if (kParities[i] == parity)
       return i;
   return -1;
-}
-
-QString ErrorText(const std::exception &error) {
-  return QString::fromUtf8(error.what());
 }
 
 // Port items drawn as two columns: the device name, then what provides it.
@@ -198,7 +195,7 @@ void TSerialPortGroup::ConnectPort() {
     try {
       data = fPort.ReadString();
     } catch (const std::exception &error) {
-      Log(ErrorLineText(ErrorText(error)), kColorRed);
+      Log(ErrorLineText(ExceptionText(error)), kColorRed);
     }
     if (!data.isEmpty() && fWindow.Receive)
       fWindow.Receive(data, QByteArray());
@@ -248,7 +245,7 @@ void TSerialPortGroup::btnOpenCloseClick() {
       fPort.Open();
     }
   } catch (const std::exception &error) {
-    Log(ErrorLineText(ErrorText(error)), kColorRed);
+    Log(ErrorLineText(ExceptionText(error)), kColorRed);
   }
   if (fWindow.PanelRefresh)
     fWindow.PanelRefresh();
@@ -262,7 +259,7 @@ void TSerialPortGroup::cbbComPortChange() {
     fPort.SetPortName(name);
   } catch (const std::exception &error) {
     Log(QStringLiteral("Serial port change filure - port number ") + name +
-            QStringLiteral("        (exception: \r") + ErrorText(error) + QLatin1Char(')'),
+            QStringLiteral("        (exception: \r") + ExceptionText(error) + QLatin1Char(')'),
         kColorMaroon);
   }
 }
@@ -294,7 +291,7 @@ void TSerialPortGroup::SpeedTextChange() {
       ReportChange();
   } catch (const std::exception &error) {
     Log(QStringLiteral("Serial port change filure - speed ") + QString::number(rate) +
-            QStringLiteral(" bps        (exception: \r") + ErrorText(error) + QLatin1Char(')'),
+            QStringLiteral(" bps        (exception: \r") + ExceptionText(error) + QLatin1Char(')'),
         kColorMaroon);
   }
 }
@@ -322,7 +319,7 @@ void TSerialPortGroup::PositionListChange(QComboBox *list, const char *what, int
       ReportChange();
   } catch (const std::exception &error) {
     Log(QStringLiteral("Serial port change failure - ") + QLatin1String(what) + QLatin1Char(' ') +
-            list->currentText() + QStringLiteral(" (exception: ") + ErrorText(error) +
+            list->currentText() + QStringLiteral(" (exception: ") + ExceptionText(error) +
             QLatin1Char(')'),
         kColorMaroon);
     list->setCurrentIndex(portValue);

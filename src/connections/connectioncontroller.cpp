@@ -1,15 +1,12 @@
 #include "connections/connectioncontroller.h"
 
+#include "app/pterror.h"
 #include "connections/connectiontexts.h"
 #include "connections/tcpclient.h"
 #include "connections/udpconnection.h"
 #include "connections/uithreadcalls.h"
 
 namespace {
-
-QString ErrorMessage(const std::exception &error) {
-  return QString::fromUtf8(error.what());
-}
 
 bool Running(const TVexlinConnection *connection) {
   return connection && connection->Status() != tcsDisconnect;
@@ -95,7 +92,7 @@ void TConnectionController::TcpConnectDisconnect(const QString &host, const QStr
       fConnection->Open();
     }
   } catch (const std::exception &error) {
-    LogError(ErrorMessage(error));
+    LogError(ExceptionText(error));
   }
   RefreshPanel();
 }
@@ -117,9 +114,9 @@ bool TConnectionController::UdpStartStop(const QString &remoteHost, const QStrin
       fConnection->SetSettings(QStringLiteral("PORT_REMOTE"), remotePort);
       fConnection->Open();
     } catch (const std::exception &error) {
-      LogError(ErrorMessage(error));
+      LogError(ExceptionText(error));
       if (fWindow.ShowError)
-        fWindow.ShowError(ErrorMessage(error));
+        fWindow.ShowError(ExceptionText(error));
     }
   }
   RefreshPanel();
@@ -142,11 +139,11 @@ bool TConnectionController::TcpConnected() const {
 }
 
 QString TConnectionController::TcpButtonCaption() const {
-  return TcpRunning() ? kCaptionDisconnect : kCaptionConnect;
+  return ::TcpButtonCaption(TcpRunning());
 }
 
 QString TConnectionController::UdpButtonCaption() const {
-  return UdpRunning() ? kCaptionStop : kCaptionStart;
+  return ::UdpButtonCaption(UdpRunning());
 }
 
 void TConnectionController::LogError(const QString &message) {

@@ -17,6 +17,13 @@ inline const QString kCaptionConnect = QStringLiteral("Connect");
 inline const QString kCaptionDisconnect = QStringLiteral("Disconnect");
 inline const QString kCaptionStart = QStringLiteral("Start");
 inline const QString kCaptionStop = QStringLiteral("Stop");
+// The TCP and UDP buttons' captions for a running or a stopped connection.
+inline QString TcpButtonCaption(bool running) {
+  return running ? kCaptionDisconnect : kCaptionConnect;
+}
+inline QString UdpButtonCaption(bool running) {
+  return running ? kCaptionStop : kCaptionStart;
+}
 
 // Colours with red in the low byte.
 constexpr TColor kColorTeal = 0x808000;    // (0, 128, 128)

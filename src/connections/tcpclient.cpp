@@ -75,7 +75,7 @@ void TVexlinConnection_TcpClient::Send(const QByteArray &aData) {
   try {
     fSendQueue.Push(aData, [this] { fEvents.Set(kWantSendData); });
   } catch (const std::exception &error) {
-    SetStatus(tcsError, QueuedSendErrorText(QString::fromUtf8(error.what())));
+    SetStatus(tcsError, QueuedSendErrorText(ExceptionText(error)));
   }
 }
 
@@ -128,7 +128,7 @@ void TVexlinConnection_TcpClient::Process(TProcessThread &thread) {
         PollClient(thread);
       }
     } catch (const std::exception &error) {
-      SetStatus(tcsError, QString::fromUtf8(error.what()));
+      SetStatus(tcsError, ExceptionText(error));
     }
     fEvents.Reset(kWantConnect);
     fEvents.Reset(kWantDisconnect);

@@ -14,7 +14,7 @@ QString AfErrorText(const std::exception_ptr &error) {
   try {
     std::rethrow_exception(error);
   } catch (const std::exception &e) {
-    return QString::fromUtf8(e.what());
+    return ExceptionText(e);
   } catch (...) {
     return QStringLiteral("Unknown error");
   }
