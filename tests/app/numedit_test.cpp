@@ -174,7 +174,7 @@ TEST(TIntEdit, WheelStepsOnlyTheFocusedBox) {
   window.show();
   QApplication::setActiveWindow(&window);
   other->setFocus();
-  ASSERT_TRUE(WaitUntil([other] { return other->hasFocus(); }, 1000));
+  ASSERT_TRUE(WaitFor([other] { return other->hasFocus(); }, 1000));
 
   const auto wheel = [edit](int delta) {
     QWheelEvent event(QPointF(5, 5), edit->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, delta),
@@ -185,7 +185,7 @@ TEST(TIntEdit, WheelStepsOnlyTheFocusedBox) {
   EXPECT_EQ(edit->GetValue(), 50);
 
   edit->setFocus();
-  ASSERT_TRUE(WaitUntil([edit] { return edit->hasFocus(); }, 1000));
+  ASSERT_TRUE(WaitFor([edit] { return edit->hasFocus(); }, 1000));
   wheel(120);
   EXPECT_EQ(edit->GetValue(), 51);
   wheel(60); // half a notch waits for the other half

@@ -1,12 +1,12 @@
 #pragma once
 
-// Keyboard and timing helpers for widget tests: real events sent to real
+// Keyboard helpers for widget tests: real events sent to real
 // widgets, without the QtTest library.
 
+#include "waitfor.h"
+
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QKeyEvent>
-#include <QThread>
 #include <QWidget>
 
 inline void PressKey(QWidget *widget, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
@@ -36,20 +36,4 @@ inline void PressEnter(QWidget *widget) {
   PressKey(widget, Qt::Key_Return, Qt::NoModifier, "\r");
 }
 
-// Runs the event loop until pred holds or ms milliseconds have passed.
-template <typename Pred> bool WaitUntil(Pred pred, int ms) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!pred()) {
-    if (clock.elapsed() > ms)
-      return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    QThread::msleep(1);
-  }
-  return true;
-}
 
-// Lets the event loop run for ms milliseconds.
-inline void RunEvents(int ms) {
-  WaitUntil([] { return false; }, ms);
-}

@@ -128,36 +128,36 @@ TEST_F(RepeaterTest, SendsOnEveryTickUntilStopped) {
   repeater.Interval()->SetValue(10);
   repeater.StartStopButton()->click();
   EXPECT_EQ(repeater.StartStopButton()->text(), "Stop");
-  ASSERT_TRUE(WaitUntil([this] { return sent.size() >= 2; }, 2000));
+  ASSERT_TRUE(WaitFor([this] { return sent.size() >= 2; }, 2000));
 
   // Edits while running go out with the next tick.
   panel.SetCommand("B");
   const qsizetype before = sent.size();
-  ASSERT_TRUE(WaitUntil([&] { return sent.size() > before; }, 2000));
+  ASSERT_TRUE(WaitFor([&] { return sent.size() > before; }, 2000));
   EXPECT_EQ(sent.last(), "B");
 
   repeater.StartStopButton()->click();
   EXPECT_EQ(repeater.StartStopButton()->text(), "Start");
   const qsizetype stopped = sent.size();
-  RunEvents(60);
+  Settle(60);
   EXPECT_EQ(sent.size(), stopped);
 }
 
 TEST_F(RepeaterTest, ZeroIntervalSendsNothingUntilRaised) {
   repeater.Interval()->SetValue(0);
   repeater.StartStopButton()->click();
-  RunEvents(60);
+  Settle(60);
   EXPECT_TRUE(sent.isEmpty());
   EXPECT_TRUE(repeater.IsRunning());
 
   // Unreadable text counts as 0 as well.
   repeater.Interval()->setText("x");
-  RunEvents(30);
+  Settle(30);
   EXPECT_TRUE(sent.isEmpty());
 
   repeater.Interval()->setText("10"); // typed, takes effect at once
   EXPECT_EQ(repeater.Timer()->interval(), 10);
-  EXPECT_TRUE(WaitUntil([this] { return !sent.isEmpty(); }, 2000));
+  EXPECT_TRUE(WaitFor([this] { return !sent.isEmpty(); }, 2000));
   repeater.StartStopButton()->click();
 }
 
