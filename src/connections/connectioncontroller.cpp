@@ -47,7 +47,6 @@ void TConnectionController::ConnectionStatusChange(TVexlinConnection *aConnectio
                                                    const QString &AStatusText,
                                                    const QByteArray &aSIG,
                                                    const QByteArray &aData) {
-  TConnectionStatusLine line{aConnection->GetDescription() + QStringLiteral(" - "), kColorTeal};
   if (aStatus == tcsRxData) {
     if (!aData.isEmpty()) {
       if (fWindow.Receive)
@@ -62,9 +61,9 @@ void TConnectionController::ConnectionStatusChange(TVexlinConnection *aConnectio
         fWindow.Receive(waiting, aSIG);
       return;
     }
-  } else {
-    line = ConnectionStatusLine(*aConnection, aStatus, AStatusText);
   }
+  // Only a status, or an arrival with nothing to read, is worth a line.
+  const TConnectionStatusLine line = ConnectionStatusLine(*aConnection, aStatus, AStatusText);
   if (fWindow.LogInfoMsg)
     fWindow.LogInfoMsg(line.line, line.color);
   TUiThreadCalls::Run([this, text = line.line] {
