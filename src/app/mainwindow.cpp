@@ -316,7 +316,7 @@ void TfMainPelmarTerm::BuildConnections() {
   window.ShowError = [this](const QString &message) {
     fDialogs.ShowError(this, QString(), message);
   };
-  fConnections = std::make_unique<TConnectionController>(std::move(window));
+  fConnections = std::make_unique<TConnectionController>(window);
 
   AfComPort1 = std::make_unique<TAfComPort>();
   AfComPort1->setObjectName(QStringLiteral("AfComPort1")); // errors name the component
@@ -324,11 +324,11 @@ void TfMainPelmarTerm::BuildConnections() {
   AfSetSyncErrorDisplay(
       [this](const QString &message) { LogInfoMsg(ErrorLineText(message), kColorRed); });
   TSerialGroupWindow serial;
-  serial.LogInfoMsg = [this](const QString &text, TColor color) { LogInfoMsg(text, color); };
-  serial.StatusBarRefresh = [this](const QString &text) { fStatusBar->StatusBarRefresh(text); };
-  serial.PanelRefresh = [this] { rbChangeConnectionProvider(); };
+  serial.LogInfoMsg = window.LogInfoMsg;
+  serial.StatusBarRefresh = window.StatusBarRefresh;
+  serial.PanelRefresh = window.PanelRefresh;
   serial.RememberSerial = [this] { fLastConnection = QStringLiteral("SERIAL_PORT"); };
-  serial.Receive = [this](const QByteArray &data, const QByteArray &sig) { Receive(data, sig); };
+  serial.Receive = window.Receive;
   fSerialGroup = new TSerialPortGroup(*AfComPort1, std::move(serial));
   pnlConnection->SetTopGroup(fSerialGroup, fSerialGroup->SerialSet());
   connect(fSerialGroup, &TSerialPortGroup::layoutChanged, pnlConnection,
