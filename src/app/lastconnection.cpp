@@ -1,104 +1,106 @@
 #include "app/lastconnection.h"
 
 #include <QSettings>
-#include <memory>
 
 namespace {
 
-constexpr char kGroup[] = "LastConnection";
+// Reads each value into the field, keeping the field's default when the
+// value is missing or not of its type.
+class TReader {
+public:
+  explicit TReader(QSettings &s) : fSettings(s) {}
+  void operator()(const char *name, QString &field) const {
+    const QVariant v = fSettings.value(QLatin1String(name));
+    if (v.isValid() && v.canConvert<QString>())
+      field = v.toString();
+  }
+  void operator()(const char *name, int &field) const { Integer(name, field); }
+  void operator()(const char *name, bool &field) const {
+    int value = field;
+    if (Integer(name, value))
+      field = value != 0;
+  }
+  template <class T> void operator()(const char *name, std::optional<T> &field) const {
+    (*this)(name, *field); // every optional starts with its default
+  }
 
-// A stored value when it reads as its type, else the default.
-QString ReadStringDefault(const QSettings &s, const QString &name, const QString &def) {
-  const QVariant v = s.value(name);
-  return v.isValid() && v.canConvert<QString>() ? v.toString() : def;
-}
+private:
+  bool Integer(const char *name, int &field) const {
+    bool ok = false;
+    const int value = fSettings.value(QLatin1String(name)).toString().trimmed().toInt(&ok);
+    if (ok)
+      field = value;
+    return ok;
+  }
+  QSettings &fSettings;
+};
 
-int ReadIntegerDefault(const QSettings &s, const QString &name, int def) {
-  bool ok = false;
-  const int value = s.value(name).toString().trimmed().toInt(&ok);
-  return ok ? value : def;
-}
+// Writes each value; an empty optional leaves the stored one as it was.
+class TWriter {
+public:
+  explicit TWriter(QSettings &s) : fSettings(s) {}
+  void operator()(const char *name, const QString &field) const {
+    fSettings.setValue(QLatin1String(name), field);
+  }
+  void operator()(const char *name, int field) const {
+    fSettings.setValue(QLatin1String(name), field);
+  }
+  void operator()(const char *name, bool field) const {
+    fSettings.setValue(QLatin1String(name), int(field));
+  }
+  template <class T> void operator()(const char *name, const std::optional<T> &field) const {
+    if (field)
+      (*this)(name, *field);
+  }
 
-bool ReadBoolDefault(const QSettings &s, const QString &name, bool def) {
-  bool ok = false;
-  const int value = s.value(name).toString().trimmed().toInt(&ok);
-  return ok ? value != 0 : def;
-}
+private:
+  QSettings &fSettings;
+};
 
-template <class T> void WriteIfSet(QSettings &s, const QString &name, const std::optional<T> &v) {
-  if (v)
-    s.setValue(name, *v);
-}
-
-// The native store: the registry key Software\Korvane\Vexlin on Windows,
-// ~/.config/Korvane/Vexlin.conf here.
-std::unique_ptr<QSettings> OpenSettings() {
-  auto s = std::make_unique<QSettings>(QStringLiteral("Korvane"), QStringLiteral("Vexlin"));
-  s->beginGroup(QLatin1String(kGroup));
-  return s;
+// Every value with its name and group, for reading and writing alike. The
+// native store is the registry key Software\Korvane\Vexlin\LastConnection
+// on Windows, ~/.config/Korvane/Vexlin.conf here.
+template <class TConnection, class TIo> void Visit(TConnection &c, QSettings &s, const TIo &io) {
+  s.beginGroup(QStringLiteral("LastConnection"));
+  s.beginGroup(QStringLiteral("SERIAL_PORT"));
+  io("sp_port", c.spPort);
+  io("sp_speed", c.spSpeed);
+  io("sp_data_bits", c.spDataBits);
+  io("sp_stop_bits", c.spStopBits);
+  io("sp_parity", c.spParity);
+  io("sp_flow_control", c.spFlowControl);
+  io("sp_log_DSR", c.spLogDSR);
+  io("sp_log_CTS", c.spLogCTS);
+  io("sp_log_RING", c.spLogRING);
+  io("sp_log_RSD", c.spLogRSD);
+  io("sp_log_Error", c.spLogError);
+  s.endGroup();
+  s.beginGroup(QStringLiteral("TCP_CLIENT"));
+  io("tcp_host", c.tcpHost);
+  io("tcp_port", c.tcpPort);
+  s.endGroup();
+  s.beginGroup(QStringLiteral("UDP_CLIENT"));
+  io("udp_host", c.udpHost);
+  io("udp_port_local", c.udpPortLocal);
+  io("udp_port_remote", c.udpPortRemote);
+  s.endGroup();
+  io("last_connection", c.lastConnection);
+  io("connected", c.connected);
+  s.endGroup();
 }
 
 } // namespace
 
 TLastConnection TLastConnection::Load() {
   TLastConnection c;
-  const std::unique_ptr<QSettings> settings = OpenSettings();
-  QSettings &s = *settings;
-  s.beginGroup(QStringLiteral("SERIAL_PORT"));
-  c.spPort = ReadStringDefault(s, QStringLiteral("sp_port"), *c.spPort);
-  c.spSpeed = ReadIntegerDefault(s, QStringLiteral("sp_speed"), *c.spSpeed);
-  c.spDataBits = ReadIntegerDefault(s, QStringLiteral("sp_data_bits"), *c.spDataBits);
-  c.spStopBits = ReadIntegerDefault(s, QStringLiteral("sp_stop_bits"), *c.spStopBits);
-  c.spParity = ReadIntegerDefault(s, QStringLiteral("sp_parity"), *c.spParity);
-  c.spFlowControl = ReadIntegerDefault(s, QStringLiteral("sp_flow_control"), *c.spFlowControl);
-  c.spLogDSR = ReadBoolDefault(s, QStringLiteral("sp_log_DSR"), c.spLogDSR);
-  c.spLogCTS = ReadBoolDefault(s, QStringLiteral("sp_log_CTS"), c.spLogCTS);
-  c.spLogRING = ReadBoolDefault(s, QStringLiteral("sp_log_RING"), c.spLogRING);
-  c.spLogRSD = ReadBoolDefault(s, QStringLiteral("sp_log_RSD"), c.spLogRSD);
-  c.spLogError = ReadBoolDefault(s, QStringLiteral("sp_log_Error"), c.spLogError);
-  s.endGroup();
-  s.beginGroup(QStringLiteral("TCP_CLIENT"));
-  c.tcpHost = ReadStringDefault(s, QStringLiteral("tcp_host"), c.tcpHost);
-  c.tcpPort = ReadIntegerDefault(s, QStringLiteral("tcp_port"), c.tcpPort);
-  s.endGroup();
-  s.beginGroup(QStringLiteral("UDP_CLIENT"));
-  c.udpHost = ReadStringDefault(s, QStringLiteral("udp_host"), c.udpHost);
-  c.udpPortLocal = ReadIntegerDefault(s, QStringLiteral("udp_port_local"), c.udpPortLocal);
-  c.udpPortRemote = ReadIntegerDefault(s, QStringLiteral("udp_port_remote"), c.udpPortRemote);
-  s.endGroup();
-  c.lastConnection = ReadStringDefault(s, QStringLiteral("last_connection"), c.lastConnection);
-  c.connected = ReadBoolDefault(s, QStringLiteral("connected"), c.connected);
+  QSettings s(QStringLiteral("Korvane"), QStringLiteral("Vexlin"));
+  Visit(c, s, TReader(s));
   return c;
 }
 
 bool TLastConnection::Save(QString *error) const {
-  const std::unique_ptr<QSettings> settings = OpenSettings();
-  QSettings &s = *settings;
-  s.beginGroup(QStringLiteral("SERIAL_PORT"));
-  WriteIfSet(s, QStringLiteral("sp_port"), spPort);
-  WriteIfSet(s, QStringLiteral("sp_speed"), spSpeed);
-  WriteIfSet(s, QStringLiteral("sp_data_bits"), spDataBits);
-  WriteIfSet(s, QStringLiteral("sp_stop_bits"), spStopBits);
-  WriteIfSet(s, QStringLiteral("sp_parity"), spParity);
-  WriteIfSet(s, QStringLiteral("sp_flow_control"), spFlowControl);
-  s.setValue(QStringLiteral("sp_log_DSR"), int(spLogDSR));
-  s.setValue(QStringLiteral("sp_log_CTS"), int(spLogCTS));
-  s.setValue(QStringLiteral("sp_log_RING"), int(spLogRING));
-  s.setValue(QStringLiteral("sp_log_RSD"), int(spLogRSD));
-  s.setValue(QStringLiteral("sp_log_Error"), int(spLogError));
-  s.endGroup();
-  s.beginGroup(QStringLiteral("TCP_CLIENT"));
-  s.setValue(QStringLiteral("tcp_host"), tcpHost);
-  s.setValue(QStringLiteral("tcp_port"), tcpPort);
-  s.endGroup();
-  s.beginGroup(QStringLiteral("UDP_CLIENT"));
-  s.setValue(QStringLiteral("udp_host"), udpHost);
-  s.setValue(QStringLiteral("udp_port_local"), udpPortLocal);
-  s.setValue(QStringLiteral("udp_port_remote"), udpPortRemote);
-  s.endGroup();
-  s.setValue(QStringLiteral("last_connection"), lastConnection);
-  s.setValue(QStringLiteral("connected"), int(connected));
-  s.endGroup();
+  QSettings s(QStringLiteral("Korvane"), QStringLiteral("Vexlin"));
+  Visit(*this, s, TWriter(s));
   s.sync();
   if (s.status() == QSettings::NoError)
     return true;
