@@ -1,5 +1,5 @@
-#include "app/ansicodepage.h"
-#include "app/utils.h"
+#include "base/ansicodepage.h"
+#include "base/utils.h"
 
 #include <benchmark/benchmark.h>
 

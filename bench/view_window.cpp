@@ -1,6 +1,5 @@
 // The whole window, offscreen: how it keeps up with a transport that
 // delivers as fast as it can.
-#include "app/dialogs.h"
 #include "app/mainwindow.h"
 #include "app/parserpage.h"
 #include "bench_common.h"
@@ -9,6 +8,7 @@
 #include "pipeline/dataobjectregistry.h"
 #include "view/vexlinnode.h"
 #include "view/vexlintree.h"
+#include "widgets/dialogs.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 // Command text conversion over arbitrary bytes: no crash, no undefined
 // behaviour, only EPtError; the group search must agree with a plain
 // recursive reading of the nesting rules.
-#include "app/pterror.h"
+#include "base/pterror.h"
 #include "codecs/commandtext.h"
 
 #include <cstddef>

@@ -1,7 +1,7 @@
 // The saved-log time reader over arbitrary text: the non-raising mode never
 // raises, the raising mode raises only EPtError, and both agree.
-#include "app/pterror.h"
-#include "app/utils.h"
+#include "base/pterror.h"
+#include "base/utils.h"
 
 #include <cmath>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // Pelmar 97 decoding and checking over arbitrary bytes. A packet that passes
 // the check and is at least a minimal frame must decode, and encoding its
 // fields must give the packet back.
-#include "app/pterror.h"
+#include "base/pterror.h"
 #include "codecs/pelmar97.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 // Arbitrary bytes through the XML loader; whatever loads must be walkable and
 // must survive a save and reload unchanged.
-#include "app/pterror.h"
-#include "app/xmldoc.h"
+#include "base/pterror.h"
+#include "base/xmldoc.h"
 
 #include <cstdint>
 #include <cstdlib>

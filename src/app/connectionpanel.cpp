@@ -1,9 +1,9 @@
 #include "app/connectionpanel.h"
 
-#include "app/endis.h"
-#include "app/named.h"
-#include "app/numedit.h"
 #include "connections/connectiontexts.h"
+#include "widgets/endis.h"
+#include "widgets/named.h"
+#include "widgets/numedit.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -15,9 +15,9 @@
 
 namespace {
 
-constexpr int kMargin = 5;     // groups from the left and top edges, and between groups
-constexpr int kNarrower = 12;  // groups are this much narrower than the panel
-constexpr int kButtonGap = 6;  // between the bottom buttons and from the bottom edge
+constexpr int kMargin = 5;    // groups from the left and top edges, and between groups
+constexpr int kNarrower = 12; // groups are this much narrower than the panel
+constexpr int kButtonGap = 6; // between the bottom buttons and from the bottom edge
 
 TIntEdit *PortEdit(const char *name, int value) {
   auto *edit = Named(new TIntEdit, name);
@@ -48,8 +48,7 @@ void TConnectionPanel::BuildTcpGroup() {
   rbTcpIPv4 = Named(new QRadioButton(QStringLiteral("IPv4")), "rbTcpIPv4");
   rbTcpIpv6 = Named(new QRadioButton(QStringLiteral("IPv6")), "rbTcpIpv6");
   rbTcpIPv4->setChecked(true);
-  btnTcpConnectDisconnect =
-      Named(new QPushButton(kCaptionConnect), "btnTcpConnectDisconnect");
+  btnTcpConnectDisconnect = Named(new QPushButton(kCaptionConnect), "btnTcpConnectDisconnect");
   btnPing = Named(new QPushButton(QStringLiteral("Ping")), "btnPing");
   lblTcpHost->setBuddy(edtTcpHost);
   lblTcpPort->setBuddy(iedTcpPort);
@@ -76,7 +75,8 @@ void TConnectionPanel::BuildUdpGroup() {
   gbUdp = Named(new QGroupBox(QStringLiteral("UDP"), this), "gbUdp");
   auto *grid = new QGridLayout(gbUdp);
   lblUdpRemoteIP = Named(new QLabel(QStringLiteral("Remote IP:")), "lblUdpRemoteIP");
-  edtUdpRemoteAddress = Named(new QLineEdit(QStringLiteral("192.168.1.254")), "edtUdpRemoteAddress");
+  edtUdpRemoteAddress =
+      Named(new QLineEdit(QStringLiteral("192.168.1.254")), "edtUdpRemoteAddress");
   lblUdpRemotePort = Named(new QLabel(QStringLiteral("Remote port:")), "lblUdpRemotePort");
   ieUdpRemotePort = PortEdit("ieUdpRemotePort", 10001);
   lblRemoteListenPort = Named(new QLabel(QStringLiteral("Listen port:")), "lblRemoteListenPort");
@@ -136,7 +136,8 @@ void TConnectionPanel::pnlConnectionResize() {
     top += height + kMargin;
   };
   if (fTopGroup)
-    place(fTopGroup, fTopGroup->height() > 0 ? fTopGroup->height() : fTopGroup->sizeHint().height());
+    place(fTopGroup,
+          fTopGroup->height() > 0 ? fTopGroup->height() : fTopGroup->sizeHint().height());
   place(gbTcpSocket, qMax(kTcpGroupHeight, gbTcpSocket->sizeHint().height()));
   place(gbUdp, gbUdp->sizeHint().height());
 

@@ -1,9 +1,9 @@
-#include "app/dialogs.h"
 #include "app/ipc.h"
 #include "app/mainwindow.h"
 #include "pipeline/dataobjectqueue.h"
 #include "pipeline/dataobjectregistry.h"
 #include "pipeline/vexlinparser.h"
+#include "widgets/dialogs.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

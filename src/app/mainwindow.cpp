@@ -1,27 +1,24 @@
 #include "app/mainwindow.h"
 
 #include "app/connectionpanel.h"
-#include "app/dialogs.h"
 #include "app/formposition.h"
+#include "app/ipc.h"
 #include "app/lastconnection.h"
 #include "app/launcher.h"
-#include "app/ipc.h"
-#include "app/named.h"
-#include "app/numedit.h"
 #include "app/parserpage.h"
-#include "app/pterror.h"
 #include "app/serialgroup.h"
 #include "app/statusbar.h"
-#include "app/utils.h"
+#include "base/pterror.h"
+#include "base/utils.h"
 #include "connections/connectioncontroller.h"
 #include "connections/connectiontexts.h"
 #include "connections/devicechange.h"
-#include "serial/comport.h"
-#include "serial/safesync.h"
 #include "pipeline/databinary.h"
 #include "pipeline/datalog.h"
 #include "pipeline/dataobjectqueue.h"
 #include "pipeline/logfile.h"
+#include "serial/comport.h"
+#include "serial/safesync.h"
 #include "tools/cmdline.h"
 #include "tools/commandlinepanel.h"
 #include "tools/repeater.h"
@@ -30,6 +27,9 @@
 #include "view/terminalview.h"
 #include "view/vexlinnode.h"
 #include "view/vexlintree.h"
+#include "widgets/dialogs.h"
+#include "widgets/named.h"
+#include "widgets/numedit.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -342,8 +342,8 @@ void TfMainPelmarTerm::BuildConnections() {
                                 (inputs & MS_DSR_ON) != 0};
   };
 
-  btnDeviceManager = Named(new QPushButton(QStringLiteral("Spustit správce zařízení")),
-                           "btnDeviceManager");
+  btnDeviceManager =
+      Named(new QPushButton(QStringLiteral("Spustit správce zařízení")), "btnDeviceManager");
   pnlConnection->AddBottomButton(btnDeviceManager);
   connect(btnDeviceManager, &QPushButton::clicked, this, &TfMainPelmarTerm::btnDeviceManagerClick);
   connect(pnlConnection->btnPing, &QPushButton::clicked, this, &TfMainPelmarTerm::btnPingClick);
@@ -744,7 +744,8 @@ void TfMainPelmarTerm::FormClose() {
   if (!fConfig.Save(CollectSettings(), &error))
     fDialogs.ShowMessage(this, QStringLiteral("\"%1\": %2").arg(fConfigFileName, error));
   if (!SaveLastConnection(&error))
-    fDialogs.ShowMessage(this, QStringLiteral("Poslední spojení se nepodařilo uložit: %1").arg(error));
+    fDialogs.ShowMessage(this,
+                         QStringLiteral("Poslední spojení se nepodařilo uložit: %1").arg(error));
   fConnections->SetConnection(nullptr);
 }
 

@@ -1,13 +1,13 @@
 #include "app/parserpage.h"
 
-#include "app/ansicodepage.h"
-#include "app/dialogs.h"
-#include "app/endis.h"
-#include "app/named.h"
-#include "app/numedit.h"
-#include "app/pterror.h"
+#include "base/ansicodepage.h"
+#include "base/pterror.h"
 #include "codecs/commandtext.h"
 #include "pipeline/receivepath.h"
+#include "widgets/dialogs.h"
+#include "widgets/endis.h"
+#include "widgets/named.h"
+#include "widgets/numedit.h"
 
 #include <QApplication>
 #include <QGroupBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/xmldoc.h"
+#include "base/xmldoc.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,10 +1,10 @@
 #include "app/serialgroup.h"
 
 #include "app/lastconnection.h"
-#include "app/named.h"
-#include "app/pterror.h"
+#include "base/pterror.h"
 #include "connections/connectiontexts.h"
 #include "serial/comport.h"
+#include "widgets/named.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -18,7 +18,7 @@
 
 namespace {
 
-const QStringList kSpeeds{"110",   "300",   "1200",   "2400",   "4800",   "9600",
+const QStringList kSpeeds{"110",   "300",   "1200",  "2400",   "4800",   "9600",
                           "19200", "38400", "57600", "115200", "vlastní"};
 constexpr int kCustomSpeed = 10; // "vlastní": the list becomes a number field
 // The parity list names them in this order.
@@ -47,7 +47,7 @@ public:
     const QString description = text.mid(name.size() + 1);
     painter->save();
     painter->setPen(o.palette.color(o.state & QStyle::State_Selected ? QPalette::HighlightedText
-                                                                      : QPalette::Text));
+                                                                     : QPalette::Text));
     const QRect r = o.rect;
     const int column = qMax(60, o.fontMetrics.horizontalAdvance(QStringLiteral("ttyUSB00")) + 8);
     painter->drawText(r.adjusted(2, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, name);
@@ -99,17 +99,22 @@ void TSerialPortGroup::BuildControls() {
   cbbFlowControl = List("cbbFlowControl", {"Žádné", "Xon/Xoff", "Rts/Cts", "Dtr/Dsr"}, 0);
 
   btnOpenClose = Named(new QPushButton(QStringLiteral("Open")), "btnOpenClose");
-  btnComPortSystemSettings = Named(new QPushButton(QStringLiteral("Log…")), "btnComPortSystemSettings");
+  btnComPortSystemSettings =
+      Named(new QPushButton(QStringLiteral("Log…")), "btnComPortSystemSettings");
   btnComPortSystemSettings->setToolTip(
       QStringLiteral("Zobrazí podrobnější nastavení logování událostí na sériové lince"));
-  btnComPortSystemSettings2 = Named(new QPushButton(QStringLiteral("Systém…")), "btnComPortSystemSettings2");
-  btnComPortSystemSettings2->setToolTip(QStringLiteral(
-      "Vyvolá systémový dialog nastavení sériové linky (na některých verzí OS nemusí být funkční)"));
-  btnComPortDefaultSettings = Named(new QPushButton(QStringLiteral("Výchozí")), "btnComPortDefaultSettings");
+  btnComPortSystemSettings2 =
+      Named(new QPushButton(QStringLiteral("Systém…")), "btnComPortSystemSettings2");
+  btnComPortSystemSettings2->setToolTip(
+      QStringLiteral("Vyvolá systémový dialog nastavení sériové linky (na některých verzí OS "
+                     "nemusí být funkční)"));
+  btnComPortDefaultSettings =
+      Named(new QPushButton(QStringLiteral("Výchozí")), "btnComPortDefaultSettings");
   btnComPortDefaultSettings->setToolTip(
       QStringLiteral("Nastaví výchozí hodnoty sériového portu (9600,8,N,1)"));
 
-  grpSerialLogSettings = Named(new QGroupBox(QStringLiteral("Logovat události")), "grpSerialLogSettings");
+  grpSerialLogSettings =
+      Named(new QGroupBox(QStringLiteral("Logovat události")), "grpSerialLogSettings");
   auto *logLayout = new QGridLayout(grpSerialLogSettings);
   chkSerialPortLogDSR = Named(new QCheckBox(QStringLiteral("DSR")), "chkSerialPortLogDSR");
   chkSerialPortLogCTS = Named(new QCheckBox(QStringLiteral("CTS")), "chkSerialPortLogCTS");
@@ -447,8 +452,8 @@ void TSerialPortGroup::SerialLogSettingsReorganize() {
 }
 
 QList<QWidget *> TSerialPortGroup::SerialSet() const {
-  return {lblCOM,      cbbComPort,    lblBaudRate,    cbbBaudRate,  lblDataBits,
-          cbbDataBits, lblStopBits,   cbbStopBits,    lblParity,    cbbParity,
+  return {lblCOM,         cbbComPort,     lblBaudRate,  cbbBaudRate,       lblDataBits,
+          cbbDataBits,    lblStopBits,    cbbStopBits,  lblParity,         cbbParity,
           lblFlowControl, cbbFlowControl, btnOpenClose, btnComPortsRefresh};
 }
 
@@ -459,10 +464,11 @@ void TSerialPortGroup::LoadSettings(const TLastConnection &saved) {
     fPort.SetPortName(*saved.spPort);
   if (saved.spSpeed)
     SelectSpeed(static_cast<uint32_t>(qMax(0, *saved.spSpeed)));
-  const std::pair<QComboBox *, std::optional<int>> lists[] = {{cbbDataBits, saved.spDataBits},
-                                                              {cbbStopBits, saved.spStopBits},
-                                                              {cbbParity, saved.spParity},
-                                                              {cbbFlowControl, saved.spFlowControl}};
+  const std::pair<QComboBox *, std::optional<int>> lists[] = {
+      {cbbDataBits, saved.spDataBits},
+      {cbbStopBits, saved.spStopBits},
+      {cbbParity, saved.spParity},
+      {cbbFlowControl, saved.spFlowControl}};
   for (const auto &[list, position] : lists)
     if (position && *position >= 0 && *position < list->count())
       list->setCurrentIndex(*position);

@@ -1,6 +1,6 @@
 #include "app/statusbar.h"
 
-#include "app/versioninfo.h"
+#include "base/versioninfo.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,7 +1,7 @@
 #include "codecs/commandtext.h"
 
-#include "app/ansicodepage.h"
-#include "app/pterror.h"
+#include "base/ansicodepage.h"
+#include "base/pterror.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,6 @@
 #include "codecs/modbus.h"
 
-#include "app/pterror.h"
+#include "base/pterror.h"
 
 #include <array>
 

@@ -1,6 +1,6 @@
 #include "codecs/pelmar97.h"
 
-#include "app/pterror.h"
+#include "base/pterror.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
 #include "connections/connectioncontroller.h"
 
-#include "app/pterror.h"
+#include "base/pterror.h"
 #include "connections/connectiontexts.h"
 #include "connections/tcpclient.h"
 #include "connections/udpconnection.h"

@@ -1,6 +1,6 @@
 #include "connections/sendqueue.h"
 
-#include "app/pterror.h"
+#include "base/pterror.h"
 
 #include <cstring>
 #include <limits>

@@ -1,6 +1,6 @@
 #include "connections/settingvalues.h"
 
-#include "app/pterror.h"
+#include "base/pterror.h"
 
 QString SettingKey(const QString &name) {
   return name.toUpper();

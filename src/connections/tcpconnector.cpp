@@ -1,6 +1,6 @@
 #include "connections/tcpconnector.h"
 
-#include "app/pterror.h"
+#include "base/pterror.h"
 
 #include <QHostInfo>
 #include <arpa/inet.h>

@@ -1,6 +1,6 @@
 #include "connections/udpconnection.h"
 
-#include "app/pterror.h"
+#include "base/pterror.h"
 #include "connections/connectiontexts.h"
 #include "connections/settingvalues.h"
 

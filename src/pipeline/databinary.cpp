@@ -1,6 +1,6 @@
 #include "pipeline/databinary.h"
 
-#include "app/utils.h"
+#include "base/utils.h"
 #include "pipeline/savedtexttokens.h"
 
 #include <QFontMetrics>

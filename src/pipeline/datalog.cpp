@@ -1,6 +1,6 @@
 #include "pipeline/datalog.h"
 
-#include "app/ansicodepage.h"
+#include "base/ansicodepage.h"
 
 TVexlinDataLog::TVexlinDataLog(const QString &AText, TColor AColor)
     : Text(AText), TextColor(AColor) {

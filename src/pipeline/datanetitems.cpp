@@ -1,6 +1,6 @@
 #include "pipeline/datanetitems.h"
 
-#include "app/ansicodepage.h"
+#include "base/ansicodepage.h"
 #include "pipeline/savedtexttokens.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include "pipeline/logfile.h"
 
-#include "app/ansicodepage.h"
-#include "app/utils.h"
+#include "base/ansicodepage.h"
+#include "base/utils.h"
 #include "pipeline/datalog.h"
 #include "pipeline/dataobject.h"
 #include "pipeline/dataobjectregistry.h"

@@ -1,6 +1,6 @@
 #include "pipeline/receivepath.h"
 
-#include "app/datetime.h"
+#include "base/datetime.h"
 #include "pipeline/dataobject.h"
 #include "pipeline/dataobjectqueue.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/pterror.h"
+#include "base/pterror.h"
 
 #include <exception>
 

@@ -1,6 +1,6 @@
 #include "tools/cmdline.h"
 
-#include "app/ansicodepage.h"
+#include "base/ansicodepage.h"
 #include "codecs/commandtext.h"
 
 #include <QCoreApplication>

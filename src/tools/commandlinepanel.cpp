@@ -1,9 +1,9 @@
 #include "tools/commandlinepanel.h"
 
-#include "app/pterror.h"
+#include "base/pterror.h"
 #include "tools/cmdline.h"
-#include "tools/messages.h"
 #include "tools/repeater.h"
+#include "widgets/messages.h"
 
 #include <QCheckBox>
 #include <QGuiApplication>

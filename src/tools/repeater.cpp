@@ -1,6 +1,6 @@
 #include "tools/repeater.h"
 
-#include "app/numedit.h"
+#include "widgets/numedit.h"
 
 #include <QGridLayout>
 #include <QLabel>

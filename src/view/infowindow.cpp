@@ -1,7 +1,7 @@
 #include "view/infowindow.h"
 
-#include "app/pterror.h"
-#include "app/xmldoc.h"
+#include "base/pterror.h"
+#include "base/xmldoc.h"
 
 #include <QBitmap>
 #include <QCoreApplication>

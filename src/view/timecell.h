@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/datetime.h"
+#include "base/datetime.h"
 
 #include <QString>
 

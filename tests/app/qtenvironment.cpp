@@ -1,8 +1,9 @@
 #include "qttestenvironment.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 
+// "config.xml" is read and written without a window.
 namespace {
 const auto *const kEnvironment =
-    ::testing::AddGlobalTestEnvironment(new TQtTestEnvironment<QApplication>);
+    ::testing::AddGlobalTestEnvironment(new TQtTestEnvironment<QCoreApplication>);
 } // namespace

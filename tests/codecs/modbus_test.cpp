@@ -1,4 +1,4 @@
-#include "app/pterror.h"
+#include "base/pterror.h"
 #include "codecs/devovavo.h"
 #include "codecs/modbus.h"
 

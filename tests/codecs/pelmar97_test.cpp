@@ -1,4 +1,4 @@
-#include "app/pterror.h"
+#include "base/pterror.h"
 #include "codecs/pelmar97.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The connection framework: statuses, settings, status lines, the current
 // connection and the hand-off of UI updates from process threads.
-#include "app/pterror.h"
+#include "base/pterror.h"
 #include "connections/connectioncontroller.h"
 #include "connections/connectiontexts.h"
 #include "connections/tcpclient.h"

@@ -1,4 +1,4 @@
-#include "app/datetime.h"
+#include "base/datetime.h"
 #include "pipeline/databinary.h"
 #include "pipeline/databinary9bits.h"
 #include "pipeline/datalog.h"

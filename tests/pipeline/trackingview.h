@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/pterror.h"
-#include "app/xmldoc.h"
+#include "base/pterror.h"
+#include "base/xmldoc.h"
 #include "pipeline/vexlinview.h"
 
 #include <QFont>

@@ -1,6 +1,6 @@
-#include "app/pterror.h"
-#include "app/widgetinput.h"
+#include "base/pterror.h"
 #include "tools/cmdline.h"
+#include "widgets/widgetinput.h"
 
 #include <QImage>
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
-#include "app/numedit.h"
-#include "app/widgetinput.h"
 #include "tools/cmdline.h"
 #include "tools/commandlinepanel.h"
-#include "tools/messages.h"
 #include "tools/repeater.h"
+#include "widgets/messages.h"
+#include "widgets/numedit.h"
+#include "widgets/widgetinput.h"
 
 #include <QCheckBox>
 #include <QPushButton>

@@ -1,10 +1,10 @@
 // The "Connection" tab driving real TCP and UDP peers on loopback.
 #include "app/connectionpanel.h"
-#include "app/numedit.h"
 #include "app/statusbar.h"
 #include "connections/connectioncontroller.h"
 #include "connections/connectiontexts.h"
 #include "connections/udpconnection.h"
+#include "widgets/numedit.h"
 #include "windowfixture.h"
 
 #include <QLineEdit>
@@ -87,11 +87,13 @@ TEST_F(ConnectionPanelTest, TcpConnectExchangeAndPeerClose) {
   SetTcp("127.0.0.1", server.serverPort());
   QTest::mouseClick(panel->btnTcpConnectDisconnect, Qt::LeftButton);
   ASSERT_TRUE(AcceptPeer());
-  const QString connected = kTcp + "connect (127.0.0.1:" + QString::number(server.serverPort()) + ")";
+  const QString connected =
+      kTcp + "connect (127.0.0.1:" + QString::number(server.serverPort()) + ")";
   ASSERT_TRUE(HasLine(connected, kColorGreen));
   EXPECT_EQ(window->LastConnection(), "TCP_CLIENT");
   EXPECT_TRUE(WaitFor([&] { return window->PtStatusBar()->PanelText(1) == connected; }));
-  EXPECT_TRUE(WaitFor([&] { return panel->btnTcpConnectDisconnect->text() == kCaptionDisconnect; }));
+  EXPECT_TRUE(
+      WaitFor([&] { return panel->btnTcpConnectDisconnect->text() == kCaptionDisconnect; }));
   // While TCP runs only its own fields stay usable.
   EXPECT_TRUE(panel->edtTcpHost->isEnabled());
   EXPECT_FALSE(panel->rbTcpIPv4->isEnabled());

@@ -1,5 +1,4 @@
 #include "app/ipc.h"
-#include "app/numedit.h"
 #include "app/parserpage.h"
 #include "pipeline/databinary.h"
 #include "pipeline/datalog.h"
@@ -8,6 +7,7 @@
 #include "view/terminalview.h"
 #include "view/vexlinnode.h"
 #include "view/vexlintree.h"
+#include "widgets/numedit.h"
 #include "windowfixture.h"
 
 #include <QApplication>

@@ -3,7 +3,6 @@
 #include "app/connectionpanel.h"
 #include "app/lastconnection.h"
 #include "app/launcher.h"
-#include "app/numedit.h"
 #include "app/serialgroup.h"
 #include "app/statusbar.h"
 #include "connections/connectioncontroller.h"
@@ -11,6 +10,7 @@
 #include "connections/devicechange.h"
 #include "serial/comport.h"
 #include "serial/ptypair.h"
+#include "widgets/numedit.h"
 #include "windowfixture.h"
 
 #include <QCheckBox>
@@ -135,9 +135,11 @@ TEST_F(SerialGroupTest, LiveChangesOnAnOpenPort) {
   Pick(group->cbbDataBits, "4");
   Pick(group->cbbParity, "Sudá");
   ASSERT_TRUE(WaitFor([&] { return Lines(kColorMaroon).size() == 2; }));
-  EXPECT_TRUE(Lines(kColorMaroon)[0].startsWith("Serial port change failure - data bits 4 (exception: "))
+  EXPECT_TRUE(
+      Lines(kColorMaroon)[0].startsWith("Serial port change failure - data bits 4 (exception: "))
       << Lines(kColorMaroon)[0].toStdString();
-  EXPECT_TRUE(Lines(kColorMaroon)[1].startsWith("Serial port change failure - parity Sudá (exception: "))
+  EXPECT_TRUE(
+      Lines(kColorMaroon)[1].startsWith("Serial port change failure - parity Sudá (exception: "))
       << Lines(kColorMaroon)[1].toStdString();
   EXPECT_EQ(group->cbbDataBits->currentText(), "8");
   EXPECT_EQ(group->cbbParity->currentText(), "Žádná");
@@ -152,7 +154,8 @@ TEST_F(SerialGroupTest, LiveChangesOnAnOpenPort) {
   for (const char *rate : {"1", "19", "192", "1920", "19200"})
     EXPECT_TRUE(HasLine("Serial port change (" + pty.Path() + ": " + rate + ",N,8,2)", kColorGreen))
         << rate;
-  EXPECT_EQ(window->SerialPort().GetNumericBaudrate(), 19200u) << Lines(kColorMaroon).join(";").toStdString();
+  EXPECT_EQ(window->SerialPort().GetNumericBaudrate(), 19200u)
+      << Lines(kColorMaroon).join(";").toStdString();
   QTest::keyClicks(group->cbbBaudRate->lineEdit(), "x");
   EXPECT_TRUE(HasLine("ERROR: '19200x' is not valid number!", kColorMaroon));
 

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "app/dialogs.h"
 #include "app/mainwindow.h"
-#include "waitfor.h"
 #include "pipeline/databinary.h"
 #include "pipeline/datalog.h"
 #include "view/vexlinnode.h"
 #include "view/vexlintree.h"
+#include "waitfor.h"
+#include "widgets/dialogs.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -35,5 +35,3 @@ inline void TypeText(QWidget *widget, const QString &text) {
 inline void PressEnter(QWidget *widget) {
   PressKey(widget, Qt::Key_Return, Qt::NoModifier, "\r");
 }
-
-

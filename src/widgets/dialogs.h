@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tools/messages.h"
+#include "widgets/messages.h"
 
 #include <QString>
 

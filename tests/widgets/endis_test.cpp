@@ -1,5 +1,5 @@
-#include "app/endis.h"
-#include "app/numedit.h"
+#include "widgets/endis.h"
+#include "widgets/numedit.h"
 
 #include <QComboBox>
 #include <QLineEdit>

@@ -1,4 +1,4 @@
-#include "app/dialogs.h"
+#include "widgets/dialogs.h"
 
 #include <QApplication>
 #include <QFileDialog>

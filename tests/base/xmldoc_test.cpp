@@ -1,5 +1,5 @@
-#include "app/pterror.h"
-#include "app/xmldoc.h"
+#include "base/pterror.h"
+#include "base/xmldoc.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "app/ansicodepage.h"
+#include "base/ansicodepage.h"
 
 #include <gtest/gtest.h>
 #include <iconv.h>

@@ -1,5 +1,5 @@
-#include "app/numedit.h"
-#include "app/widgetinput.h"
+#include "widgets/numedit.h"
+#include "widgets/widgetinput.h"
 
 #include <QApplication>
 #include <QClipboard>

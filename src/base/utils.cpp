@@ -1,7 +1,7 @@
-#include "app/utils.h"
+#include "base/utils.h"
 
-#include "app/pterror.h"
-#include "app/xmldoc.h"
+#include "base/pterror.h"
+#include "base/xmldoc.h"
 
 #include <QDate>
 #include <QLocale>

@@ -1,4 +1,4 @@
-#include "app/datetime.h"
+#include "base/datetime.h"
 
 #include <cmath>
 #include <ctime>

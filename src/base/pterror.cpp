@@ -1,4 +1,4 @@
-#include "app/pterror.h"
+#include "base/pterror.h"
 
 EPtError::EPtError(const QString &message) : std::runtime_error(message.toStdString()) {}
 

@@ -1,4 +1,4 @@
-#include "app/numedit.h"
+#include "widgets/numedit.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>

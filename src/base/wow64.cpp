@@ -1,4 +1,4 @@
-#include "app/wow64.h"
+#include "base/wow64.h"
 
 #ifdef _WIN32
 

@@ -1,6 +1,6 @@
-#include "app/xmldoc.h"
+#include "base/xmldoc.h"
 
-#include "app/pterror.h"
+#include "base/pterror.h"
 
 #include <QDir>
 #include <QFile>

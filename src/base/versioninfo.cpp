@@ -1,4 +1,4 @@
-#include "app/versioninfo.h"
+#include "base/versioninfo.h"
 
 #include <QStringList>
 

@@ -1,8 +1,8 @@
-#include "app/pterror.h"
-#include "app/utils.h"
-#include "app/versioninfo.h"
-#include "app/wow64.h"
-#include "app/xmldoc.h"
+#include "base/pterror.h"
+#include "base/utils.h"
+#include "base/versioninfo.h"
+#include "base/wow64.h"
+#include "base/xmldoc.h"
 
 #include <QDate>
 #include <QFile>

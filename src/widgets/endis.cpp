@@ -1,4 +1,4 @@
-#include "app/endis.h"
+#include "widgets/endis.h"
 
 #include <QAbstractSpinBox>
 #include <QComboBox>
