@@ -1,11 +1,13 @@
 #include "base/xmldoc.h"
 
+#include "base/fileio.h"
 #include "base/pterror.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QUrl>
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
@@ -37,6 +39,9 @@ constexpr int kParseOptions =
 // is honoured.
 constexpr int kRefusedOptions = XML_PARSE_NOENT | XML_PARSE_DTDLOAD | XML_PARSE_DTDATTR |
                                 XML_PARSE_DTDVALID | XML_PARSE_XINCLUDE | XML_PARSE_HUGE;
+
+// libxml2 parses at most INT_MAX bytes from memory.
+constexpr qint64 kMaxFileBytes = INT_MAX;
 
 // ---- error capture ---------------------------------------------------------
 
@@ -143,6 +148,10 @@ void OnXsltError(void *, const char *format, ...) {
 
 // ---- library set-up --------------------------------------------------------
 
+const char *Chars(const xmlChar *s) {
+  return reinterpret_cast<const char *>(s);
+}
+
 xmlDocPtr SafeDocLoader(const xmlChar *uri, xmlDictPtr dict, int options, void *, xsltLoadType);
 
 void EnsureInit() {
@@ -178,12 +187,37 @@ struct TDocDeleter {
 };
 using TDocHolder = std::unique_ptr<xmlDoc, TDocDeleter>;
 
+// The local file a URI libxslt resolved names; empty for other schemes.
+QString LocalFileOfUri(const char *uri) {
+  const QString text = QString::fromUtf8(uri);
+  const QUrl url(text);
+  if (url.scheme().compare(QLatin1String("file"), Qt::CaseInsensitive) == 0)
+    return url.toLocalFile();
+  if (!url.scheme().isEmpty())
+    return QString();
+  // A resolved path may come percent-encoded.
+  if (!QFileInfo::exists(text) && text.contains(QLatin1Char('%')))
+    return QUrl::fromPercentEncoding(text.toUtf8());
+  return text;
+}
+
 // Documents libxslt loads on its own are parsed with our options instead of
 // its defaults (which expand entities and load DTDs, possibly over the
-// network).
+// network), and read only from regular files: document('/dev/zero') or a
+// FIFO would never end.
 xmlDocPtr SafeDocLoader(const xmlChar *uri, xmlDictPtr dict, int options, void *, xsltLoadType) {
+  if (uri == nullptr)
+    return nullptr;
+  QByteArray bytes;
+  try {
+    const QString fileName = LocalFileOfUri(Chars(uri));
+    if (fileName.isEmpty() || !ReadRegularFile(fileName, kMaxFileBytes, bytes))
+      return nullptr;
+  } catch (...) {
+    return nullptr; // nothing may unwind through the C library
+  }
   TParserCtxt ctxt(xmlNewParserCtxt());
-  if (!ctxt || uri == nullptr)
+  if (!ctxt)
     return nullptr;
   if (dict != nullptr) {
     // libxslt needs the document to share the style sheet's dictionary.
@@ -193,7 +227,8 @@ xmlDocPtr SafeDocLoader(const xmlChar *uri, xmlDictPtr dict, int options, void *
     xmlDictReference(dict);
   }
   const int safe = (options & ~kRefusedOptions) | kParseOptions;
-  xmlDocPtr doc = xmlCtxtReadFile(ctxt.get(), reinterpret_cast<const char *>(uri), nullptr, safe);
+  xmlDocPtr doc = xmlCtxtReadMemory(ctxt.get(), bytes.constData(), static_cast<int>(bytes.size()),
+                                    Chars(uri), nullptr, safe);
   if (doc != nullptr && !ctxt->wellFormed) {
     xmlFreeDoc(doc);
     return nullptr;
@@ -203,9 +238,6 @@ xmlDocPtr SafeDocLoader(const xmlChar *uri, xmlDictPtr dict, int options, void *
 
 // ---- text helpers ----------------------------------------------------------
 
-const char *Chars(const xmlChar *s) {
-  return reinterpret_cast<const char *>(s);
-}
 const xmlChar *XmlChars(const QByteArray &s) {
   return reinterpret_cast<const xmlChar *>(s.constData());
 }
@@ -547,31 +579,9 @@ _xmlDoc *TXmlDocument::Release() {
 bool TXmlDocument::Load(const QString &fileName) {
   Clear();
   fErrorText.clear();
-  QFile file(fileName);
-  if (fileName.isEmpty() || !file.exists()) {
-    fErrorText = QStringLiteral("The file \"%1\" does not exist.").arg(NativeName(fileName));
+  QByteArray bytes;
+  if (!ReadRegularFile(fileName, kMaxFileBytes, bytes, &fErrorText))
     return false;
-  }
-  // Devices and pipes could block or never end.
-  if (!QFileInfo(fileName).isFile()) {
-    fErrorText = QStringLiteral("\"%1\" is not a file.").arg(NativeName(fileName));
-    return false;
-  }
-  if (file.size() > INT_MAX) {
-    fErrorText = QStringLiteral("\"%1\" is too large.").arg(NativeName(fileName));
-    return false;
-  }
-  if (!file.open(QIODevice::ReadOnly)) {
-    fErrorText =
-        QStringLiteral("Cannot open \"%1\": %2").arg(NativeName(fileName), file.errorString());
-    return false;
-  }
-  const QByteArray bytes = file.readAll();
-  if (file.error() != QFileDevice::NoError) {
-    fErrorText =
-        QStringLiteral("Cannot read \"%1\": %2").arg(NativeName(fileName), file.errorString());
-    return false;
-  }
   const QString absolute = QFileInfo(fileName).absoluteFilePath();
   if (!Parse(bytes, QFile::encodeName(absolute), NativeName(fileName) + QStringLiteral(": ")))
     return false;
@@ -719,14 +729,11 @@ bool TXmlDocument::Save(const QString &fileName, const char *encoding) {
     return false;
   }
   QSaveFile file(fileName);
-  if (!file.open(QIODevice::WriteOnly)) {
-    fErrorText =
-        QStringLiteral("Cannot write \"%1\": %2").arg(NativeName(fileName), file.errorString());
-    return false;
-  }
-  if (file.write(bytes) != bytes.size() || !file.commit()) {
-    fErrorText =
-        QStringLiteral("Cannot write \"%1\": %2").arg(NativeName(fileName), file.errorString());
+  QString reason;
+  if (!file.open(QIODevice::WriteOnly) || !WriteAll(file, bytes, &reason) || !file.commit()) {
+    if (reason.isEmpty())
+      reason = file.errorString();
+    fErrorText = QStringLiteral("Cannot write \"%1\": %2").arg(NativeName(fileName), reason);
     file.cancelWriting();
     return false;
   }

@@ -1,6 +1,7 @@
 #include "pipeline/logfile.h"
 
 #include "base/ansicodepage.h"
+#include "base/fileio.h"
 #include "base/utils.h"
 #include "pipeline/datalog.h"
 #include "pipeline/dataobject.h"
@@ -93,31 +94,27 @@ bool AppendLogLine(QByteArray &out, const TVexlinDataObject *row) {
 bool SaveLogFile(const QString &fileName, std::span<const TVexlinDataObject *const> rows,
                  QString *error) {
   QSaveFile file(fileName);
-  auto fail = [&](const QString &why) {
+  QString reason;
+  auto fail = [&] {
     if (error)
-      *error = why;
+      *error = reason.isEmpty() ? file.errorString() : reason;
     file.cancelWriting();
     return false;
   };
   if (!file.open(QIODevice::WriteOnly))
-    return fail(file.errorString());
+    return fail();
   QByteArray chunk;
   chunk.reserve(kWriteChunk + 4096);
   for (const TVexlinDataObject *row : rows) {
     AppendLogLine(chunk, row);
     if (chunk.size() >= kWriteChunk) {
-      if (file.write(chunk) != chunk.size())
-        return fail(file.errorString());
+      if (!WriteAll(file, chunk, &reason))
+        return fail();
       chunk.clear();
     }
   }
-  if (!chunk.isEmpty() && file.write(chunk) != chunk.size())
-    return fail(file.errorString());
-  if (!file.commit()) {
-    if (error)
-      *error = file.errorString();
-    return false;
-  }
+  if (!WriteAll(file, chunk, &reason) || !file.commit())
+    return fail();
   return true;
 }
 

@@ -1,14 +1,16 @@
 #include "base/pterror.h"
 #include "base/xmldoc.h"
+#include "filesizelimit.h"
+#include "hangguard.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <csignal>
+#include <cerrno>
 #include <gtest/gtest.h>
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
-#include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -309,18 +311,15 @@ TEST_F(XmlTest, AFailedWriteKeepsThePreviousFile) {
   doc.Create("root");
   doc.DocumentElement().SetText(QString(200000, QLatin1Char('x')));
 
-  rlimit old{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-  rlimit small = old;
-  small.rlim_cur = 64 * 1024;
-  auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const bool saved = doc.Save(path);
-  setrlimit(RLIMIT_FSIZE, &old);
-  std::signal(SIGXFSZ, previousHandler);
-
+  bool saved = true;
+  {
+    TFileSizeLimit limit(64 * 1024);
+    saved = doc.Save(path);
+  }
   EXPECT_FALSE(saved);
-  EXPECT_FALSE(doc.ErrorText().isEmpty());
+  // The system's reason, not "Unknown error".
+  EXPECT_TRUE(doc.ErrorText().contains("keep.xml")) << doc.ErrorText().toStdString();
+  EXPECT_TRUE(doc.ErrorText().endsWith(qt_error_string(EFBIG))) << doc.ErrorText().toStdString();
   EXPECT_EQ(Read(path), "<old/>");
   EXPECT_EQ(Entries(fDir.path()), QStringList{"keep.xml"});
 }
@@ -478,6 +477,48 @@ TEST_F(XmlTest, StyleSheetsCannotWriteFilesOrReachTheNetwork) {
     }
     EXPECT_FALSE(QFileInfo::exists(target)) << c.what;
   }
+}
+
+// Devices and FIFOs never end or never start: every file the XML layer
+// reads, itself or for a style sheet, must be a regular one.
+TEST_F(XmlTest, DevicesAndFifosAreNeverRead) {
+  const QString fifo = Path("fifo.xsl");
+  ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  const QString zero = Path("zero.xml");
+  ASSERT_TRUE(QFile::link("/dev/zero", zero));
+  THangGuard guard("reading devices and FIFOs as XML");
+
+  for (const QString &file : {fifo, zero}) {
+    TXmlDocument doc;
+    EXPECT_FALSE(doc.Load(file));
+    EXPECT_TRUE(doc.ErrorText().contains("not a file")) << doc.ErrorText().toStdString();
+    TXslTransform xsl;
+    EXPECT_FALSE(xsl.Load(file));
+  }
+
+  const QByteArray head = "<xsl:stylesheet version=\"1.0\" "
+                          "xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
+                          "<xsl:output method=\"text\"/>";
+  const QByteArray documents[] = {"file:///dev/zero", "file://" + QFile::encodeName(zero),
+                                  QFile::encodeName(fifo)};
+  TXmlDocument input;
+  ASSERT_TRUE(input.LoadFromMemory("<a/>"));
+  for (const QByteArray &uri : documents) {
+    TXslTransform xsl;
+    ASSERT_TRUE(xsl.LoadFromMemory(head +
+                                   "<xsl:template match=\"/\">[<xsl:value-of "
+                                   "select=\"count(document('" +
+                                   uri + "')/*)\"/>]</xsl:template></xsl:stylesheet>"));
+    try {
+      EXPECT_EQ(xsl.Transform(input), "[0]") << uri.toStdString();
+    } catch (const EPtError &) {
+      // Refusing the transformation is as good as an empty document.
+    }
+  }
+  TXslTransform including;
+  const QString main = Write("main.xsl", head + "<xsl:include href=\"fifo.xsl\"/>"
+                                                "</xsl:stylesheet>");
+  EXPECT_FALSE(including.Load(main));
 }
 
 TEST_F(XmlTest, TransformLeavesItsInputAlone) {

@@ -1,4 +1,5 @@
 #include "base/datetime.h"
+#include "filesizelimit.h"
 #include "pipeline/databinary.h"
 #include "pipeline/databinary9bits.h"
 #include "pipeline/datalog.h"
@@ -11,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <cerrno>
 #include <gtest/gtest.h>
 
 namespace {
@@ -198,6 +200,35 @@ TEST_F(LogFile, SaveErrorsAreReportedAndLeaveNoFile) {
   EXPECT_FALSE(QFile::exists(missing));
   EXPECT_FALSE(LoadLogFile(
       dir.filePath("absent.txt"), [](auto) {}, &error));
+}
+
+// A disk filling up half-way through (here a file size limit) names the
+// system's reason and keeps the previous file.
+TEST_F(LogFile, AWriteCutShortKeepsThePreviousFileAndSaysWhy) {
+  const QString name = dir.filePath("log.txt");
+  {
+    QFile previous(name);
+    ASSERT_TRUE(previous.open(QIODevice::WriteOnly));
+    previous.write("old");
+  }
+  std::vector<std::unique_ptr<TVexlinDataBinary>> owned;
+  std::vector<const TVexlinDataObject *> rows;
+  for (int i = 0; i < 3000; ++i) {
+    owned.push_back(std::make_unique<TVexlinDataBinary>(QByteArray(100, 'a'), spRx));
+    rows.push_back(owned.back().get());
+  }
+  QString error;
+  bool saved = true;
+  {
+    TFileSizeLimit limit(64 * 1024);
+    saved = SaveLogFile(name, rows, &error);
+  }
+  EXPECT_FALSE(saved);
+  EXPECT_EQ(error.toStdString(), qt_error_string(EFBIG).toStdString());
+  QFile kept(name);
+  ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+  EXPECT_EQ(kept.readAll(), "old");
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"log.txt"});
 }
 
 } // namespace
