@@ -1,11 +1,12 @@
 #include "view/infowindow.h"
 
+#include "base/fileio.h"
 #include "base/pterror.h"
 #include "base/xmldoc.h"
 
 #include <QBitmap>
 #include <QCoreApplication>
-#include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QPainter>
 #include <QTextBrowser>
@@ -32,20 +33,59 @@ QString XslFileName(const QString &folder) {
   return folder + QStringLiteral("pt_protocol.xsl");
 }
 
+// Style sheets and whatever they or the page refer to are small; a larger
+// file is not read.
+constexpr qint64 kMaxResourceBytes = 4 << 20;
+
 QString ReadStyleSheet(const QString &fileName) {
-  QFile file(fileName);
-  if (!file.open(QIODevice::ReadOnly))
-    return QString(); // a missing style sheet only costs the styles
-  return QString::fromUtf8(file.readAll());
+  QByteArray bytes;
+  // A missing or unreadable style sheet only costs the styles.
+  ReadRegularFile(fileName, kMaxResourceBytes, bytes);
+  return QString::fromUtf8(bytes);
 }
+
+// The bytes of a resource the page or its style sheet refers to: only a
+// regular file inside the data folder, within the size limit. Anything else
+// (other folders, devices, the network) reads as empty.
+QByteArray DataFolderResource(const QString &folder, const QUrl &name) {
+  const QUrl url = name.isRelative() ? QUrl::fromLocalFile(folder).resolved(name) : name;
+  if (!url.isLocalFile())
+    return QByteArray();
+  const QString root = QFileInfo(folder).canonicalFilePath();
+  const QString path = QFileInfo(url.toLocalFile()).canonicalFilePath();
+  if (root.isEmpty() || !path.startsWith(root + u'/'))
+    return QByteArray();
+  QByteArray bytes;
+  ReadRegularFile(path, kMaxResourceBytes, bytes);
+  return bytes;
+}
+
+// The page view of the window. Left to itself it would read any file or URL
+// the style sheet or the transformed page names, /dev/zero included.
+class TInfoBrowser : public QTextBrowser {
+public:
+  TInfoBrowser(const QString &dataFolder, QWidget *parent)
+      : QTextBrowser(parent), fDataFolder(dataFolder) {}
+
+  QVariant loadResource(int, const QUrl &name) override {
+    // data: URLs are decoded in memory by the document itself.
+    if (name.scheme().compare(QLatin1String("data"), Qt::CaseInsensitive) == 0)
+      return QVariant();
+    // Never a null answer: the document would then read the file itself.
+    return QVariant(DataFolderResource(fDataFolder, name));
+  }
+
+private:
+  const QString &fDataFolder;
+};
 
 } // namespace
 
 TformDuradiDarozavi_InstInfoBox::TformDuradiDarozavi_InstInfoBox(QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                           Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus),
-      wb1(new QTextBrowser(this)),
-      fDataFolder(QCoreApplication::applicationDirPath() + QStringLiteral("/pt.files/")) {
+      fDataFolder(QCoreApplication::applicationDirPath() + QStringLiteral("/pt.files/")),
+      wb1(new TInfoBrowser(fDataFolder, this)) {
   setObjectName(QStringLiteral("formDuradiDarozavi_InstInfoBox"));
   setWindowTitle(QStringLiteral("Pelmar InstInfoBox"));
   setAttribute(Qt::WA_ShowWithoutActivating);

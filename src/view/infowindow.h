@@ -27,7 +27,8 @@ public:
   void Hide() override;
 
   // The folder holding the style sheets, with a trailing slash; by default
-  // "pt.files/" beside the executable.
+  // "pt.files/" beside the executable. The page may use regular files in it
+  // (images, imported style sheets), and no other file or URL.
   QString DataFolder() const { return fDataFolder; }
   void SetDataFolder(const QString &folder);
 
@@ -37,6 +38,6 @@ private:
   void LoadDocFromString(const QString &html, const QString &styleSheet);
   void UpdateTransparentMask();
 
-  QTextBrowser *wb1;
   QString fDataFolder;
+  QTextBrowser *wb1;
 };

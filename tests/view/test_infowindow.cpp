@@ -1,5 +1,6 @@
 #include "base/pterror.h"
 #include "base/xmldoc.h"
+#include "hangguard.h"
 #include "pipeline/databinary.h"
 #include "pipeline/trackingview.h"
 #include "view/infowindow.h"
@@ -7,11 +8,14 @@
 #include <QBitmap>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTextDocument>
+#include <QUrl>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -104,6 +108,73 @@ TEST_F(InfoWindow, MissingStyleSheetRaisesAndLeavesTheWindowAlone) {
   WriteFile(empty.filePath(QStringLiteral("pt_protocol.xsl")), kTitleOnlyXsl);
   window.ShowInstInfo({DataElement(4, 10)}); // no CSS: plain rendering
   EXPECT_EQ(Shown().trimmed(), QStringLiteral("Position: 4/10"));
+}
+
+// A style sheet that shows the title and the picture the element names.
+const QByteArray kPictureXsl =
+    R"(<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+  <xsl:output method="html"/>
+  <xsl:template match="/data"><b><xsl:value-of select="@title"/></b><img src="{@src}"/></xsl:template>
+</xsl:stylesheet>)";
+
+// A hostile data folder: links to devices, FIFOs, pages and style sheets that
+// name /dev/zero or files elsewhere. Nothing may block, and the page gets
+// regular files of the data folder only.
+TEST_F(InfoWindow, ReadsOnlyRegularFilesOfTheDataFolder) {
+  QTemporaryDir folder, elsewhere;
+  window.SetDataFolder(folder.path());
+  WriteFile(folder.filePath(QStringLiteral("pt_protocol.xsl")), kPictureXsl);
+  QImage tall(20, 200, QImage::Format_RGB32);
+  tall.fill(Qt::blue);
+  ASSERT_TRUE(tall.save(folder.filePath(QStringLiteral("tall.png"))));
+  ASSERT_TRUE(tall.save(elsewhere.filePath(QStringLiteral("tall.png"))));
+  ASSERT_TRUE(QFile::link(elsewhere.filePath(QStringLiteral("tall.png")),
+                          folder.filePath(QStringLiteral("outside.png"))));
+  ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), folder.filePath(QStringLiteral("zero"))));
+  ASSERT_EQ(mkfifo(QFile::encodeName(folder.filePath(QStringLiteral("fifo"))).constData(), 0600),
+            0);
+  auto withPicture = [this](const QString &src) {
+    TXmlElement element = DataElement(3, 10);
+    element.SetAttribute(QStringLiteral("src"), src);
+    return element;
+  };
+  const QString css = folder.filePath(QStringLiteral("pt_protocol.css"));
+  THangGuard guard("the information window over a hostile data folder");
+
+  struct Picture {
+    QString src;
+    bool shown;
+  };
+  const Picture pictures[] = {
+      {QStringLiteral("tall.png"), true},
+      {QUrl::fromLocalFile(folder.filePath(QStringLiteral("tall.png"))).toString(), true},
+      {QUrl::fromLocalFile(elsewhere.filePath(QStringLiteral("tall.png"))).toString(), false},
+      {QStringLiteral("outside.png"), false},
+      {QStringLiteral("zero"), false},
+      {QStringLiteral("fifo"), false},
+      {QStringLiteral("file:///dev/zero"), false},
+      {QStringLiteral("http://127.0.0.1:9/tall.png"), false},
+  };
+  for (const Picture &p : pictures) {
+    window.ShowInstInfo({withPicture(p.src)});
+    EXPECT_TRUE(Shown().contains(QStringLiteral("Position: 3/10"))) << p.src.toStdString();
+    EXPECT_EQ(window.height() > 200, p.shown) << p.src.toStdString() << " " << window.height();
+  }
+
+  // The style sheet itself as a device, a FIFO, or naming them.
+  ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), css));
+  window.ShowInstInfo({withPicture(QString())});
+  EXPECT_TRUE(Shown().contains(QStringLiteral("Position: 3/10")));
+  ASSERT_TRUE(QFile::remove(css));
+  ASSERT_EQ(mkfifo(QFile::encodeName(css).constData(), 0600), 0);
+  window.ShowInstInfo({withPicture(QString())});
+  EXPECT_TRUE(Shown().contains(QStringLiteral("Position: 3/10")));
+  ASSERT_TRUE(QFile::remove(css));
+  WriteFile(css, "@import url(file:///dev/zero); @import url(fifo);\n"
+                 "body { background-image: url(file:///dev/zero); color: #000000; }\n"
+                 "b { background-image: url(zero); }");
+  window.ShowInstInfo({withPicture(QString())});
+  EXPECT_TRUE(Shown().contains(QStringLiteral("Position: 3/10")));
 }
 
 TEST_F(InfoWindow, WhiteIsSeeThrough) {
