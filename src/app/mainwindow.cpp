@@ -54,6 +54,35 @@ namespace {
 constexpr int kAppendSlice = 20000;
 constexpr int kRemainderRefreshMs = 40;
 
+// Runs `place` whenever a watched widget moves, changes size or is shown:
+// what sits over a layout follows it however the layout changed (a window
+// resize, panels hidden or shown, the splitter moved by hand or by code).
+class TGeometryWatch : public QObject {
+public:
+  TGeometryWatch(std::function<void()> place, std::initializer_list<QWidget *> watched,
+                 QObject *parent)
+      : QObject(parent), fPlace(std::move(place)) {
+    for (QWidget *w : watched)
+      w->installEventFilter(this);
+  }
+
+  bool eventFilter(QObject *, QEvent *event) override {
+    switch (event->type()) {
+    case QEvent::Move:
+    case QEvent::Resize:
+    case QEvent::Show:
+      fPlace();
+      break;
+    default:
+      break;
+    }
+    return false;
+  }
+
+private:
+  std::function<void()> fPlace;
+};
+
 } // namespace
 
 TfMainPelmarTerm::TfMainPelmarTerm(TPtDialogs &dialogs, const QString &configFileName,
@@ -185,7 +214,9 @@ void TfMainPelmarTerm::BuildRegions() {
                     "lblBuffer");
   lblBuffer->setStyleSheet(QStringLiteral("color: grey"));
   connect(chkScroll, &QCheckBox::toggled, this, [this](bool on) { fTerminal->SetAutoScroll(on); });
-  connect(Splitter2, &QSplitter::splitterMoved, this, &TfMainPelmarTerm::pCenterResize);
+  // The splitter lays out its panes after its own resize event, so the pane
+  // under the bar is watched as well.
+  new TGeometryWatch([this] { pCenterResize(); }, {Splitter2, pBottom}, this);
 
   frame1->AttachRepeater(fRepeater);
   connect(frame1, &TCommandLinePanel::sendRequested, this, &TfMainPelmarTerm::Send);

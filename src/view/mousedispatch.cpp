@@ -3,6 +3,8 @@
 #include "pipeline/dataobject.h"
 #include "view/vexlintree.h"
 
+#include <QEvent>
+
 void TVexlinMouseDispatch::Attach(TVexlinTree &tree) {
   TVexlinTree *t = &tree;
   connect(t, &TVexlinTree::mouseMoved, this,
@@ -12,6 +14,28 @@ void TVexlinMouseDispatch::Attach(TVexlinTree &tree) {
   // The remembered row and object die with the rows.
   connect(t, &TVexlinTree::rowsRemoved, this, [this, t] { Forget(t); });
   connect(t, &QObject::destroyed, this, [this, t] { Forget(t); });
+  connect(t, &TVexlinTree::doubleClicked, this, [this, t] { LeaveRow(t); });
+  connect(t, &TVexlinTree::columnResized, this, [this, t] { LeaveRow(t); });
+  connect(t, &TVexlinTree::resized, this, [this, t] { LeaveRow(t); });
+  t->viewport()->installEventFilter(this);
+}
+
+bool TVexlinMouseDispatch::eventFilter(QObject *watched, QEvent *event) {
+  if (event->type() == QEvent::Leave && fLastMouseOverVst &&
+      watched == fLastMouseOverVst->viewport())
+    LeaveRow(fLastMouseOverVst);
+  return false;
+}
+
+void TVexlinMouseDispatch::LeaveRow(const TVexlinTree *tree) {
+  if (fLastMouseOverVst != tree || !tree)
+    return;
+  TVexlinTree *view = fLastMouseOverVst;
+  TVexlinNode *node = fLastMouseOverPvn;
+  TVexlinDataObject *data = fLastMouseOverPvr;
+  Forget(tree);
+  if (node && data)
+    data->DoMouseLeave(view, node);
 }
 
 void TVexlinMouseDispatch::Forget(const TVexlinTree *tree) {

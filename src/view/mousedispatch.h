@@ -22,10 +22,19 @@ public:
   void MouseMove(TVexlinTree &tree, Qt::KeyboardModifiers shift, QPoint pos);
   // Forgets the last row when it belonged to `tree` (its rows were removed).
   void Forget(const TVexlinTree *tree);
+  // Leaves the last row when it belongs to `tree`, as a move off it would:
+  // its object removes the byte frame and hides the information window. For
+  // whatever moves the bytes or covers them under a mouse that stays put (a
+  // column change, a double click opening a window, the mouse leaving the
+  // list), so that the next move starts afresh.
+  void LeaveRow(const TVexlinTree *tree);
 
   TVexlinTree *LastMouseOverVst() const { return fLastMouseOverVst; }
   TVexlinNode *LastMouseOverPvn() const { return fLastMouseOverPvn; }
   TVexlinDataObject *LastMouseOverPvr() const { return fLastMouseOverPvr; }
+
+protected:
+  bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
   TVexlinTree *fLastMouseOverVst = nullptr;

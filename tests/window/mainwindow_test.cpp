@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QRadioButton>
+#include <QSplitter>
 #include <QTest>
 #include <QTextEdit>
 
@@ -182,6 +183,103 @@ void MouseTo(QWidget *target, QEvent::Type type, QPoint pos,
   QMouseEvent event(type, QPointF(pos), target->mapToGlobal(QPointF(pos)), button,
                     type == QEvent::MouseMove ? Qt::NoButton : button, Qt::NoModifier);
   QCoreApplication::sendEvent(target, &event);
+}
+
+// The information window: a top-level window of its own.
+QWidget *InformationWindow() {
+  for (QWidget *w : QApplication::topLevelWidgets())
+    if (w->objectName() == "formDuradiDarozavi_InstInfoBox")
+      return w;
+  return nullptr;
+}
+
+// A double click that opens a packet's detail window, and a column change
+// that moves every byte, leave the row: the information window must not stay
+// on top of them showing a byte that is no longer under the mouse.
+TEST_F(WindowTest, InformationWindowHidesWhenTheBytesAreCoveredOrMoved) {
+  window->Receive(QByteArray::fromHex("2A610008010223148107AA0D"), {});
+  ASSERT_TRUE(WaitFor([&] { return window->vstTerminal()->RowCount() == 1; }));
+  TVexlinTree *list = window->vstTerminal();
+  QWidget *info = InformationWindow();
+  ASSERT_NE(info, nullptr);
+  auto hoverThirdByte = [&] {
+    const QRect cell = list->NodeCellRect(list->NodeAt(0), DataColumn);
+    const QPoint at(cell.left() + 2 * 3 * TVexlinDataBinary::HexCharWidth + 2, cell.top() + 4);
+    MouseTo(list->viewport(), QEvent::MouseMove, at);
+    return at;
+  };
+  QAction *timeColumn = window->findChild<QAction *>("actShowColumnTimestamp");
+  ASSERT_NE(timeColumn, nullptr);
+
+  const QPoint at = hoverThirdByte();
+  ASSERT_TRUE(info->isVisible());
+  MouseTo(list->viewport(), QEvent::MouseButtonDblClick, at, Qt::LeftButton);
+  QWidget *detail = nullptr;
+  for (QWidget *w : QApplication::topLevelWidgets())
+    if (w->objectName() == "pf_0" && w->isVisible())
+      detail = w;
+  ASSERT_NE(detail, nullptr);
+  EXPECT_FALSE(info->isVisible());
+  EXPECT_TRUE(list->FocusFrameHex().isEmpty());
+  detail->close();
+
+  for (int change = 0; change < 2; ++change) { // hidden, then shown again
+    hoverThirdByte();
+    ASSERT_TRUE(info->isVisible()) << change;
+    timeColumn->trigger();
+    EXPECT_FALSE(info->isVisible()) << change;
+    EXPECT_TRUE(list->FocusFrameHex().isEmpty()) << change;
+  }
+
+  hoverThirdByte();
+  ASSERT_TRUE(info->isVisible());
+  QEvent leave(QEvent::Leave);
+  QCoreApplication::sendEvent(list->viewport(), &leave);
+  EXPECT_FALSE(info->isVisible()) << "the mouse left the list";
+}
+
+// The auto-scroll switch and the buffer label sit on the bar between the
+// packet list and the unparsed-data view, whatever changed the layout.
+TEST_F(WindowTest, BarLabelsFollowTheSplitterBar) {
+  auto *splitter = window->findChild<QSplitter *>("Splitter2");
+  auto *label = window->findChild<QWidget *>("lblBuffer");
+  auto *scroll = window->findChild<QWidget *>("chkScroll");
+  ASSERT_TRUE(splitter && label && scroll);
+  QAction *presets = window->findChild<QAction *>("mimViewPresets");
+  QAction *left = window->findChild<QAction *>("mimViewLeftPanel");
+  QAction *log = window->findChild<QAction *>("mimViewCommunication");
+  ASSERT_TRUE(presets && left && log);
+
+  auto expectOnTheBar = [&](const char *after) {
+    Process();
+    ASSERT_TRUE(label->isVisible()) << after;
+    QWidget *handle = splitter->handle(1);
+    const QRect bar(handle->mapTo(window.get(), QPoint(0, 0)), handle->size());
+    const QRect l(label->mapTo(window.get(), QPoint(0, 0)), label->size());
+    const QRect s(scroll->mapTo(window.get(), QPoint(0, 0)), scroll->size());
+    EXPECT_LE(std::abs(l.center().y() - bar.center().y()), 1) << after;
+    EXPECT_LE(std::abs(s.center().y() - bar.center().y()), 1) << after;
+    EXPECT_EQ(l.left(), bar.left() + 2) << after;
+    EXPECT_EQ(s.right(), bar.right() - 5) << after;
+  };
+  expectOnTheBar("start");
+  window->resize(window->width() + 150, window->height() + 120);
+  expectOnTheBar("a larger window");
+  window->resize(window->width() - 250, window->height() - 200);
+  expectOnTheBar("a smaller window");
+  presets->trigger();
+  expectOnTheBar("hiding the presets");
+  left->trigger();
+  expectOnTheBar("hiding the left panel");
+  log->trigger();
+  log->trigger();
+  expectOnTheBar("hiding and showing the communication");
+  left->trigger();
+  presets->trigger();
+  expectOnTheBar("showing the panels");
+  const QList<int> sizes = splitter->sizes();
+  splitter->setSizes({sizes[0] - 60, sizes[1] + 60});
+  expectOnTheBar("sizes set by code");
 }
 
 TEST_F(WindowTest, HoveringAByteFillsTheInformationWindow) {
