@@ -83,7 +83,8 @@ bool ReadRegularFile(const QString &fileName, qint64 maxBytes, QByteArray &bytes
     if (room <= 0)
       return tooLarge();
     const qsizetype start = out.size();
-    const qint64 want = qMin(room, kReadChunk);
+    // What the size promises (and one byte to see the end), in bounded steps.
+    const qint64 want = qMin(room, qBound<qint64>(4096, info.st_size + 1 - start, kReadChunk));
     out.resize(start + static_cast<qsizetype>(want));
     const ssize_t n = ::read(fd.Get(), out.data() + start, static_cast<size_t>(want));
     if (n < 0 && errno == EINTR) {
