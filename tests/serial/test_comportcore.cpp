@@ -44,13 +44,17 @@ private:
   std::atomic<int> &fWaits;
 };
 
-QString OpenError(TAfComPortCore &core, const QString &name) {
+template <typename F> QString ErrorOf(F action) {
   try {
-    core.OpenComPort(name);
+    action();
   } catch (const EAfComPortCoreError &e) {
     return e.Message();
   }
   return {};
+}
+
+QString OpenError(TAfComPortCore &core, const QString &name) {
+  return ErrorOf([&] { core.OpenComPort(name); });
 }
 
 class CorePty : public ::testing::Test {
@@ -133,6 +137,14 @@ TEST_F(CorePty, RefusedBlockLeavesTheCoreClosedHoldingTheDevicesBlock) {
   EXPECT_FALSE(core.IsOpen());
   EXPECT_EQ(core.DCB().ByteSize, 8);
   Open(); // the device's own block is taken as it is
+
+  // A setting no termios device can take is named with its value.
+  settings.Databits = db8;
+  settings.FlowControl = fwDtrDsr;
+  EXPECT_EQ(ErrorOf([&] { core.SetDCB(settings.BuildDCB()); }),
+            QStringLiteral("Error setting parameters from DCB: flow control DTR/DSR is not "
+                           "supported"));
+  EXPECT_TRUE(core.IsOpen());
 }
 
 TEST_F(CorePty, CarriesBytesBothWays) {
