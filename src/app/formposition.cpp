@@ -14,23 +14,26 @@ qint64 Distance(const QRect &r, QPoint p) {
   return dx * dx + dy * dy;
 }
 
-} // namespace
-
-QRect CorrectedFormRect(const QRect &window, const QList<QRect> &workAreas) {
-  if (workAreas.isEmpty())
-    return window;
-  const QPoint corner = window.topLeft();
+// The area holding `corner`, else the nearest one; null for no areas.
+const QRect *NearestArea(QPoint corner, const QList<QRect> &workAreas) {
   const QRect *nearest = nullptr;
   qint64 best = std::numeric_limits<qint64>::max();
   for (const QRect &area : workAreas) {
     const qint64 d = Distance(area, corner);
-    if (d == 0)
-      return window; // reachable
     if (d < best) {
       best = d;
       nearest = &area;
     }
   }
+  return nearest;
+}
+
+} // namespace
+
+QRect CorrectedFormRect(const QRect &window, const QList<QRect> &workAreas) {
+  const QRect *nearest = NearestArea(window.topLeft(), workAreas);
+  if (nearest == nullptr || nearest->contains(window.topLeft()))
+    return window; // reachable, or nowhere to go
   QRect r = window;
   const QRect &a = *nearest;
   if (a.left() > r.left())
@@ -44,12 +47,27 @@ QRect CorrectedFormRect(const QRect &window, const QList<QRect> &workAreas) {
   return r;
 }
 
-bool CorrectFormPosition(QWidget *window) {
+QRect FittedFormRect(const QRect &window, const QList<QRect> &workAreas) {
+  const QRect *area = NearestArea(window.topLeft(), workAreas);
+  if (area == nullptr)
+    return window;
+  const QRect &a = *area;
+  QRect r(window.topLeft(), window.size().boundedTo(a.size()));
+  r.moveLeft(qBound(a.left(), r.left(), a.right() + 1 - r.width()));
+  r.moveTop(qBound(a.top(), r.top(), a.bottom() + 1 - r.height()));
+  return r;
+}
+
+QList<QRect> ScreenWorkAreas() {
   QList<QRect> areas;
   for (const QScreen *screen : QGuiApplication::screens())
     areas << screen->availableGeometry();
+  return areas;
+}
+
+bool CorrectFormPosition(QWidget *window) {
   const QRect current = window->geometry();
-  const QRect corrected = CorrectedFormRect(current, areas);
+  const QRect corrected = CorrectedFormRect(current, ScreenWorkAreas());
   if (corrected == current)
     return false;
   window->setGeometry(corrected);

@@ -12,6 +12,15 @@ class QWidget;
 // is reachable already.
 QRect CorrectedFormRect(const QRect &window, const QList<QRect> &workAreas);
 
+// A saved window rectangle fitted to the work area it belongs to (the one
+// holding its top-left corner, else the nearest): a window larger than the
+// area takes the area's size, and it is moved so that all of it lies on the
+// area. Unchanged when there are no areas.
+QRect FittedFormRect(const QRect &window, const QList<QRect> &workAreas);
+
+// The work areas of all screens.
+QList<QRect> ScreenWorkAreas();
+
 // Moves a window by CorrectedFormRect over the screens it can use; true
 // when it was moved.
 bool CorrectFormPosition(QWidget *window);

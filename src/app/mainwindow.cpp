@@ -87,7 +87,8 @@ private:
 
 TfMainPelmarTerm::TfMainPelmarTerm(TPtDialogs &dialogs, const QString &configFileName,
                                    QWidget *parent)
-    : QMainWindow(parent), fDialogs(dialogs), fConfigFileName(configFileName) {
+    : QMainWindow(parent), fDialogs(dialogs), fCommandSink(dialogs),
+      fConfigFileName(configFileName) {
   setObjectName(QStringLiteral("fMainPelmarTerm"));
   setWindowTitle(QStringLiteral("Pelmar terminal"));
   setFont(QFont(QStringLiteral("Lucida Sans"), 8));
@@ -194,7 +195,7 @@ void TfMainPelmarTerm::BuildRegions() {
   fRxBuffer = new TVexlinTree;
   SetupRxBufferView(*fRxBuffer, fTerminal->MouseDispatch());
   bottomLayout->addWidget(fRxBuffer, 1);
-  frame1 = new TCommandLinePanel(fDialogs);
+  frame1 = new TCommandLinePanel(fCommandSink);
   bottomLayout->addWidget(frame1);
   Splitter2->addWidget(pBottom);
   Splitter2->setStretchFactor(0, 1);
@@ -690,8 +691,12 @@ void TfMainPelmarTerm::FormShow() {
 }
 
 void TfMainPelmarTerm::ApplySettings(const TPtSettings &s) {
+  fCommandSink.Hold();
   frame1->SetCommand(s.LastCommand);
   frame1->SetAppendCR(s.CR);
+  for (const QString &problem : fCommandSink.Release())
+    LogInfoMsg(QStringLiteral("\"%1\": LastCommand: %2").arg(fConfigFileName, problem),
+               kColorMaroon);
   fParserPage->ApplySettings(s.Parser, s.ModbusType, s.CustomType, s.CustomSufix, s.CustomLength,
                              s.MaxLength);
   const bool columns[3] = {s.column_index, s.column_timestamp, s.column_address};
@@ -714,7 +719,9 @@ void TfMainPelmarTerm::ApplySettings(const TPtSettings &s) {
     g.setWidth(*s.width);
   if (s.height)
     g.setHeight(*s.height);
-  setGeometry(g);
+  // A window larger than the screen costs memory and time to paint and
+  // would be saved again at that size.
+  setGeometry(FittedFormRect(g, ScreenWorkAreas()));
   if (s.packetFrameWidth) {
     QList<int> sizes = pMiddle->sizes();
     if (sizes.size() == 2) {

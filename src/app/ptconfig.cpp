@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 
 namespace {
 
@@ -12,6 +13,54 @@ QString BoolText(bool value) {
 TXmlElement ChildOrAdd(TXmlElement root, const QString &name) {
   TXmlElement e = root.FirstChild(name);
   return e ? e : root.AddChild(name);
+}
+
+// The attributes of the root and of the elements the program reads.
+const QStringList kRootAttributes = {"top",
+                                     "left",
+                                     "width",
+                                     "height",
+                                     "compact",
+                                     "viewPacket",
+                                     "viewPresets",
+                                     "viewCommonicationLog",
+                                     "viewStatusBar",
+                                     "packetFrameWidth",
+                                     "rxBufferHeight",
+                                     "presetPageIndex",
+                                     "column_index",
+                                     "column_timestamp",
+                                     "column_address"};
+const QList<std::pair<QString, QStringList>> kKnownElements = {
+    {"language", {"lngFileName"}},
+    {"presets", {}},
+    {"CmdLine", {"LastCommand", "CR"}},
+    {"Parser", {"Parser", "ModbusType", "CustomType", "CustomSufix", "CustomLength", "MaxLength"}}};
+
+qsizetype Size(const TXmlAttribute &a) {
+  return a.Name.size() + a.Value.size();
+}
+
+// Names and attributes of an element and all below it.
+qsizetype MarkupSize(const TXmlElement &e) {
+  qsizetype size = e.Name().size();
+  for (const TXmlAttribute &a : e.Attributes())
+    size += Size(a);
+  for (const TXmlElement &child : e.ChildElements())
+    size += MarkupSize(child);
+  return size;
+}
+
+qsizetype Size(const TXmlElement &e) {
+  return MarkupSize(e) + e.Text().size();
+}
+
+// Spends `size` of the budget when it is enough.
+bool Take(qsizetype &budget, qsizetype size) {
+  if (size > budget)
+    return false;
+  budget -= size;
+  return true;
 }
 
 } // namespace
@@ -47,35 +96,93 @@ void TPtConfig::ReadInt(const TXmlElement &e, const char *name, int &value) {
     value = *v;
 }
 
-void TPtConfig::ReadInt(const TXmlElement &e, const char *name, std::optional<int> &value) {
+void TPtConfig::ReadInt(const TXmlElement &e, const char *name, std::optional<int> &value, int min,
+                        int max) {
   bool found = false;
   const QString text = e.Attribute(QLatin1String(name), &found);
   if (!found)
     return;
   bool ok = false;
   const int n = text.trimmed().toInt(&ok);
-  if (ok)
-    value = n;
-  else
+  if (!ok)
     fProblems << QStringLiteral("%1=\"%2\" is not a number").arg(QLatin1String(name), text);
+  else if (n < min || n > max)
+    fProblems << QStringLiteral("%1=\"%2\" is out of range (%3 to %4), the default is used")
+                     .arg(QLatin1String(name), text)
+                     .arg(min)
+                     .arg(max);
+  else
+    value = n;
+}
+
+void TPtConfig::DropUnknownContent(TXmlElement root) {
+  qsizetype budget = kMaxUnknownBytes;
+  bool dropped = false;
+  auto keepAttributes = [&](TXmlElement e, const QStringList &known) {
+    for (const TXmlAttribute &a : e.Attributes()) {
+      if (!known.contains(a.Name) && !Take(budget, Size(a))) {
+        e.RemoveAttribute(a.Name);
+        dropped = true;
+      }
+    }
+  };
+  auto keepElement = [&](TXmlElement parent, const TXmlElement &e) {
+    if (!Take(budget, Size(e))) {
+      parent.RemoveChild(e);
+      dropped = true;
+    }
+  };
+  keepAttributes(root, kRootAttributes);
+  QStringList seen;
+  for (const TXmlElement &e : root.ChildElements()) {
+    const auto known = std::find_if(kKnownElements.begin(), kKnownElements.end(),
+                                    [&](const auto &k) { return k.first == e.Name(); });
+    if (known == kKnownElements.end() || seen.contains(e.Name())) {
+      keepElement(root, e);
+      continue;
+    }
+    // The first of each is read; what it holds besides is unknown content.
+    seen << e.Name();
+    keepAttributes(e, known->second);
+    for (const TXmlElement &child : e.ChildElements())
+      keepElement(e, child);
+  }
+  if (dropped) {
+    fKeepOriginal = true;
+    fProblems << QStringLiteral("unknown content beyond %1 KB is not kept; the file is kept as "
+                                "\"%2.bak\"")
+                     .arg(kMaxUnknownBytes / 1024)
+                     .arg(fFileName);
+  }
 }
 
 TPtSettings TPtConfig::Load(const QString &fileName) {
   TPtSettings s;
   fFileName = fileName;
   fProblems.clear();
-  fUnreadable = false;
-  if (!QFileInfo::exists(fileName)) {
+  fKeepOriginal = false;
+  const QFileInfo info(fileName);
+  if (!info.exists()) {
+    xmlConfig.Create(QStringLiteral("pelmar_terminal"));
+    return s;
+  }
+  if (info.size() > kMaxFileBytes) {
+    fKeepOriginal = true;
+    fProblems << QStringLiteral("the file is larger than %1 MB and is not read; it is kept as "
+                                "\"%2.bak\"")
+                     .arg(kMaxFileBytes / (1024 * 1024))
+                     .arg(fileName);
     xmlConfig.Create(QStringLiteral("pelmar_terminal"));
     return s;
   }
   if (!xmlConfig.Load(fileName) || !xmlConfig.DocumentElement()) {
-    fUnreadable = true;
+    fKeepOriginal = true;
     fProblems << xmlConfig.ErrorText();
     xmlConfig.Create(QStringLiteral("pelmar_terminal"));
     return s;
   }
   const TXmlElement root = xmlConfig.DocumentElement();
+  DropUnknownContent(root);
   s.lngFileName = ChildOrAdd(root, QStringLiteral("language")).Attribute("lngFileName");
   ChildOrAdd(root, QStringLiteral("presets"));
 
@@ -95,16 +202,17 @@ TPtSettings TPtConfig::Load(const QString &fileName) {
     ReadInt(parser, "CustomLength", s.CustomLength);
     ReadInt(parser, "MaxLength", s.MaxLength);
   }
-  ReadInt(root, "top", s.top);
-  ReadInt(root, "left", s.left);
-  ReadInt(root, "width", s.width);
-  ReadInt(root, "height", s.height);
+  ReadInt(root, "top", s.top, -kMaxCoordinate - 1, kMaxCoordinate);
+  ReadInt(root, "left", s.left, -kMaxCoordinate - 1, kMaxCoordinate);
+  ReadInt(root, "width", s.width, 1, kMaxCoordinate);
+  ReadInt(root, "height", s.height, 1, kMaxCoordinate);
   ReadBool(root, "viewPacket", s.viewPacket);
   ReadBool(root, "viewPresets", s.viewPresets);
   ReadBool(root, "viewCommonicationLog", s.viewCommonicationLog);
   ReadBool(root, "viewStatusBar", s.viewStatusBar);
-  ReadInt(root, "packetFrameWidth", s.packetFrameWidth);
-  ReadInt(root, "rxBufferHeight", s.rxBufferHeight);
+  // A negative size would collapse the panel.
+  ReadInt(root, "packetFrameWidth", s.packetFrameWidth, 0, kMaxCoordinate);
+  ReadInt(root, "rxBufferHeight", s.rxBufferHeight, 0, kMaxCoordinate);
   ReadInt(root, "presetPageIndex", s.presetPageIndex);
   ReadBool(root, "column_index", s.column_index);
   ReadBool(root, "column_timestamp", s.column_timestamp);
@@ -149,8 +257,8 @@ bool TPtConfig::Save(const TPtSettings &s, QString *error) {
   parser.SetAttribute("CustomLength", QString::number(s.CustomLength));
   parser.SetAttribute("MaxLength", QString::number(s.MaxLength));
 
-  // A file we could not read is the user's; keep it beside the fresh one.
-  if (fUnreadable && QFile::exists(fFileName)) {
+  // A file we could not read whole is the user's; keep it beside the fresh one.
+  if (fKeepOriginal && QFile::exists(fFileName)) {
     const QString backup = fFileName + QStringLiteral(".bak");
     QFile::remove(backup);
     if (!QFile::rename(fFileName, backup)) {
@@ -159,7 +267,7 @@ bool TPtConfig::Save(const TPtSettings &s, QString *error) {
             QStringLiteral("cannot keep the unreadable \"%1\" as \"%2\"").arg(fFileName, backup);
       return false;
     }
-    fUnreadable = false;
+    fKeepOriginal = false;
   }
   if (!xmlConfig.Save(fFileName.isEmpty() ? DefaultFileName() : fFileName, "UTF-8")) {
     if (error)

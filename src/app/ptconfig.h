@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <climits>
 #include <optional>
 
 // The user's settings carried from one run to the next in "config.xml" in
@@ -41,10 +42,19 @@ class TPtConfig {
 public:
   static QString DefaultFileName() { return QStringLiteral("config.xml"); }
 
+  // A larger file is not read at all: ours stays far below it.
+  static constexpr qint64 kMaxFileBytes = 4 * 1024 * 1024;
+  // Elements and attributes the program does not use are kept for whoever
+  // wrote them up to this much text in all; the rest is not held or written.
+  static constexpr qsizetype kMaxUnknownBytes = 64 * 1024;
+  // Window coordinates and sizes beyond what any screen can show.
+  static constexpr int kMaxCoordinate = 32767;
+
   // Reads the file. A missing file gives the defaults and a fresh document;
-  // a file that does not parse, or values that do not convert, give the
-  // defaults for what could not be read and a message per problem in
-  // Problems(). A file that did not parse is kept as "<name>.bak" by Save.
+  // a file that does not parse or is too large, or values that do not
+  // convert or are out of range, give the defaults for what could not be
+  // read and a message per problem in Problems(). Save keeps a file that was
+  // not read, or whose unknown content was cut, as "<name>.bak".
   TPtSettings Load(const QString &fileName = DefaultFileName());
   // Puts the settings into the document (keeping the attributes and
   // elements it already had) and writes it through a temporary file.
@@ -60,10 +70,12 @@ public:
 private:
   void ReadBool(const TXmlElement &e, const char *name, bool &value);
   void ReadInt(const TXmlElement &e, const char *name, int &value);
-  void ReadInt(const TXmlElement &e, const char *name, std::optional<int> &value);
+  void ReadInt(const TXmlElement &e, const char *name, std::optional<int> &value, int min = INT_MIN,
+               int max = INT_MAX);
+  void DropUnknownContent(TXmlElement root);
 
   TXmlDocument xmlConfig;
   QString fFileName;
   QStringList fProblems;
-  bool fUnreadable = false; // the file exists but did not parse
+  bool fKeepOriginal = false; // the file was not read whole: keep it as ".bak"
 };

@@ -3,6 +3,7 @@
 #include "app/lastconnection.h"
 #include "base/pterror.h"
 #include "connections/connectiontexts.h"
+#include "serial/comerrors.h"
 #include "serial/comport.h"
 #include "widgets/named.h"
 
@@ -215,7 +216,7 @@ void TSerialPortGroup::ConnectPort() {
           [this] { LineEvent(chkSerialPortLogRSD, "RSD ", fPort.RLSD()); });
   connect(&fPort, &TAfComPort::OnLineError, this, [this](quint32 errors) {
     if (chkSerialPortLogErrors->isChecked())
-      Log(QStringLiteral("Serial port data error: ") + QString::number(errors), kColorBlack);
+      Log(AfLineErrorText(errors), kColorBlack);
   });
 }
 

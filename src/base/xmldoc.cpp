@@ -201,6 +201,28 @@ QString LocalFileOfUri(const char *uri) {
   return text;
 }
 
+// No file of the program needs a DTD, and an internal subset is where
+// entities are declared: libxml2 substitutes internal entities inside
+// attribute values whatever the options say, so one large entity referenced
+// many times would make a small file huge in memory. A document type
+// declaration therefore ends the parse before its subset is read.
+void StopAtDoctype(void *context, const xmlChar *, const xmlChar *, const xmlChar *) {
+  xmlStopParser(static_cast<xmlParserCtxtPtr>(context));
+}
+
+// Makes the parser refuse any DOCTYPE; the context's errNo then tells why.
+void RefuseDoctype(xmlParserCtxtPtr ctxt) {
+  ctxt->sax->internalSubset = &StopAtDoctype;
+}
+
+bool StoppedAtDoctype(xmlParserCtxtPtr ctxt) {
+  return ctxt->errNo == XML_ERR_USER_STOP;
+}
+
+constexpr const char *kDoctypeRefused =
+    "The document declares a document type (<!DOCTYPE>); DTDs and entity declarations are not "
+    "accepted.";
+
 // Documents libxslt loads on its own are parsed with our options instead of
 // its defaults (which expand entities and load DTDs, possibly over the
 // network), and read only from regular files: document('/dev/zero') or a
@@ -226,6 +248,7 @@ xmlDocPtr SafeDocLoader(const xmlChar *uri, xmlDictPtr dict, int options, void *
     ctxt->dict = dict;
     xmlDictReference(dict);
   }
+  RefuseDoctype(ctxt.get());
   const int safe = (options & ~kRefusedOptions) | kParseOptions;
   xmlDocPtr doc = xmlCtxtReadMemory(ctxt.get(), bytes.constData(), static_cast<int>(bytes.size()),
                                     Chars(uri), nullptr, safe);
@@ -609,11 +632,13 @@ bool TXmlDocument::Parse(const QByteArray &bytes, const QByteArray &url, const Q
     fErrorText = where + QStringLiteral("Out of memory.");
     return false;
   }
+  RefuseDoctype(ctxt.get());
   TDocHolder doc(xmlCtxtReadMemory(ctxt.get(), bytes.constData(), static_cast<int>(bytes.size()),
                                    url.isEmpty() ? nullptr : url.constData(), nullptr,
                                    kParseOptions));
   if (!doc || !ctxt->wellFormed || xmlDocGetRootElement(doc.get()) == nullptr) {
-    QString reason = capture.First();
+    QString reason =
+        StoppedAtDoctype(ctxt.get()) ? QString::fromLatin1(kDoctypeRefused) : capture.First();
     if (reason.isEmpty())
       reason = QStringLiteral("The document is not well-formed XML.");
     fErrorText = where + reason;

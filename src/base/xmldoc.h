@@ -8,7 +8,8 @@
 // program (configuration, presets, command table, languages, style sheets)
 // goes through these classes, so the parser settings that keep untrusted
 // files harmless live in one place: no network access, no external entities
-// or DTDs are ever loaded, and entities are not expanded into the tree.
+// or DTDs are ever loaded, and a document that declares a document type
+// (and so could declare entities) is refused.
 
 struct _xmlDoc;
 struct _xmlNode;

@@ -65,6 +65,10 @@ public:
   // reported once per occurrence: bytes that stay queued unread are not
   // reported again.
   virtual TAfDeviceWait WaitCommEvent(std::span<TAfSignal *const> waitList, int timeoutMs) = 0;
+
+  // Why the last Open or SetCommState failed, in words for the user (the
+  // system's reason, or the setting and value refused); empty when unknown.
+  virtual QString FailureReason() const { return {}; }
 };
 
 // The platform's device.

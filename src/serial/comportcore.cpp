@@ -22,6 +22,22 @@ void TAfComPortCore::RaiseError(const QString &message) {
   throw EAfComPortCoreError(message);
 }
 
+QString TAfComPortCore::WithDeviceReason(const QString &message) const {
+  const QString reason = FDevice->FailureReason();
+  return reason.isEmpty() ? message : message + QStringLiteral(": ") + reason;
+}
+
+void TAfComPortCore::RaiseDeviceError(const QString &message) {
+  RaiseError(WithDeviceReason(message));
+}
+
+void TAfComPortCore::RefuseDCB() {
+  // The reason first: reading the block back may change it.
+  const QString message = WithDeviceReason(QStringLiteral("Error setting parameters from DCB"));
+  FDevice->GetCommState(FDCB);
+  RaiseError(message);
+}
+
 bool TAfComPortCore::OpenComPort(const QString &portName) {
   if (FIsOpen)
     return false;
@@ -30,9 +46,9 @@ bool TAfComPortCore::OpenComPort(const QString &portName) {
     RaiseError(QStringLiteral("Invalid port number (%1)").arg(portName));
   switch (FDevice->Open(portName)) {
   case TAfDeviceOpen::NotFound:
-    RaiseError(QStringLiteral("Invalid port number (%1)").arg(portName));
+    RaiseDeviceError(QStringLiteral("Invalid port number (%1)").arg(portName));
   case TAfDeviceOpen::Failed:
-    RaiseError(QStringLiteral("Can't open device %1").arg(portName));
+    RaiseDeviceError(QStringLiteral("Can't open device %1").arg(portName));
   case TAfDeviceOpen::Opened:
     break;
   }
@@ -54,10 +70,8 @@ void TAfComPortCore::Configure() {
     RaiseError(QStringLiteral("Error initializing buffers"));
   if (!FDevice->SetCommMask(FEventMask))
     RaiseError(QStringLiteral(" Error setting EventMask"));
-  if (!FDevice->SetCommState(FDCB)) {
-    FDevice->GetCommState(FDCB);
-    RaiseError(QStringLiteral("Error setting parameters from DCB"));
-  }
+  if (!FDevice->SetCommState(FDCB))
+    RefuseDCB();
   std::lock_guard lock(CritSection);
   FLastError = 0;
 }
@@ -184,10 +198,8 @@ void TAfComPortCore::SetDCB(const TAfDCB &dcb) {
   if (!Ready())
     return;
   std::lock_guard lock(CritSection);
-  if (!FDevice->SetCommState(FDCB)) {
-    FDevice->GetCommState(FDCB);
-    RaiseError(QStringLiteral("Error setting parameters from DCB"));
-  }
+  if (!FDevice->SetCommState(FDCB))
+    RefuseDCB();
 }
 
 void TAfComPortCore::SetEventThreadPriority(TAfThreadPriority priority) {

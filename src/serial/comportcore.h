@@ -83,6 +83,11 @@ private:
   friend class TAfComPortWriteThread;
 
   [[noreturn]] void RaiseError(const QString &message);
+  // The message with the device's reason for its last failure appended.
+  QString WithDeviceReason(const QString &message) const;
+  [[noreturn]] void RaiseDeviceError(const QString &message);
+  // The device refused FDCB: take back what it holds and raise.
+  [[noreturn]] void RefuseDCB();
   void Configure();
   void StartThreads();
   void Close();

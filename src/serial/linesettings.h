@@ -2,6 +2,7 @@
 
 #include "serial/comdcb.h"
 
+#include <QString>
 #include <cstdint>
 
 // The part of a device control block that a termios device holds.
@@ -24,8 +25,13 @@ struct TAfLineSettings {
 // (4 data bits, DTR/DSR flow, 1.5 stop bits except with 5 data bits, two
 // stop bits with 5, CTS flow without RTS handshake or the reverse, the
 // driver-side options DSR sensitivity, error character, null stripping and
-// abort on error, a zero baud rate, which would hang the line up).
-bool AfLineSettingsFromDcb(const TAfDCB &dcb, TAfLineSettings &line);
+// abort on error, a zero baud rate, which would hang the line up). Then
+// `refused` (when given) names the setting and its value.
+bool AfLineSettingsFromDcb(const TAfDCB &dcb, TAfLineSettings &line, QString *refused = nullptr);
+
+// The first setting the device did not take as asked, with both values;
+// empty when `held` is what was `wanted`.
+QString AfLineSettingsChange(const TAfLineSettings &wanted, const TAfLineSettings &held);
 
 // `dcb` with every field a termios device holds taken from `line`; the
 // others (DTR and RTS states, limits, other characters) stay.

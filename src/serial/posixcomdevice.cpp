@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/epoll.h>
@@ -33,6 +34,23 @@ bool SetLine(int fd, bool on, int line) {
   return ::ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &line) == 0;
 }
 
+// The system's reason for `error`, in the words the user needs most.
+QString ErrnoText(int error) {
+  switch (error) {
+  case ENOENT:
+  case ENXIO:
+  case ENODEV:
+    return QStringLiteral("the device does not exist");
+  case EBUSY:
+  case EWOULDBLOCK:
+    return QStringLiteral("the port is busy, another program is using it");
+  case ENOTTY:
+    return QStringLiteral("the device is not a serial port");
+  default:
+    return QString::fromLocal8Bit(std::strerror(error));
+  }
+}
+
 } // namespace
 
 std::unique_ptr<TAfComDevice> AfCreateComDevice() {
@@ -51,29 +69,49 @@ QString TAfPosixComDevice::DevicePath(const QString &portName) {
   return QStringLiteral("/dev/") + portName;
 }
 
+TAfDeviceOpen TAfPosixComDevice::Refuse(TAfDeviceOpen outcome, int error) {
+  fReason = ErrnoText(error);
+  return outcome;
+}
+
+bool TAfPosixComDevice::Refuse(const QString &reason) {
+  fReason = reason;
+  return false;
+}
+
 TAfDeviceOpen TAfPosixComDevice::Open(const QString &portName) {
   Close();
+  fReason.clear();
   const QString path = DevicePath(portName);
-  if (path.isEmpty() || path.contains(QChar(0)))
+  if (path.isEmpty() || path.contains(QChar(0))) {
+    fReason = QStringLiteral("the name is not a device name");
     return TAfDeviceOpen::NotFound;
+  }
   const int fd =
       ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0)
-    return (errno == ENOENT || errno == ENXIO || errno == ENODEV) ? TAfDeviceOpen::NotFound
-                                                                  : TAfDeviceOpen::Failed;
+  if (fd < 0) {
+    const int error = errno;
+    const bool missing = error == ENOENT || error == ENXIO || error == ENODEV;
+    return Refuse(missing ? TAfDeviceOpen::NotFound : TAfDeviceOpen::Failed, error);
+  }
   // TIOCEXCL keeps other users out, flock also root (and this process).
-  if (!::isatty(fd) || ::ioctl(fd, TIOCEXCL) != 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  const int error = !::isatty(fd)                         ? ENOTTY
+                    : ::ioctl(fd, TIOCEXCL) != 0          ? errno
+                    : ::flock(fd, LOCK_EX | LOCK_NB) != 0 ? errno
+                                                          : 0;
+  if (error != 0) {
     ::close(fd);
-    return TAfDeviceOpen::Failed;
+    return Refuse(TAfDeviceOpen::Failed, error);
   }
   const int epoll = ::epoll_create1(EPOLL_CLOEXEC);
   epoll_event watch{};
   watch.events = EPOLLIN | EPOLLET;
   if (epoll < 0 || ::epoll_ctl(epoll, EPOLL_CTL_ADD, fd, &watch) != 0) {
+    const int failed = errno;
     if (epoll >= 0)
       ::close(epoll);
     ::close(fd);
-    return TAfDeviceOpen::Failed;
+    return Refuse(TAfDeviceOpen::Failed, failed);
   }
   fFd = fd;
   fEpoll = epoll;
@@ -108,11 +146,17 @@ bool TAfPosixComDevice::SetCommMask(uint32_t mask) {
 
 bool TAfPosixComDevice::SetCommState(const TAfDCB &dcb) {
   TAfLineSettings wanted, held;
-  if (fFd < 0 || !AfLineSettingsFromDcb(dcb, wanted))
-    return false;
+  QString refused;
+  if (fFd < 0)
+    return Refuse(ErrnoText(EBADF));
+  if (!AfLineSettingsFromDcb(dcb, wanted, &refused))
+    return Refuse(refused + QStringLiteral(" is not supported"));
+  if (!AfApplyLineSettings(fFd, wanted) || !AfReadLineSettings(fFd, held))
+    return Refuse(ErrnoText(errno));
   // Drivers adjust what they cannot do without saying so: read it back.
-  if (!AfApplyLineSettings(fFd, wanted) || !AfReadLineSettings(fFd, held) || held != wanted)
-    return false;
+  if (held != wanted)
+    return Refuse(QStringLiteral("the device refused ") + AfLineSettingsChange(wanted, held));
+  fReason.clear();
   SetOutputLines(dcb);
   fState = dcb;
   return true;

@@ -32,6 +32,7 @@ public:
   bool PurgeComm(uint32_t flags) override;
 
   TAfDeviceWait WaitCommEvent(std::span<TAfSignal *const> waitList, int timeoutMs) override;
+  QString FailureReason() const override { return fReason; }
 
   // The device path of a port name; empty for a name that is neither a
   // plain name nor an absolute path.
@@ -45,7 +46,12 @@ private:
   void WatchSignals(std::span<TAfSignal *const> waitList);
   void DeviceReady(uint32_t ready, TAfDeviceWait &result);
 
+  // Open refused with the reason kept for FailureReason().
+  TAfDeviceOpen Refuse(TAfDeviceOpen outcome, int error);
+  bool Refuse(const QString &reason);
+
   int fFd = -1;
+  QString fReason; // owner's thread: Open and the settings
   int fEpoll = -1;
   std::atomic<uint32_t> fMask{0};
   std::atomic<uint32_t> fErrors{0}; // gathered until ClearCommError

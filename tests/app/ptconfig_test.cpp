@@ -118,4 +118,92 @@ TEST_F(Config, BadValuesAndBrokenFilesAreReportedAndKept) {
   EXPECT_TRUE(Read().contains("<pelmar_terminal"));
 }
 
+TEST_F(Config, AbsurdSizesAndPositionsGiveTheDefaults) {
+  Write("<pelmar_terminal width=\"2147483647\" height=\"0\" top=\"-99999\" left=\"40000\" "
+        "packetFrameWidth=\"-50\" rxBufferHeight=\"-1\"/>");
+  TPtConfig config;
+  TPtSettings s = config.Load(Path());
+  EXPECT_EQ(config.Problems().size(), 6) << config.Problems().join('\n').toStdString();
+  for (const QString &problem : config.Problems())
+    EXPECT_TRUE(problem.contains("out of range")) << problem.toStdString();
+  EXPECT_FALSE(s.width || s.height || s.top || s.left || s.packetFrameWidth || s.rxBufferHeight);
+
+  // The edges of the range are values like any other.
+  Write("<pelmar_terminal width=\"32767\" height=\"1\" top=\"-32768\" left=\"32767\" "
+        "packetFrameWidth=\"0\" rxBufferHeight=\"0\"/>");
+  s = config.Load(Path());
+  EXPECT_TRUE(config.Problems().isEmpty()) << config.Problems().join('\n').toStdString();
+  EXPECT_EQ(s.width, 32767);
+  EXPECT_EQ(s.height, 1);
+  EXPECT_EQ(s.top, -32768);
+  EXPECT_EQ(s.left, 32767);
+  EXPECT_EQ(s.packetFrameWidth, 0);
+  EXPECT_EQ(s.rxBufferHeight, 0);
+}
+
+// Files that are not read at all: the defaults apply and the file is kept
+// beside the fresh one, byte for byte.
+TEST_F(Config, DocumentTypesAndOversizedFilesAreNotReadButKept) {
+  const QByteArray entity = "<!DOCTYPE pelmar_terminal [<!ENTITY big \"" +
+                            QByteArray(100 * 1024, 'x') +
+                            "\">]><pelmar_terminal width=\"500\"><CmdLine LastCommand=\"" +
+                            QByteArray("&big;").repeated(20000) + "\"/></pelmar_terminal>";
+  QByteArray huge = "<pelmar_terminal width=\"500\"><a>";
+  huge += QByteArray(TPtConfig::kMaxFileBytes, 'y') + "</a></pelmar_terminal>";
+  struct Case {
+    QByteArray text;
+    const char *reason;
+  } cases[] = {{entity, "DOCTYPE"}, {huge, "larger than 4 MB"}};
+  for (const Case &c : cases) {
+    Write(c.text);
+    QFile::remove(Path() + ".bak");
+    TPtConfig config;
+    TPtSettings s = config.Load(Path());
+    ASSERT_EQ(config.Problems().size(), 1);
+    EXPECT_TRUE(config.Problems()[0].contains(c.reason)) << config.Problems()[0].toStdString();
+    EXPECT_FALSE(s.width.has_value());
+    EXPECT_TRUE(s.LastCommand.isEmpty());
+    ASSERT_TRUE(config.Save(s));
+    QFile backup(Path() + ".bak");
+    ASSERT_TRUE(backup.open(QIODevice::ReadOnly));
+    EXPECT_EQ(backup.readAll(), c.text);
+    EXPECT_LT(Read().size(), 4096);
+  }
+}
+
+TEST_F(Config, UnknownContentIsKeptOnlyUpToASmallSize) {
+  const QByteArray big(100 * 1024, 'z');
+  const QByteArray text = "<pelmar_terminal mine=\"kept\" width=\"640\" bulky=\"" + big +
+                          "\"><note>small</note><blob>" + big +
+                          "</blob><presets><p n=\"1\"/><p n=\"" + big +
+                          "\"/></presets><CmdLine LastCommand=\"AT\" extra=\"e\"/>"
+                          "<CmdLine LastCommand=\"second\"/></pelmar_terminal>";
+  Write(text);
+  TPtConfig config;
+  TPtSettings s = config.Load(Path());
+  ASSERT_EQ(config.Problems().size(), 1);
+  EXPECT_TRUE(config.Problems()[0].contains("64 KB")) << config.Problems()[0].toStdString();
+  EXPECT_EQ(s.width, 640);
+  EXPECT_EQ(s.LastCommand, "AT");
+  ASSERT_TRUE(config.Save(s));
+  const QByteArray saved = Read();
+  EXPECT_LT(saved.size(), TPtConfig::kMaxUnknownBytes + 4096);
+  for (const char *kept :
+       {"mine=\"kept\"", "<note>small</note>", "<p n=\"1\"/>", "extra=\"e\"", "second"})
+    EXPECT_TRUE(saved.contains(kept)) << kept << " missing from\n" << saved.constData();
+  EXPECT_FALSE(saved.contains("bulky") || saved.contains("<blob"));
+  QFile backup(Path() + ".bak");
+  ASSERT_TRUE(backup.open(QIODevice::ReadOnly));
+  EXPECT_EQ(backup.readAll(), text) << "what was cut stays in the kept copy";
+
+  // A file within the budget is written back without a kept copy.
+  QFile::remove(Path() + ".bak");
+  TPtConfig again;
+  s = again.Load(Path());
+  EXPECT_TRUE(again.Problems().isEmpty()) << again.Problems().join('\n').toStdString();
+  ASSERT_TRUE(again.Save(s));
+  EXPECT_FALSE(QFile::exists(Path() + ".bak"));
+  EXPECT_EQ(Read(), saved);
+}
+
 } // namespace

@@ -50,7 +50,8 @@ TEST_F(PortPty, OpensCarriesBytesOnTheUiThreadAndCloses) {
 
 TEST_F(PortPty, FailedOpenRaisesTheCoresErrorAndNoOpenEvent) {
   port.SetPortName(QStringLiteral("ttyPtNoSuchPort7"));
-  EXPECT_EQ(ErrorOf([&] { port.Open(); }), "Invalid port number (ttyPtNoSuchPort7)");
+  EXPECT_EQ(ErrorOf([&] { port.Open(); }),
+            "Invalid port number (ttyPtNoSuchPort7): the device does not exist");
   EXPECT_FALSE(port.Active());
   EXPECT_EQ(recorder.Count("PortOpen"), 0);
 }
@@ -83,7 +84,9 @@ TEST_F(PortPty, SettingRefusedByTheDeviceKeepsThePortOnTheDevicesValue) {
   port.SetBaudRate(br9600);
   EXPECT_EQ(port.SettingsStr(), pty.Path() + ": 9600,N,8,1");
   // A pty always runs 8 data bits: the change is refused, the port stays open.
-  EXPECT_EQ(ErrorOf([&] { port.SetDatabits(db7); }), "Error setting parameters from DCB");
+  EXPECT_EQ(ErrorOf([&] { port.SetDatabits(db7); }),
+            "Error setting parameters from DCB: the device refused data bits 7 (the device keeps "
+            "8)");
   EXPECT_TRUE(port.Active());
   EXPECT_EQ(port.Databits(), db8);
   EXPECT_EQ(port.DCB().ByteSize, 8);

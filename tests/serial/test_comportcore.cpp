@@ -44,13 +44,17 @@ private:
   std::atomic<int> &fWaits;
 };
 
-QString OpenError(TAfComPortCore &core, const QString &name) {
+template <typename F> QString ErrorOf(F action) {
   try {
-    core.OpenComPort(name);
+    action();
   } catch (const EAfComPortCoreError &e) {
     return e.Message();
   }
   return {};
+}
+
+QString OpenError(TAfComPortCore &core, const QString &name) {
+  return ErrorOf([&] { core.OpenComPort(name); });
 }
 
 class CorePty : public ::testing::Test {
@@ -91,7 +95,8 @@ TEST_F(CorePty, OpensClosesAndOpensAgain) {
   EXPECT_TRUE(core.IsOpen());
 }
 
-TEST_F(CorePty, ReportsMissingAndHeldDevicesByName) {
+TEST_F(CorePty, ReportsMissingAndHeldDevicesByNameAndReason) {
+  const QString kBusy = QStringLiteral(": the port is busy, another program is using it");
   TAfComPortCore other;
   other.SetDCB(core.DCB());
   ASSERT_TRUE(other.OpenComPort(pty.Path()));
@@ -102,10 +107,12 @@ TEST_F(CorePty, ReportsMissingAndHeldDevicesByName) {
   const TCase cases[] = {
       {QString(), QStringLiteral("Invalid port number ()")},
       {QStringLiteral("ttyPtNoSuchPort7"),
-       QStringLiteral("Invalid port number (ttyPtNoSuchPort7)")},
-      {QStringLiteral("../tmp/x"), QStringLiteral("Invalid port number (../tmp/x)")},
-      {QStringLiteral("/dev/null"), QStringLiteral("Can't open device /dev/null")}, // not a tty
-      {pty.Path(), QStringLiteral("Can't open device ") + pty.Path()}, // held by `other`
+       QStringLiteral("Invalid port number (ttyPtNoSuchPort7): the device does not exist")},
+      {QStringLiteral("../tmp/x"),
+       QStringLiteral("Invalid port number (../tmp/x): the name is not a device name")},
+      {QStringLiteral("/dev/null"),
+       QStringLiteral("Can't open device /dev/null: the device is not a serial port")},
+      {pty.Path(), QStringLiteral("Can't open device ") + pty.Path() + kBusy}, // held by `other`
   };
   for (const TCase &c : cases) {
     EXPECT_EQ(OpenError(core, c.name), c.message);
@@ -115,7 +122,7 @@ TEST_F(CorePty, ReportsMissingAndHeldDevicesByName) {
   other.CloseComPort();
   ASSERT_GE(held, 0);
   ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
-  EXPECT_EQ(OpenError(core, pty.Path()), QStringLiteral("Can't open device ") + pty.Path());
+  EXPECT_EQ(OpenError(core, pty.Path()), QStringLiteral("Can't open device ") + pty.Path() + kBusy);
   ::close(held);
   Open();
 }
@@ -124,10 +131,20 @@ TEST_F(CorePty, RefusedBlockLeavesTheCoreClosedHoldingTheDevicesBlock) {
   TAfSerialSettings settings;
   settings.Databits = db7; // a pty keeps 8 data bits whatever it is told
   core.SetDCB(settings.BuildDCB());
-  EXPECT_EQ(OpenError(core, pty.Path()), QStringLiteral("Error setting parameters from DCB"));
+  EXPECT_EQ(OpenError(core, pty.Path()),
+            QStringLiteral("Error setting parameters from DCB: the device refused data bits 7 "
+                           "(the device keeps 8)"));
   EXPECT_FALSE(core.IsOpen());
   EXPECT_EQ(core.DCB().ByteSize, 8);
   Open(); // the device's own block is taken as it is
+
+  // A setting no termios device can take is named with its value.
+  settings.Databits = db8;
+  settings.FlowControl = fwDtrDsr;
+  EXPECT_EQ(ErrorOf([&] { core.SetDCB(settings.BuildDCB()); }),
+            QStringLiteral("Error setting parameters from DCB: flow control DTR/DSR is not "
+                           "supported"));
+  EXPECT_TRUE(core.IsOpen());
 }
 
 TEST_F(CorePty, CarriesBytesBothWays) {

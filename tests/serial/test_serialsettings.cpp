@@ -139,28 +139,50 @@ TEST(LineSettings, RefusesWhatATermiosDeviceCannotDo) {
     s.BaudRate = brUser;
     s.UserBaudRate = 0;
   });
-  const TAfDCB refused[] = {
-      block([](TAfSerialSettings &s) { s.Databits = db4; }),
-      block([](TAfSerialSettings &s) { s.FlowControl = fwDtrDsr; }),
-      block([](TAfSerialSettings &s) { s.Stopbits = sbOneAndHalf; }),
-      block([](TAfSerialSettings &s) {
-        s.Databits = db5;
-        s.Stopbits = sbTwo;
-      }),
-      block([](TAfSerialSettings &s) { s.Options = coDsrSensitivity; }),
-      block([](TAfSerialSettings &s) { s.Options = coStripNull; }),
-      block([](TAfSerialSettings &s) {
-        s.FlowControl = fwXOnXOff;
-        s.XOffChar = s.XOnChar;
-      }),
-      rtsWithoutCts,
-      zeroRate,
+  const std::pair<TAfDCB, const char *> refused[] = {
+      {block([](TAfSerialSettings &s) { s.Databits = db4; }), "data bits 4"},
+      {block([](TAfSerialSettings &s) { s.FlowControl = fwDtrDsr; }), "flow control DTR/DSR"},
+      {block([](TAfSerialSettings &s) { s.Stopbits = sbOneAndHalf; }),
+       "stop bits 1.5 with 8 data bits"},
+      {block([](TAfSerialSettings &s) {
+         s.Databits = db5;
+         s.Stopbits = sbTwo;
+       }),
+       "stop bits 2 with 5 data bits"},
+      {block([](TAfSerialSettings &s) { s.Options = coDsrSensitivity; }), "driver option 0x0040"},
+      {block([](TAfSerialSettings &s) { s.Options = coStripNull; }), "driver option 0x0800"},
+      {block([](TAfSerialSettings &s) {
+         s.FlowControl = fwXOnXOff;
+         s.XOffChar = s.XOnChar;
+       }),
+       "XON and XOFF both character 17"},
+      {rtsWithoutCts, "RTS handshake without CTS flow control"},
+      {zeroRate, "baud rate 0"},
   };
-  for (const TAfDCB &dcb : refused) {
+  for (const auto &[dcb, reason] : refused) {
     TAfLineSettings line;
-    EXPECT_FALSE(AfLineSettingsFromDcb(dcb, line))
+    QString why;
+    EXPECT_FALSE(AfLineSettingsFromDcb(dcb, line, &why))
         << dcb.ByteSize << " " << int(dcb.StopBits) << " " << std::hex << dcb.Flags;
+    EXPECT_EQ(why, QLatin1String(reason));
   }
+}
+
+// What the device kept instead of what it was asked, first difference first.
+TEST(LineSettings, NamesTheSettingTheDeviceChanged) {
+  TAfLineSettings wanted;
+  EXPECT_EQ(AfLineSettingsChange(wanted, wanted), QString());
+  TAfLineSettings held = wanted;
+  held.Parity = 2;
+  held.HardwareFlow = true;
+  EXPECT_EQ(AfLineSettingsChange(wanted, held), "parity none (the device keeps even)");
+  held = wanted;
+  held.BaudRate = 115200;
+  wanted.BaudRate = 123456;
+  EXPECT_EQ(AfLineSettingsChange(wanted, held), "baud rate 123456 (the device keeps 115200)");
+  held = wanted;
+  held.HardwareFlow = true;
+  EXPECT_EQ(AfLineSettingsChange(wanted, held), "flow control RTS/CTS off (the device keeps on)");
 }
 
 TEST(LineSettings, TranslatesAndMergesBack) {

@@ -102,7 +102,8 @@ TEST_F(SerialGroupTest, OpenExchangeAndClose) {
 TEST_F(SerialGroupTest, PortsThatCannotOpenLogTheReason) {
   group->cbbComPort->setEditText(QStringLiteral("/dev/pt-no-such-port"));
   group->btnOpenClose->click();
-  EXPECT_TRUE(HasLine("Chyba: Invalid port number (/dev/pt-no-such-port)", kColorRed));
+  EXPECT_TRUE(HasLine(
+      "Chyba: Invalid port number (/dev/pt-no-such-port): the device does not exist", kColorRed));
 
   // Held by another program (flock, as root ignores TIOCEXCL).
   TAfComPort other;
@@ -111,8 +112,21 @@ TEST_F(SerialGroupTest, PortsThatCannotOpenLogTheReason) {
   ASSERT_TRUE(other.Active());
   OpenPty();
   EXPECT_FALSE(window->SerialPort().Active());
-  EXPECT_TRUE(HasLine("Chyba: Can't open device " + pty.Path(), kColorRed));
+  EXPECT_TRUE(HasLine("Chyba: Can't open device " + pty.Path() +
+                          ": the port is busy, another program is using it",
+                      kColorRed));
   EXPECT_EQ(group->btnOpenClose->text(), "Open");
+}
+
+TEST_F(SerialGroupTest, AFarEndHangUpIsLoggedInWords) {
+  group->chkSerialPortLogErrors->setChecked(true);
+  OpenPty();
+  ASSERT_TRUE(window->SerialPort().Active());
+  pty.CloseMaster();
+  EXPECT_TRUE(HasLine("Serial port data error: the line hung up (the far end closed it or the "
+                      "device was removed) (1024)",
+                      kColorBlack))
+      << Lines(kColorBlack).join('\n').toStdString();
 }
 
 TEST_F(SerialGroupTest, LiveChangesOnAnOpenPort) {

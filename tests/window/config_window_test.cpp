@@ -1,0 +1,101 @@
+#include "connections/connectiontexts.h"
+#include "tools/cmdline.h"
+#include "tools/commandlinepanel.h"
+#include "windowfixture.h"
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSplitter>
+
+namespace {
+
+class ConfigWindowTest : public WindowTest {
+protected:
+  // Restarts the window on the given "config.xml".
+  void StartWith(const QByteArray &config) {
+    Close();
+    QFile f(dir.filePath("config.xml"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(config);
+    f.close();
+    Open();
+  }
+  // The maroon log lines shown so far.
+  QStringList MaroonLines() {
+    Process();
+    QStringList lines;
+    for (const Row &row : Rows(window->vstTerminal()))
+      if (row.kind == "TVexlinDataLog" && row.color == kColorMaroon)
+        lines << QString::fromUtf8(row.bytes);
+    return lines;
+  }
+  QByteArray SavedConfig() const {
+    QFile f(dir.filePath("config.xml"));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  }
+  QSplitter *Splitter(const char *name) const {
+    return window->findChild<QSplitter *>(QLatin1String(name));
+  }
+};
+
+TEST_F(ConfigWindowTest, ASavedSizeNeverExceedsTheScreen) {
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  StartWith("<pelmar_terminal width=\"2147483647\" height=\"2147483647\"/>");
+  ASSERT_TRUE(WaitFor([&] { return MaroonLines().size() == 2; }))
+      << MaroonLines().join('\n').toStdString();
+  EXPECT_TRUE(MaroonLines()[0].contains("out of range"));
+  EXPECT_LE(window->width(), std::max(screen.width(), window->minimumSizeHint().width()));
+
+  // Larger than the screen but plausible: the screen's size, no complaint.
+  StartWith("<pelmar_terminal left=\"-3000\" top=\"5000\" width=\"30000\" height=\"20000\"/>");
+  EXPECT_TRUE(MaroonLines().isEmpty()) << MaroonLines().join('\n').toStdString();
+  const QRect g = window->geometry();
+  EXPECT_TRUE(screen.contains(g.topLeft()));
+  EXPECT_LE(g.width(), std::max(screen.width(), window->minimumSizeHint().width()));
+  EXPECT_LE(g.height(), std::max(screen.height(), window->minimumSizeHint().height()));
+  Close();
+  EXPECT_FALSE(SavedConfig().contains("width=\"30000\"")) << SavedConfig().constData();
+}
+
+TEST_F(ConfigWindowTest, ASavedCommandThatDoesNotConvertIsALogLineNotABox) {
+  StartWith("<pelmar_terminal><CmdLine LastCommand=\"{$41\" CR=\"false\"/></pelmar_terminal>");
+  EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join('\n').toStdString();
+  const QStringList lines = MaroonLines();
+  ASSERT_EQ(lines.size(), 1) << lines.join('\n').toStdString();
+  EXPECT_TRUE(lines[0].contains("LastCommand")) << lines[0].toStdString();
+  EXPECT_TRUE(lines[0].contains("End character \"}\" not found in \"{$41\""))
+      << lines[0].toStdString();
+  EXPECT_EQ(window->CommandLine()->Command(), "{$41") << "the user's text stays to be mended";
+
+  // Once the window is up, the command line reports as before.
+  window->CommandLine()->CommandLine()->setText("{$G}");
+  EXPECT_EQ(dialogs.errors.size(), 1);
+}
+
+TEST_F(ConfigWindowTest, NegativePanelSizesGiveTheDefaults) {
+  const int defaultLeft = Splitter("pMiddle")->sizes().value(0);
+  const int defaultBottom = Splitter("Splitter2")->sizes().value(1);
+  ASSERT_GT(defaultLeft, 0);
+  ASSERT_GT(defaultBottom, 0);
+  StartWith("<pelmar_terminal packetFrameWidth=\"-400\" rxBufferHeight=\"-90\"/>");
+  EXPECT_EQ(MaroonLines().size(), 2) << MaroonLines().join('\n').toStdString();
+  EXPECT_EQ(Splitter("pMiddle")->sizes().value(0), defaultLeft);
+  EXPECT_EQ(Splitter("Splitter2")->sizes().value(1), defaultBottom);
+}
+
+TEST_F(ConfigWindowTest, AConfigWithADocumentTypeGetsTheDefaults) {
+  const QByteArray text = "<!DOCTYPE pelmar_terminal [<!ENTITY e \"{$41\">]>"
+                          "<pelmar_terminal viewStatusBar=\"false\">"
+                          "<CmdLine LastCommand=\"&e;&e;\"/></pelmar_terminal>";
+  StartWith(text);
+  ASSERT_EQ(MaroonLines().size(), 1);
+  EXPECT_TRUE(MaroonLines()[0].contains("DOCTYPE"));
+  EXPECT_TRUE(window->CommandLine()->Command().isEmpty());
+  Close();
+  QFile backup(dir.filePath("config.xml.bak"));
+  ASSERT_TRUE(backup.open(QIODevice::ReadOnly));
+  EXPECT_EQ(backup.readAll(), text);
+}
+
+} // namespace
