@@ -20,7 +20,7 @@ bool TVexlinParser::CutBinary(TVexlinBuffer &buffer, int32_t count,
   QByteArray bytes = PacketPool::Bytes(count, write);
   if (!buffer.Pop(write, count))
     return false;
-  Ado = std::make_unique<TVexlinDataBinary>(bytes, spRx);
+  Ado = std::make_unique<TVexlinDataBinary>(std::move(bytes), spRx);
   buffer.Eat(count);
   return true;
 }
@@ -50,7 +50,7 @@ bool TVexlinParser_S97::Parse(TVexlinBuffer &AtxBuffer, std::unique_ptr<TVexlinD
       QByteArray frame = PacketPool::Bytes(n, write);
       if (!AtxBuffer.Pop(write, n))
         return false;
-      Ado = std::make_unique<TVexlinDataBinary_Pelmar97>(frame, spRx);
+      Ado = std::make_unique<TVexlinDataBinary_Pelmar97>(std::move(frame), spRx);
       AtxBuffer.Eat(n);
       return true;
     }
