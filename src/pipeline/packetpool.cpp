@@ -145,7 +145,7 @@ struct TByteCursor {
     QByteArray full = std::move(Block);
     Used = 0;
     for (QByteArray &old : Retired) {
-      if (!old.isNull() && !old.data_ptr()->isShared()) {
+      if (!old.isNull() && old.isDetached()) {
         // Pairs with the release in the last packet's dereference on the
         // thread that freed it, before its bytes are written again.
         std::atomic_thread_fence(std::memory_order_acquire);

@@ -99,6 +99,23 @@ TEST(PacketPool, PacketBytesAreIndependentArrays) {
   EXPECT_TRUE(PacketPool::Bytes(0, write).isEmpty());
 }
 
+// A steady stream whose packets are mostly freed at once: the blocks they
+// emptied are filled again, never one that still holds a live packet.
+TEST(PacketPool, RefilledBlocksSpareLivePackets) {
+  std::vector<std::pair<int, QByteArray>> kept;
+  std::thread([&] {
+    for (int i = 0; i < 300000; ++i) {
+      char *write = nullptr;
+      QByteArray packet = PacketPool::Bytes(12, write);
+      std::memset(write, 'a' + i % 26, 12);
+      if (i % 20000 == 0)
+        kept.emplace_back(i, std::move(packet));
+    }
+  }).join();
+  for (const auto &[i, packet] : kept)
+    EXPECT_EQ(packet, QByteArray(12, char('a' + i % 26))) << i;
+}
+
 #if defined(__SANITIZE_ADDRESS__)
 // The pool keeps freed objects poisoned, so a use after free is still caught.
 TEST(PacketPoolDeathTest, UseAfterFreeIsReported) {
