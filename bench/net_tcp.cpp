@@ -5,12 +5,24 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <random>
+#include <string>
 #include <thread>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// A "VmRSS:"-style line of /proc/self/status in MiB, 0 when missing.
+double ProcStatusMiB(const std::string &key) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind(key, 0) == 0)
+      return std::strtod(line.c_str() + key.size(), nullptr) / 1024.0;
+  return 0;
+}
 
 // A connected client of `listener`, its peer socket and the receive path.
 struct TTcpRig {
@@ -65,6 +77,9 @@ void ReceiveStream(benchmark::State &state, const QByteArray &pattern, TVexlinPa
   const double iterations = static_cast<double>(state.iterations());
   state.counters["MBps"] = static_cast<double>(total) * iterations / seconds / 1e6;
   state.counters["frames_per_s"] = static_cast<double>(packets) / seconds;
+  // Peak over the process, and what is left once every packet was freed.
+  state.counters["peak_rss_MiB"] = ProcStatusMiB("VmHWM:");
+  state.counters["rss_after_MiB"] = ProcStatusMiB("VmRSS:");
   state.counters["memcpy_MBps"] = MeasureMemcpyMBps(pattern.size());
 }
 

@@ -145,6 +145,11 @@ TVexlinDataBinary::TVexlinDataBinary(const QByteArray &aData, TspDirection direc
   CopyData(aData);
 }
 
+TVexlinDataBinary::TVexlinDataBinary(QByteArray &&aData, TspDirection direction)
+    : Data(std::move(aData)) {
+  Direction = direction;
+}
+
 void TVexlinDataBinary::CopyData(const QByteArray &aData) {
   // Implicit sharing makes this a copy for every purpose, without copying
   // bytes that the caller (a parser) does not keep anyway.

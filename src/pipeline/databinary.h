@@ -22,6 +22,8 @@ public:
 
   TVexlinDataBinary() = default;
   TVexlinDataBinary(const QByteArray &aData, TspDirection direction);
+  // Takes the bytes over: a parser's fresh packet is not shared once more.
+  TVexlinDataBinary(QByteArray &&aData, TspDirection direction);
 
   // Takes a copy of the bytes and repaints the view that shows the packet.
   void CopyData(const QByteArray &aData);

@@ -2,6 +2,39 @@
 
 #include "base/ansicodepage.h"
 
+#include <QFontMetrics>
+
+namespace {
+
+// Characters measured at a time while looking for the row's edge, and the
+// margin drawn beyond it.
+constexpr qsizetype kMeasureChunk = 256;
+// No row is this many pixels wide, nor shows this many characters: a text of
+// zero-width characters stops here instead of being measured to its end.
+constexpr qsizetype kMaxVisibleChars = 64 * 1024;
+
+qsizetype AvoidSplitPair(QStringView text, qsizetype at) {
+  if (at > 0 && at < text.size() && text[at].isLowSurrogate() && text[at - 1].isHighSurrogate())
+    return at + 1;
+  return at;
+}
+
+} // namespace
+
+qsizetype VisibleTextLength(QStringView text, const QFontMetrics &metrics, int width) {
+  if (text.size() <= kMeasureChunk)
+    return text.size(); // as cheap to draw whole as to measure
+  const qsizetype limit = qMin(text.size(), kMaxVisibleChars);
+  qsizetype end = 0;
+  qint64 advance = 0;
+  while (end < limit && advance <= width) {
+    const qsizetype next = AvoidSplitPair(text, qMin(limit, end + kMeasureChunk));
+    advance += metrics.horizontalAdvance(text.sliced(end, next - end).toString());
+    end = next;
+  }
+  return AvoidSplitPair(text, qMin(text.size(), end + kMeasureChunk));
+}
+
 TVexlinDataLog::TVexlinDataLog(const QString &AText, TColor AColor)
     : Text(AText), TextColor(AColor) {
   Time = NowDateTime();
@@ -20,8 +53,10 @@ void TVexlinDataLog::DrawNode(TVexlinView &Sender, const TVexlinPaintInfo &Paint
   const QRect &c = PaintInfo.ContentRect;
   const int left = c.left() + LeftDataOffset + 4;
   const int top = c.top() + 1;
-  canvas->drawText(QRect(left, top, qMax(0, c.right() - left + 1), qMax(0, c.bottom() - top + 1)),
-                   Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, Text);
+  const QRect area(left, top, qMax(0, c.right() - left + 1), qMax(0, c.bottom() - top + 1));
+  const qsizetype visible = VisibleTextLength(Text, canvas->fontMetrics(), area.width());
+  canvas->drawText(area, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                   visible < Text.size() ? Text.first(visible) : Text);
   canvas->restore();
 }
 

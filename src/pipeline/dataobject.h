@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/datetime.h"
+#include "pipeline/packetpool.h"
 #include "pipeline/vexlinview.h"
 
 #include <QByteArray>
@@ -42,6 +43,13 @@ public:
   virtual ~TVexlinDataObject();
   TVexlinDataObject(const TVexlinDataObject &) = delete;
   TVexlinDataObject &operator=(const TVexlinDataObject &) = delete;
+
+  // Rows come and go by the thousand a second, created on a transport
+  // thread and destroyed on the UI thread: they live in the packet pool.
+  static void *operator new(std::size_t size) { return PacketPool::Allocate(size); }
+  static void operator delete(void *object, std::size_t size) noexcept {
+    PacketPool::Free(object, size);
+  }
 
   virtual TVexlinDataObjectClass ClassType() const { return ClassOf<TVexlinDataObject>(); }
 

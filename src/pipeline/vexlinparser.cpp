@@ -2,6 +2,7 @@
 
 #include "pipeline/databinary.h"
 #include "pipeline/datapelmar97.h"
+#include "pipeline/packetpool.h"
 
 std::atomic<int32_t> TVexlinParser::MaxLength{5};
 
@@ -13,10 +14,13 @@ const QByteArray kFrameStart("\x2A\x61", 2);
 
 bool TVexlinParser::CutBinary(TVexlinBuffer &buffer, int32_t count,
                               std::unique_ptr<TVexlinDataObject> &Ado) {
-  QByteArray bytes;
-  if (count < 1 || !buffer.Pop(bytes, count))
+  if (count < 1 || buffer.UsedSize() < count)
     return false;
-  Ado = std::make_unique<TVexlinDataBinary>(bytes, spRx);
+  char *write = nullptr;
+  QByteArray bytes = PacketPool::Bytes(count, write);
+  if (!buffer.Pop(write, count))
+    return false;
+  Ado = std::make_unique<TVexlinDataBinary>(std::move(bytes), spRx);
   buffer.Eat(count);
   return true;
 }
@@ -40,10 +44,13 @@ bool TVexlinParser_S97::Parse(TVexlinBuffer &AtxBuffer, std::unique_ptr<TVexlinD
     uint8_t h[4];
     if (AtxBuffer.Pop(reinterpret_cast<char *>(h), 4)) {
       const int32_t n = ((h[2] << 8) | h[3]) + 4;
-      QByteArray frame;
-      if (AtxBuffer.UsedSize() < n || !AtxBuffer.Pop(frame, n))
+      if (AtxBuffer.UsedSize() < n)
         return false; // incomplete: wait for the rest, however long it is
-      Ado = std::make_unique<TVexlinDataBinary_Pelmar97>(frame, spRx);
+      char *write = nullptr;
+      QByteArray frame = PacketPool::Bytes(n, write);
+      if (!AtxBuffer.Pop(write, n))
+        return false;
+      Ado = std::make_unique<TVexlinDataBinary_Pelmar97>(std::move(frame), spRx);
       AtxBuffer.Eat(n);
       return true;
     }
