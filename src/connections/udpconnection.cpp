@@ -74,7 +74,9 @@ bool TVexlinConnection_Udp::InternalOpen() {
 }
 
 bool TVexlinConnection_Udp::InternalClose() {
-  if (fUdpClient->state() == QAbstractSocket::BoundState) {
+  // A start that failed to bind still left "connecting" behind: it closes too.
+  const TVexlinConnectionStatus status = Status();
+  if (status == tcsConnecting || status == tcsConnect) {
     SetStatus(tcsDisconnecting);
     fUdpClient->close();
     SetStatus(tcsDisconnect);

@@ -113,6 +113,10 @@ TEST_F(UdpTest, StartOnABoundPortIsReportedAndStopEndsIt) {
   fController.UdpStartStop({}, {}, {});
   EXPECT_EQ(fController.Connection(), nullptr);
   EXPECT_EQ(fController.UdpButtonCaption(), kCaptionStart);
+  // The status bar shows the closed state, not the "connecting" of the failed start.
+  ASSERT_FALSE(fWindow.StatusBar().empty());
+  EXPECT_EQ(fWindow.StatusBar().back(), kPrefix + "disconnect");
+  EXPECT_EQ(fWindow.Lines().back(), (TLogLine{kPrefix + "disconnect", kColorMaroon}));
 }
 
 TEST_F(UdpTest, RefusedListenPortIsReportedNotThrown) {
