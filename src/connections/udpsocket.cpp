@@ -19,10 +19,11 @@ constexpr int kMaxDatagram = 65536;
 socklen_t FillAddress(const QHostAddress &address, quint16 port, bool ipv6,
                       sockaddr_storage &storage) {
   std::memset(&storage, 0, sizeof storage);
-  bool isV4 = false;
-  const quint32 v4 = address.toIPv4Address(&isV4);
+  const bool isV4 = address.protocol() == QAbstractSocket::IPv4Protocol;
   if (!ipv6) {
-    if (!isV4)
+    bool convertible = false;
+    const quint32 v4 = address.toIPv4Address(&convertible);
+    if (!convertible)
       throw EPtError(QStringLiteral("No IPv6 on this system for %1").arg(address.toString()));
     auto *in4 = reinterpret_cast<sockaddr_in *>(&storage);
     in4->sin_family = AF_INET;
@@ -36,13 +37,13 @@ socklen_t FillAddress(const QHostAddress &address, quint16 port, bool ipv6,
   if (isV4) { // out of the dual-stack socket in its mapped form, ::ffff:a.b.c.d
     in6->sin6_addr.s6_addr[10] = 0xff;
     in6->sin6_addr.s6_addr[11] = 0xff;
-    const uint32_t network = htonl(v4);
+    const uint32_t network = htonl(address.toIPv4Address());
     std::memcpy(&in6->sin6_addr.s6_addr[12], &network, sizeof network);
   } else {
     const Q_IPV6ADDR bytes = address.toIPv6Address();
     std::memcpy(&in6->sin6_addr, bytes.c, sizeof bytes.c);
+    in6->sin6_scope_id = address.scopeId().toUInt();
   }
-  in6->sin6_scope_id = address.scopeId().toUInt();
   return sizeof(sockaddr_in6);
 }
 

@@ -79,6 +79,21 @@ TEST_F(UdpTest, TwoSendersKeepTheirOwnSignatures) {
   EXPECT_EQ(fWindow.Received("127.0.0.3"), QByteArray("from three"));
 }
 
+TEST_F(UdpTest, Ipv6SendersAndRemoteHostsWork) {
+  QUdpSocket remote6;
+  if (!remote6.bind(QHostAddress::LocalHostIPv6, 0))
+    GTEST_SKIP() << "no IPv6 loopback on this machine";
+  fController.UdpStartStop(QStringLiteral("::1"), QString::number(remote6.localPort()),
+                           QString::number(fListenPort));
+  QUdpSocket sender;
+  ASSERT_TRUE(sender.bind(QHostAddress::LocalHostIPv6, 0));
+  ASSERT_EQ(sender.writeDatagram("six", QHostAddress::LocalHostIPv6, fListenPort), 3);
+  ASSERT_TRUE(WaitFor([&] { return fWindow.Received("::1") == "six"; }));
+  fController.Connection()->Send("back");
+  ASSERT_TRUE(WaitFor([&] { return remote6.hasPendingDatagrams(); }));
+  EXPECT_EQ(remote6.receiveDatagram().data(), QByteArray("back"));
+}
+
 TEST_F(UdpTest, ZeroByteDatagramLogsAnEmptyTealLine) {
   Start();
   SendFrom("127.0.0.2", QByteArray(), fListenPort);
