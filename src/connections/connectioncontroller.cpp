@@ -66,6 +66,8 @@ void TConnectionController::ConnectionStatusChange(TVexlinConnection *aConnectio
   const TConnectionStatusLine line = ConnectionStatusLine(*aConnection, aStatus, AStatusText);
   if (fWindow.LogInfoMsg)
     fWindow.LogInfoMsg(line.line, line.color);
+  if (aStatus == tcsWarning)
+    return; // a line in the log; the status bar keeps the connection's state
   TUiThreadCalls::Run([this, text = line.line] {
     if (fWindow.StatusBarRefresh)
       fWindow.StatusBarRefresh(text);
@@ -76,9 +78,9 @@ void TConnectionController::ConnectionStatusChange(TVexlinConnection *aConnectio
 void TConnectionController::TcpConnectDisconnect(const QString &host, const QString &port,
                                                  bool ipv6) {
   try {
-    const TVexlinConnectionStatus status = fConnection ? fConnection->Status() : tcsDisconnect;
-    if (fConnection &&
-        (status == tcsConnecting || status == tcsConnect || status == tcsDisconnecting)) {
+    // Any state but closed counts as running, as the caption shows it: a
+    // click while the host name is looked up cancels instead of starting over.
+    if (Running(fConnection.get())) {
       fConnection->Close();
       SetConnection(nullptr);
     } else {

@@ -15,6 +15,8 @@ enum TVexlinConnectionStatus : uint8_t {
   tcsError = 6,
   tcsPropertyChange = 7,
   tcsStatusText = 8,
+  // Something went wrong without ending the connection (data lost, say).
+  tcsWarning = 9,
 };
 
 constexpr bool IsConnectionState(TVexlinConnectionStatus status) {

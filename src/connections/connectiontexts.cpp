@@ -45,6 +45,10 @@ TConnectionStatusLine ConnectionStatusLine(const TVexlinConnection &connection,
     text = AStatusText;
     color = kColorFuchsia;
     break;
+  case tcsWarning:
+    text = AStatusText;
+    color = kColorMaroon;
+    break;
   case tcsRxData:
   case tcsPropertyChange:
     break;

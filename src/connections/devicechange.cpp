@@ -85,10 +85,9 @@ void TDeviceChangeMonitor::Stop() {
 
 void TDeviceChangeMonitor::Receive() {
   while (udev_device *device = udev_monitor_receive_device(fMonitor)) {
-    TDeviceChange change{Text(udev_device_get_action(device)),
-                         Text(udev_device_get_subsystem(device)),
-                         Text(udev_device_get_sysname(device)),
-                         Text(udev_device_get_devpath(device))};
+    TDeviceChange change{
+        Text(udev_device_get_action(device)), Text(udev_device_get_subsystem(device)),
+        Text(udev_device_get_sysname(device)), Text(udev_device_get_devpath(device))};
     udev_device_unref(device);
     // Without the wider watch only ports coming and going are of interest.
     if (fAll || change.action == QLatin1String("add") || change.action == QLatin1String("remove"))

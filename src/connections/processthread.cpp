@@ -13,14 +13,23 @@ TProcessThread::~TProcessThread() {
 }
 
 void TProcessThread::Terminate() {
-  std::lock_guard lock(fSleepLock);
-  fTerminated.store(true);
-  fSleepWake.notify_all();
+  {
+    std::lock_guard lock(fSleepLock);
+    fTerminated.store(true);
+    fSleepWake.notify_all();
+  }
+  if (fOnTerminate)
+    fOnTerminate();
 }
 
 bool TProcessThread::SleepUnlessTerminated(int ms) {
   std::unique_lock lock(fSleepLock);
   return fSleepWake.wait_for(lock, std::chrono::milliseconds(ms), [this] { return Terminated(); });
+}
+
+void TProcessThread::WaitUntilTerminated() {
+  std::unique_lock lock(fSleepLock);
+  fSleepWake.wait(lock, [this] { return Terminated(); });
 }
 
 void TProcessThread::WaitFor() {

@@ -18,10 +18,15 @@ public:
 
   // Asks the body to end; any thread.
   void Terminate();
+  // Also run by Terminate, for a body that sleeps elsewhere than in
+  // SleepUnlessTerminated (in poll, say). Set before the thread starts.
+  void SetOnTerminate(std::function<void()> wake) { fOnTerminate = std::move(wake); }
   bool Terminated() const { return fTerminated.load(); }
   // Sleeps up to `ms` milliseconds; returns early, true, once termination is
   // requested. Body only.
   bool SleepUnlessTerminated(int ms);
+  // Sleeps, without waking, until termination is requested. Body only.
+  void WaitUntilTerminated();
   // Waits until the body has ended. On the UI thread it serves the calls the
   // body hands over meanwhile (TUiThreadCalls), so it cannot deadlock.
   void WaitFor();
@@ -31,6 +36,7 @@ protected:
 
 private:
   TPorocessThreadMethod fProcessMethod;
+  std::function<void()> fOnTerminate;
   std::atomic<bool> fTerminated{false};
   std::atomic<bool> fFinished{false};
   std::mutex fSleepLock;

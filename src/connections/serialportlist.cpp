@@ -42,9 +42,8 @@ QString PortNameOfItemText(const QString &text) {
 }
 
 void SortPortItems(QList<TSerialPortItem> &items) {
-  std::sort(items.begin(), items.end(), [](const TSerialPortItem &a, const TSerialPortItem &b) {
-    return a.Text() < b.Text();
-  });
+  std::sort(items.begin(), items.end(),
+            [](const TSerialPortItem &a, const TSerialPortItem &b) { return a.Text() < b.Text(); });
 }
 
 bool IsPlaceholderPort(const char *sysfsType) {

@@ -6,10 +6,13 @@
 #include "connections/tcpconnector.h"
 
 #include <QTcpSocket>
+#include <poll.h>
 #include <unistd.h>
 
-TVexlinConnection_TcpClient::TVexlinConnection_TcpClient(int connectTimeoutMs)
-    : fConnectTimeoutMs(connectTimeoutMs) {
+TVexlinConnection_TcpClient::TVexlinConnection_TcpClient(int connectTimeoutMs,
+                                                         std::shared_ptr<THostResolver> resolver)
+    : fConnectTimeoutMs(connectTimeoutMs), fResolver(std::move(resolver)) {
+  fProcessThread->SetOnTerminate([this] { fEvents.Wake(); });
   StartThread();
 }
 
@@ -109,7 +112,8 @@ void TVexlinConnection_TcpClient::Process(TProcessThread &thread) {
   while (!thread.Terminated()) {
     try {
       while (!thread.Terminated()) {
-        switch (fEvents.WaitAny(1)) {
+        const int request = fEvents.Take();
+        switch (request) {
         case kWantDisconnect:
           fEvents.Reset(kWantDisconnect);
           DisconnectClient();
@@ -125,7 +129,7 @@ void TVexlinConnection_TcpClient::Process(TProcessThread &thread) {
         default:
           break;
         }
-        PollClient(thread);
+        PollClient(thread, request < 0);
       }
     } catch (const std::exception &error) {
       SetStatus(tcsError, ExceptionText(error));
@@ -135,6 +139,23 @@ void TVexlinConnection_TcpClient::Process(TProcessThread &thread) {
     SetStatus(tcsDisconnect);
     fTcpClient.reset();
   }
+}
+
+bool TVexlinConnection_TcpClient::Cancelled(const TProcessThread &thread) const {
+  return thread.Terminated() || fEvents.IsSet(kWantDisconnect);
+}
+
+std::optional<QHostAddress> TVexlinConnection_TcpClient::LookUp(TProcessThread &thread,
+                                                                const QString &host, bool ipv6) {
+  const auto lookup = TPendingLookup::Start(*fResolver, host, [this] { fEvents.Wake(); });
+  while (!lookup->Done()) {
+    if (Cancelled(thread)) {
+      lookup->Abandon();
+      return std::nullopt;
+    }
+    fEvents.Wait(-1, 0, -1);
+  }
+  return TcpConnector::PickAddress(lookup->Result(), host, ipv6);
 }
 
 void TVexlinConnection_TcpClient::ConnectClient(TProcessThread &thread) {
@@ -152,11 +173,15 @@ void TVexlinConnection_TcpClient::ConnectClient(TProcessThread &thread) {
     ipv6 = fIpV6;
   }
   SetStatus(tcsUnknown, QStringLiteral("Resolving hostname %1.").arg(host));
-  const QHostAddress address = TcpConnector::Resolve(host, ipv6);
-  SetStatus(tcsConnecting, QStringLiteral("Connecting to %1.").arg(address.toString()));
-  const qintptr fd = TcpConnector::Connect(address, port, fConnectTimeoutMs, [&] {
-    return thread.Terminated() || fEvents.IsSet(kWantDisconnect);
-  });
+  const std::optional<QHostAddress> address = LookUp(thread, host, ipv6);
+  qintptr fd = -1;
+  if (address) {
+    SetStatus(tcsConnecting, QStringLiteral("Connecting to %1.").arg(address->toString()));
+    fd = TcpConnector::Connect(
+        *address, port, fConnectTimeoutMs,
+        [this](int socket, short events, int ms) { return fEvents.Wait(socket, events, ms); },
+        [&] { return Cancelled(thread); });
+  }
   if (fd < 0) { // cancelled by a disconnect request or by termination
     SetStatus(tcsDisconnect, QStringLiteral("Disconnected."));
     return;
@@ -196,16 +221,28 @@ void TVexlinConnection_TcpClient::SendQueued() {
   }
 }
 
-void TVexlinConnection_TcpClient::PollClient(TProcessThread &thread) {
-  if (!fTcpClient)
-    return;
-  if (fTcpClient->bytesAvailable() > 0 ||
-      (ClientConnected() && fTcpClient->waitForReadyRead(kReceivePollMs))) {
+void TVexlinConnection_TcpClient::PollClient(TProcessThread &thread, bool block) {
+  if (fTcpClient && fTcpClient->bytesAvailable() > 0) {
     SetStatus(tcsRxData, kNewDataText);
+    // A short pause lets a stream gather into fewer, larger announcements.
     thread.SleepUnlessTerminated(1);
+    return;
   }
   // The check for disconnect: the peer closed and nothing received is left.
-  if (fTcpClient->state() != QAbstractSocket::ConnectedState && Status() == tcsConnect &&
-      fTcpClient->bytesAvailable() == 0)
+  if (fTcpClient && fTcpClient->state() != QAbstractSocket::ConnectedState &&
+      Status() == tcsConnect)
     throw EPtError(fTcpClient->errorString());
+  if (!ClientConnected()) {
+    fEvents.Wait(-1, 0, block ? -1 : 0);
+    return;
+  }
+  const bool writing = fTcpClient->bytesToWrite() > 0;
+  const short events = static_cast<short>(POLLIN | POLLRDHUP | (writing ? POLLOUT : 0));
+  if (!fEvents.Wait(static_cast<int>(fTcpClient->socketDescriptor()), events, block ? -1 : 0))
+    return;
+  if (writing)
+    fTcpClient->flush();
+  // Moves what came (or the news of a close) into the socket object; the
+  // next pass announces it or reports the close.
+  fTcpClient->waitForReadyRead(0);
 }

@@ -2,7 +2,6 @@
 
 #include "base/pterror.h"
 
-#include <QHostInfo>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -13,8 +12,6 @@
 #include <unistd.h>
 
 namespace {
-
-constexpr int kSliceMs = 5;
 
 QString SystemMessage(int error) {
   return QString::fromLocal8Bit(std::strerror(error));
@@ -40,19 +37,18 @@ socklen_t FillAddress(const QHostAddress &address, quint16 port, sockaddr_storag
 
 } // namespace
 
-QHostAddress TcpConnector::Resolve(const QString &host, bool ipv6) {
-  const QHostInfo info = QHostInfo::fromName(host);
-  if (info.error() != QHostInfo::NoError)
-    throw EPtError(info.errorString());
+QHostAddress TcpConnector::PickAddress(const TLookupResult &found, const QString &host, bool ipv6) {
+  if (found.addresses.isEmpty())
+    throw EPtError(found.error);
   const auto wanted = ipv6 ? QAbstractSocket::IPv6Protocol : QAbstractSocket::IPv4Protocol;
-  for (const QHostAddress &address : info.addresses())
+  for (const QHostAddress &address : found.addresses)
     if (address.protocol() == wanted)
       return address;
   throw EPtError(QStringLiteral("No IPv%1 address found for host %2").arg(ipv6 ? 6 : 4).arg(host));
 }
 
 qintptr TcpConnector::Connect(const QHostAddress &address, quint16 port, int timeoutMs,
-                              const std::function<bool()> &cancelled) {
+                              const TWaitReady &wait, const std::function<bool()> &cancelled) {
   sockaddr_storage storage;
   const socklen_t length = FillAddress(address, port, storage);
   const int fd = ::socket(storage.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
@@ -64,24 +60,18 @@ qintptr TcpConnector::Connect(const QHostAddress &address, quint16 port, int tim
     if (error == EINPROGRESS) {
       using Clock = std::chrono::steady_clock;
       const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-      pollfd pending{fd, POLLOUT, 0};
       for (;;) {
         if (cancelled && cancelled()) {
           ::close(fd);
           return -1;
         }
-        if (Clock::now() >= deadline) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) {
           ::close(fd);
           throw EPtError(QStringLiteral("Connect timed out."));
         }
-        const int ready = ::poll(&pending, 1, kSliceMs);
-        if (ready > 0)
+        if (wait(fd, POLLOUT, static_cast<int>(left.count())))
           break;
-        if (ready < 0 && errno != EINTR) {
-          error = errno;
-          ::close(fd);
-          throw EPtError(SystemMessage(error));
-        }
       }
       socklen_t size = sizeof error;
       if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0)

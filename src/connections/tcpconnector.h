@@ -1,20 +1,25 @@
 #pragma once
 
+#include "connections/hostresolver.h"
+
 #include <QHostAddress>
 #include <QString>
 #include <functional>
 
-// Blocking name resolution and connect with a time-out that can be cancelled,
-// for a process thread. Failures raise EPtError with the message to show.
+// Connect with a time-out that can be cancelled, for a process thread.
+// Failures raise EPtError with the message to show.
 namespace TcpConnector {
 
-// The first address of the wanted IP version for `host` (a name or a
-// literal), through the system resolver.
-QHostAddress Resolve(const QString &host, bool ipv6);
+// The first address of the wanted IP version in a lookup's answer.
+QHostAddress PickAddress(const TLookupResult &found, const QString &host, bool ipv6);
+
+// Sleeps until `fd` reports one of `events` (true) or something else
+// deserves a look (false), at most `ms` milliseconds.
+using TWaitReady = std::function<bool(int fd, short events, int ms)>;
 
 // A connected socket descriptor, or -1 when `cancelled` became true first.
-// Checks `cancelled` every few milliseconds.
-qintptr Connect(const QHostAddress &address, quint16 port, int timeoutMs,
+// Checks `cancelled` whenever `wait` returns.
+qintptr Connect(const QHostAddress &address, quint16 port, int timeoutMs, const TWaitReady &wait,
                 const std::function<bool()> &cancelled);
 
 } // namespace TcpConnector

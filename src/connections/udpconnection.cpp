@@ -4,9 +4,8 @@
 #include "connections/connectiontexts.h"
 #include "connections/settingvalues.h"
 
-#include <QHostInfo>
-#include <QNetworkDatagram>
-#include <QUdpSocket>
+#include <QObject>
+#include <QTimer>
 
 namespace {
 
@@ -17,27 +16,35 @@ QByteArray SenderSignature(const QHostAddress &sender) {
   return (isV4 ? QHostAddress(v4) : sender).toString().toLatin1();
 }
 
-QHostAddress RemoteAddress(const QString &host) {
-  QHostAddress address;
-  if (address.setAddress(host))
-    return address;
-  const QHostInfo info = QHostInfo::fromName(host);
-  if (info.error() != QHostInfo::NoError || info.addresses().isEmpty())
-    throw EPtError(info.errorString());
-  return info.addresses().first();
-}
-
 } // namespace
 
-TVexlinConnection_Udp::TVexlinConnection_Udp() : fUdpClient(std::make_unique<QUdpSocket>()) {
-  QObject::connect(fUdpClient.get(), &QUdpSocket::readyRead, fUdpClient.get(),
-                   [this] { ReadDatagrams(); });
+TVexlinConnection_Udp::TVexlinConnection_Udp(std::shared_ptr<THostResolver> resolver)
+    : fResolver(std::move(resolver)), fContext(std::make_unique<QObject>()),
+      fDropTimer(std::make_unique<QTimer>()) {
+  fUdpClient.OnDatagram = [this](const QByteArray &data, const QHostAddress &sender) {
+    SetStatus(tcsRxData, kNewDataText, SenderSignature(sender), data);
+  };
+  fUdpClient.OnDropped = [this] {
+    if (!fDropTimer->isActive()) {
+      ReportDropped();
+      fDropTimer->start();
+    }
+  };
+  fDropTimer->setInterval(kDropReportMs);
+  QObject::connect(fDropTimer.get(), &QTimer::timeout, fContext.get(), [this] {
+    if (fUdpClient.Dropped() == fDropReported)
+      fDropTimer->stop(); // the flood is over: no more wake-ups
+    else
+      ReportDropped();
+  });
   StartThread();
 }
 
 TVexlinConnection_Udp::~TVexlinConnection_Udp() {
   StopThread();
-  fUdpClient->close();
+  if (fLookup)
+    fLookup->Abandon();
+  fUdpClient.Close();
 }
 
 void TVexlinConnection_Udp::SetSettings(const QString &name, const QString &value) {
@@ -61,33 +68,83 @@ QString TVexlinConnection_Udp::GetStrSettings() const {
 }
 
 quint16 TVexlinConnection_Udp::LocalPort() const {
-  return fUdpClient->localPort();
+  return fUdpClient.LocalPort();
 }
 
 bool TVexlinConnection_Udp::InternalOpen() {
   SetStatus(tcsConnecting);
-  if (!fUdpClient->bind(QHostAddress::Any, fPortListen))
-    throw EPtError(fUdpClient->errorString());
-  if (fUdpClient->writeDatagram(DiscoveryQuery(), fDiscovery.address, fDiscovery.port) < 0)
-    SetStatus(tcsStatusText, QStringLiteral("status text: ") + fUdpClient->errorString());
+  fUdpClient.Bind(fPortListen);
+  StartLookup();
+  try {
+    fUdpClient.SendTo(DiscoveryQuery(), fDiscovery.address, fDiscovery.port);
+  } catch (const std::exception &error) {
+    SetStatus(tcsStatusText, QStringLiteral("status text: ") + ExceptionText(error));
+  }
   return true;
 }
 
 bool TVexlinConnection_Udp::InternalClose() {
-  if (fUdpClient->state() == QAbstractSocket::BoundState) {
+  // A start that failed to bind still left "connecting" behind: it closes too.
+  const TVexlinConnectionStatus status = Status();
+  if (status == tcsConnecting || status == tcsConnect) {
     SetStatus(tcsDisconnecting);
-    fUdpClient->close();
+    fUdpClient.Close();
+    fDropTimer->stop();
     SetStatus(tcsDisconnect);
   }
   return false;
 }
 
+void TVexlinConnection_Udp::StartLookup() {
+  if (fLookup)
+    return;
+  // The answer may come on any thread; the waiting datagrams go out on this one.
+  QObject *context = fContext.get();
+  fLookup = TPendingLookup::Start(*fResolver, fHost, [this, context] {
+    QMetaObject::invokeMethod(
+        context, [this] { SendWaiting(); }, Qt::QueuedConnection);
+  });
+}
+
 void TVexlinConnection_Udp::Send(const QByteArray &aData) {
   if (fPortRemote < 0 || fPortRemote > 65535)
     throw EPtError(QStringLiteral("Port %1 is out of range 0 to 65535").arg(fPortRemote));
-  const QHostAddress address = RemoteAddress(fHost);
-  if (fUdpClient->writeDatagram(aData, address, static_cast<quint16>(fPortRemote)) < 0)
-    throw EPtError(fUdpClient->errorString());
+  StartLookup();
+  if (fLookup->Done() && fWaitingSends.empty()) {
+    SendNow(aData);
+    return;
+  }
+  if (fWaitingSends.size() >= kMaxWaitingSends)
+    throw EPtError(
+        QStringLiteral("Host %1 is still being looked up; datagram not sent").arg(fHost));
+  fWaitingSends.push_back(aData);
+}
+
+void TVexlinConnection_Udp::SendNow(const QByteArray &aData) {
+  const TLookupResult found = fLookup->Result();
+  if (found.addresses.isEmpty())
+    throw EPtError(found.error);
+  fUdpClient.SendTo(aData, found.addresses.first(), static_cast<quint16>(fPortRemote));
+}
+
+void TVexlinConnection_Udp::SendWaiting() {
+  std::vector<QByteArray> waiting;
+  waiting.swap(fWaitingSends);
+  for (const QByteArray &data : waiting) {
+    try {
+      SendNow(data);
+    } catch (const std::exception &error) {
+      SetStatus(tcsError, ExceptionText(error));
+      return; // the reason is the same for the rest
+    }
+  }
+}
+
+void TVexlinConnection_Udp::ReportDropped() {
+  const uint32_t dropped = fUdpClient.Dropped() - fDropReported;
+  fDropReported = fUdpClient.Dropped();
+  SetStatus(tcsWarning,
+            QStringLiteral("%1 datagrams lost: the system's receive buffer was full").arg(dropped));
 }
 
 bool TVexlinConnection_Udp::WaitingData() {
@@ -100,17 +157,7 @@ bool TVexlinConnection_Udp::Read(QByteArray &aBuffer) {
   return true;
 }
 
-void TVexlinConnection_Udp::ReadDatagrams() {
-  while (fUdpClient->hasPendingDatagrams()) {
-    const QNetworkDatagram datagram = fUdpClient->receiveDatagram();
-    if (!datagram.isValid())
-      break;
-    SetStatus(tcsRxData, kNewDataText, SenderSignature(datagram.senderAddress()), datagram.data());
-  }
-}
-
 void TVexlinConnection_Udp::Process(TProcessThread &thread) {
   // Nothing to do: reception runs on the UI thread.
-  while (!thread.SleepUnlessTerminated(100)) {
-  }
+  thread.WaitUntilTerminated();
 }

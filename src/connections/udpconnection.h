@@ -1,21 +1,31 @@
 #pragma once
 
 #include "connections/discoverytarget.h"
+#include "connections/hostresolver.h"
+#include "connections/udpsocket.h"
 #include "connections/vexlinconnectionthreaded.h"
 
 #include <QByteArray>
 #include <QString>
 #include <memory>
+#include <vector>
 
-class QUdpSocket;
+class QObject;
+class QTimer;
 
 // UDP: binds a local port on all addresses, delivers every datagram (from
 // any sender) as tcsRxData with the sender's IP address as signature, and
 // sends each Send as one datagram to the remote host and port. Lives on the
-// UI thread; its process thread has no work.
+// UI thread; its process thread has no work. The remote host is looked up
+// once, when the connection starts, without blocking: datagrams sent before
+// the answer wait for it. Datagrams the kernel had to drop are reported as a
+// warning line, at most once a second while it goes on.
 class TVexlinConnection_Udp : public TVexlinConnectionThreaded {
 public:
-  TVexlinConnection_Udp();
+  static constexpr size_t kMaxWaitingSends = 256;
+  static constexpr int kDropReportMs = 1000;
+
+  explicit TVexlinConnection_Udp(std::shared_ptr<THostResolver> resolver = SystemResolver());
   ~TVexlinConnection_Udp() override;
 
   // "HOST", "PORT_LISTEN" (0 to 65535), "PORT_REMOTE", "PORT_SOURCE"
@@ -25,7 +35,8 @@ public:
   bool WaitingData() override;
   bool Read(QByteArray &aBuffer) override;
   // One datagram; raises EPtError when the remote port is out of range, the
-  // host is unknown or the datagram cannot be sent.
+  // host is unknown, too many datagrams wait for the host's address, or the
+  // datagram cannot be sent.
   void Send(const QByteArray &aData) override;
   QString GetDescription() const override;
   QString GetStrSettings() const override;
@@ -41,9 +52,18 @@ protected:
   void Process(TProcessThread &thread) override;
 
 private:
-  void ReadDatagrams();
+  void StartLookup();
+  void SendWaiting();
+  void SendNow(const QByteArray &aData);
+  void ReportDropped();
 
-  std::unique_ptr<QUdpSocket> fUdpClient;
+  const std::shared_ptr<THostResolver> fResolver;
+  std::unique_ptr<QObject> fContext; // queued calls to the UI thread die with it
+  TUdpSocket fUdpClient;
+  std::unique_ptr<QTimer> fDropTimer;
+  uint32_t fDropReported = 0;
+  std::shared_ptr<TPendingLookup> fLookup;
+  std::vector<QByteArray> fWaitingSends;
   QByteArray fBuffer; // nothing writes to it; Read and WaitingData look at it
   QString fHost;
   int64_t fPortRemote = 0;

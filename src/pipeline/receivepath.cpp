@@ -1,12 +1,18 @@
 #include "pipeline/receivepath.h"
 
 #include "base/datetime.h"
+#include "pipeline/databinary.h"
 #include "pipeline/dataobject.h"
 #include "pipeline/dataobjectqueue.h"
+
+namespace {
+constexpr size_t kFixedBuffers = 2; // "Rx" and "Tx"
+} // namespace
 
 TVexlinReceiver::TVexlinReceiver() : fVexlinParser(&fVexlinParser_Pelmar) {
   fBuffers.push_back(std::make_unique<TVexlinBuffer>("Rx"));
   fBuffers.push_back(std::make_unique<TVexlinBuffer>("Tx"));
+  fLastUse.assign(kFixedBuffers, 0);
 }
 
 int TVexlinReceiver::BufferCount() const {
@@ -23,11 +29,44 @@ TVexlinBuffer &TVexlinReceiver::BufferFor(const QByteArray &aSIG) {
   std::lock_guard lock(fBuffersLock);
   if (aSIG.isEmpty())
     return *fBuffers[0];
-  for (const auto &buffer : fBuffers)
-    if (buffer->SIG == aSIG)
-      return *buffer;
+  for (size_t i = 0; i < fBuffers.size(); ++i)
+    if (fBuffers[i]->SIG == aSIG) {
+      fLastUse[i] = ++fUseClock;
+      return *fBuffers[i];
+    }
+  if (fBuffers.size() >= kFixedBuffers + kMaxSourceBuffers)
+    return ReuseBuffer(aSIG);
   fBuffers.push_back(std::make_unique<TVexlinBuffer>(aSIG));
+  fLastUse.push_back(++fUseClock);
   return *fBuffers.back();
+}
+
+// Under fBuffersLock. Senders other than the default one come from UDP,
+// which receives on the UI thread, so the replaced buffer is not in use
+// elsewhere (and, being the least recently used, is not the last received).
+TVexlinBuffer &TVexlinReceiver::ReuseBuffer(const QByteArray &aSIG) {
+  size_t oldest = kFixedBuffers;
+  size_t oldestEmpty = 0;
+  for (size_t i = kFixedBuffers; i < fBuffers.size(); ++i) {
+    if (fLastUse[i] < fLastUse[oldest])
+      oldest = i;
+    if (fBuffers[i]->UsedSize() == 0 && (oldestEmpty == 0 || fLastUse[i] < fLastUse[oldestEmpty]))
+      oldestEmpty = i;
+  }
+  const size_t reused = oldestEmpty != 0 ? oldestEmpty : oldest;
+  TVexlinBuffer &old = *fBuffers[reused];
+  if (const int32_t held = old.UsedSize(); held > 0) {
+    QByteArray bytes;
+    old.Pop(bytes, held);
+    auto *row = new TVexlinDataBinary(bytes, spRx);
+    row->Time = NowDateTime();
+    row->Push();
+  }
+  if (fSnapshotBuffer == &old)
+    fSnapshotBuffer = nullptr;
+  fBuffers[reused] = std::make_unique<TVexlinBuffer>(aSIG);
+  fLastUse[reused] = ++fUseClock;
+  return *fBuffers[reused];
 }
 
 void TVexlinReceiver::Receive(const QByteArray &aData, const QByteArray &aSIG) {

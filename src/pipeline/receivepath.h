@@ -17,6 +17,11 @@
 // once per burst, and the UI thread takes its snapshot when it gets round to it.
 class TVexlinReceiver {
 public:
+  // Per-sender buffers beyond "Rx" and "Tx". Senders can be forged on a LAN,
+  // so their number is capped: a new sender reuses the least recently used
+  // buffer, preferring an empty one; unparsed bytes in it become a row first.
+  static constexpr int kMaxSourceBuffers = 1024;
+
   TVexlinReceiver();
 
   void Receive(const QByteArray &aData, const QByteArray &aSIG);
@@ -48,10 +53,13 @@ public:
 
 private:
   TVexlinBuffer &BufferFor(const QByteArray &aSIG);
+  TVexlinBuffer &ReuseBuffer(const QByteArray &aSIG);
 
   std::atomic<TVexlinParser *> fVexlinParser;
   mutable std::mutex fBuffersLock; // the list grows while a transport thread looks up "Rx"
   std::vector<std::unique_ptr<TVexlinBuffer>> fBuffers;
+  std::vector<uint64_t> fLastUse; // per buffer, a tick of fUseClock
+  uint64_t fUseClock = 0;
   std::atomic<TVexlinBuffer *> fLastReceived{nullptr};
   std::atomic<bool> fRemainderPending{false};
   // The UI thread's copy of the last remainder shown, and where it stood.

@@ -20,7 +20,8 @@ TEST(DeviceChangeLine, EveryActionAndDeviceKind) {
        {"device is gone - serial, parallel - ttyACM1", kColorMaroon}},
       {{"change", "usb", "1-2", usb},
        {"type specific event - device interface class - " + usb, kColorNavy}},
-      {{"bind", "usb", "1-2", usb}, {"Msg.Event bind - device interface class - " + usb, kColorRed}},
+      {{"bind", "usb", "1-2", usb},
+       {"Msg.Event bind - device interface class - " + usb, kColorRed}},
   };
   for (const auto &c : cases)
     EXPECT_EQ(DeviceChangeLine(c.change), c.line) << c.change.action.toStdString();
@@ -33,7 +34,8 @@ TEST(SerialPortList, ItemTextsSortingAndPlaceholders) {
   EXPECT_EQ(PortNameOfItemText(""), "");
 
   // By text, as the list shows them: ttyUSB10 before ttyUSB2.
-  QList<TSerialPortItem> items{{"ttyUSB2", "cp210x"}, {"ttyS4", "serial"}, {"ttyUSB10", "ftdi_sio"}};
+  QList<TSerialPortItem> items{
+      {"ttyUSB2", "cp210x"}, {"ttyS4", "serial"}, {"ttyUSB10", "ftdi_sio"}};
   SortPortItems(items);
   EXPECT_EQ(items, (QList<TSerialPortItem>{
                        {"ttyS4", "serial"}, {"ttyUSB10", "ftdi_sio"}, {"ttyUSB2", "cp210x"}}));
@@ -51,8 +53,10 @@ TEST(SerialPortList, SystemPortsHaveHardwareBehindThem) {
   for (const TSerialPortItem &p : ports) {
     EXPECT_FALSE(p.name.isEmpty());
     // Consoles, the terminal multiplexer and pseudo-terminals are no ports.
-    EXPECT_FALSE(p.name == "tty" || p.name == "console" || p.name == "ptmx") << p.name.toStdString();
-    EXPECT_FALSE(QRegularExpression("^tty[0-9]+$").match(p.name).hasMatch()) << p.name.toStdString();
+    EXPECT_FALSE(p.name == "tty" || p.name == "console" || p.name == "ptmx")
+        << p.name.toStdString();
+    EXPECT_FALSE(QRegularExpression("^tty[0-9]+$").match(p.name).hasMatch())
+        << p.name.toStdString();
   }
 }
 

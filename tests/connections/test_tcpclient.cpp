@@ -1,6 +1,7 @@
 // The TCP client against real peers on loopback.
 #include "connections/connectiontexts.h"
 #include "connections/tcpclient.h"
+#include "manualresolver.h"
 #include "tcppeer.h"
 #include "testsupport.h"
 
@@ -186,6 +187,53 @@ TEST_F(TcpClientTest, ClickingConnectWhileConnectingClosesTheAttempt) {
   EXPECT_EQ(fController.Connection(), nullptr);
   EXPECT_EQ(fController.TcpButtonCaption(), kCaptionConnect);
   EXPECT_EQ(fWindow.Lines().back(), (TLogLine{kPrefix + "disconnect", kColorMaroon}));
+}
+
+} // namespace
+
+namespace {
+
+// With a resolver that answers only when told: a DNS that hangs.
+class TcpLookupTest : public TcpClientTest {
+protected:
+  void SetUp() override {
+    TcpClientTest::SetUp();
+    fController.NewTcpClient = [this] {
+      return std::make_unique<TVexlinConnection_TcpClient>(
+          TVexlinConnection_TcpClient::kDefaultConnectTimeoutMs, fResolver);
+    };
+    Connect(QStringLiteral("device.invalid"));
+    ASSERT_TRUE(WaitFor([&] { return fResolver->Hosts().size() == 1; }));
+  }
+  std::shared_ptr<TManualResolver> fResolver = std::make_shared<TManualResolver>();
+};
+
+TEST_F(TcpLookupTest, TheAnswerIsConnectedTo) {
+  EXPECT_EQ(fController.TcpButtonCaption(), kCaptionDisconnect);
+  fResolver->Answer({{QHostAddress(QHostAddress::LocalHost)}, {}});
+  ASSERT_NE(AcceptPeer(), nullptr);
+  EXPECT_TRUE(Connected());
+}
+
+TEST_F(TcpLookupTest, ClickingDuringALookupThatNeverAnswersCancels) {
+  // The click returns (the window is not held by the lookup) and starts no
+  // second attempt.
+  Connect(QStringLiteral("device.invalid"));
+  EXPECT_EQ(fController.Connection(), nullptr);
+  EXPECT_EQ(fController.TcpButtonCaption(), kCaptionConnect);
+  EXPECT_EQ(fResolver->Hosts().size(), 1u);
+  EXPECT_EQ(fWindow.Lines().back(), (TLogLine{kPrefix + "disconnect", kColorMaroon}));
+  fResolver->Answer({{QHostAddress(QHostAddress::LocalHost)}, {}}); // touches nothing freed
+  Settle(50);
+  EXPECT_FALSE(fServer.hasPendingConnections());
+}
+
+TEST_F(TcpLookupTest, AFailedLookupEndsInTheErrorThenDisconnect) {
+  fResolver->Answer({{}, QStringLiteral("Host device.invalid not found")});
+  ASSERT_TRUE(WaitFor([&] { return fController.TcpButtonCaption() == kCaptionConnect; }));
+  EXPECT_TRUE(WaitFor([&] {
+    return fWindow.HasLine({kPrefix + "error: Host device.invalid not found", kColorRed});
+  }));
 }
 
 } // namespace

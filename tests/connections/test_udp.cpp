@@ -1,6 +1,11 @@
 // The UDP connection with real datagrams on loopback.
+#include "base/pterror.h"
 #include "connections/connectiontexts.h"
 #include "connections/udpconnection.h"
+#include "manualresolver.h"
+#include "pipeline/databinary.h"
+#include "pipeline/dataobjectqueue.h"
+#include "pipeline/receivepath.h"
 #include "testsupport.h"
 
 #include <QNetworkDatagram>
@@ -74,6 +79,21 @@ TEST_F(UdpTest, TwoSendersKeepTheirOwnSignatures) {
   EXPECT_EQ(fWindow.Received("127.0.0.3"), QByteArray("from three"));
 }
 
+TEST_F(UdpTest, Ipv6SendersAndRemoteHostsWork) {
+  QUdpSocket remote6;
+  if (!remote6.bind(QHostAddress::LocalHostIPv6, 0))
+    GTEST_SKIP() << "no IPv6 loopback on this machine";
+  fController.UdpStartStop(QStringLiteral("::1"), QString::number(remote6.localPort()),
+                           QString::number(fListenPort));
+  QUdpSocket sender;
+  ASSERT_TRUE(sender.bind(QHostAddress::LocalHostIPv6, 0));
+  ASSERT_EQ(sender.writeDatagram("six", QHostAddress::LocalHostIPv6, fListenPort), 3);
+  ASSERT_TRUE(WaitFor([&] { return fWindow.Received("::1") == "six"; }));
+  fController.Connection()->Send("back");
+  ASSERT_TRUE(WaitFor([&] { return remote6.hasPendingDatagrams(); }));
+  EXPECT_EQ(remote6.receiveDatagram().data(), QByteArray("back"));
+}
+
 TEST_F(UdpTest, ZeroByteDatagramLogsAnEmptyTealLine) {
   Start();
   SendFrom("127.0.0.2", QByteArray(), fListenPort);
@@ -113,6 +133,10 @@ TEST_F(UdpTest, StartOnABoundPortIsReportedAndStopEndsIt) {
   fController.UdpStartStop({}, {}, {});
   EXPECT_EQ(fController.Connection(), nullptr);
   EXPECT_EQ(fController.UdpButtonCaption(), kCaptionStart);
+  // The status bar shows the closed state, not the "connecting" of the failed start.
+  ASSERT_FALSE(fWindow.StatusBar().empty());
+  EXPECT_EQ(fWindow.StatusBar().back(), kPrefix + "disconnect");
+  EXPECT_EQ(fWindow.Lines().back(), (TLogLine{kPrefix + "disconnect", kColorMaroon}));
 }
 
 TEST_F(UdpTest, RefusedListenPortIsReportedNotThrown) {
@@ -124,6 +148,145 @@ TEST_F(UdpTest, RefusedListenPortIsReportedNotThrown) {
   EXPECT_EQ(fController.UdpButtonCaption(), kCaptionStop);
   fController.UdpStartStop({}, {}, {});
   EXPECT_EQ(fController.UdpButtonCaption(), kCaptionStart);
+}
+
+} // namespace
+
+namespace {
+
+// With a resolver that answers only when told: nothing waits for the name.
+class UdpLookupTest : public UdpTest {
+protected:
+  void SetUp() override {
+    UdpTest::SetUp();
+    fController.NewUdp = [this] { return std::make_unique<TVexlinConnection_Udp>(fResolver); };
+    fController.UdpStartStop(QStringLiteral("remote.invalid"), QString::number(fRemote.localPort()),
+                             QString::number(fListenPort));
+    ASSERT_NE(fController.Connection(), nullptr);
+  }
+  std::shared_ptr<TManualResolver> fResolver = std::make_shared<TManualResolver>();
+};
+
+TEST_F(UdpLookupTest, HostIsLookedUpOnceAtStartAndSendsWaitForIt) {
+  EXPECT_EQ(fResolver->Hosts(), std::vector<QString>{QStringLiteral("remote.invalid")});
+  fController.Connection()->Send("one"); // returns: the answer has not come
+  fController.Connection()->Send("two");
+  Settle(50);
+  EXPECT_FALSE(fRemote.hasPendingDatagrams());
+
+  fResolver->Answer({{QHostAddress(QHostAddress::LocalHost)}, {}});
+  for (const char *expected : {"one", "two"}) {
+    ASSERT_TRUE(WaitFor([&] { return fRemote.hasPendingDatagrams(); }));
+    EXPECT_EQ(fRemote.receiveDatagram().data(), QByteArray(expected));
+  }
+  fController.Connection()->Send("three");
+  ASSERT_TRUE(WaitFor([&] { return fRemote.hasPendingDatagrams(); }));
+  EXPECT_EQ(fRemote.receiveDatagram().data(), QByteArray("three"));
+  EXPECT_EQ(fResolver->Hosts().size(), 1u);
+}
+
+TEST_F(UdpLookupTest, AFailedLookupIsReportedAndLaterSendsRaise) {
+  fController.Connection()->Send("lost");
+  fResolver->Answer({{}, QStringLiteral("Host remote.invalid not found")});
+  EXPECT_TRUE(WaitFor([&] {
+    return fWindow.HasLine({kPrefix + "error: Host remote.invalid not found", kColorRed});
+  }));
+  EXPECT_THROW(fController.Connection()->Send("again"), EPtError);
+  EXPECT_EQ(fController.UdpButtonCaption(), kCaptionStop); // the socket still listens
+}
+
+TEST_F(UdpLookupTest, StoppingBeforeTheAnswerDropsIt) {
+  fController.Connection()->Send("never");
+  fController.UdpStartStop({}, {}, {});
+  ASSERT_EQ(fController.Connection(), nullptr);
+  fResolver->Answer({{QHostAddress(QHostAddress::LocalHost)}, {}}); // must touch nothing freed
+  Settle(50);
+  EXPECT_FALSE(fRemote.hasPendingDatagrams());
+}
+
+TEST_F(UdpTest, AFloodIsReadInBoundedBatchesPerEventLoopTurn) {
+  Start();
+  constexpr int kCount = 3 * TUdpSocket::kBatchDatagrams;
+  QUdpSocket sender;
+  for (int i = 0; i < kCount; ++i)
+    ASSERT_EQ(sender.writeDatagram("x", QHostAddress::LocalHost, fListenPort), 1);
+  QCoreApplication::processEvents();
+  EXPECT_GT(fWindow.ReceiveCalls(), 0);
+  EXPECT_LE(fWindow.ReceiveCalls(), TUdpSocket::kBatchDatagrams);
+  EXPECT_TRUE(WaitFor([&] { return fWindow.ReceiveCalls() == kCount; }));
+  EXPECT_EQ(fWindow.Received("127.0.0.1"), QByteArray(kCount, 'x'));
+}
+
+TEST_F(UdpTest, DatagramsTheKernelDroppedAreCountedInAMaroonLine) {
+  Start();
+  // Far more than the socket's receive buffer holds, with no reading between.
+  const QByteArray big(60000, 'y');
+  QUdpSocket sender;
+  for (int i = 0; i < 200; ++i)
+    sender.writeDatagram(big, QHostAddress::LocalHost, fListenPort);
+  // The kernel hands the count over with the next datagram it queues.
+  ASSERT_TRUE(WaitFor([&] { return !fWindow.Received("127.0.0.1").isEmpty(); }));
+  sender.writeDatagram("z", QHostAddress::LocalHost, fListenPort);
+  const auto dropLine = [&] {
+    for (const TLogLine &line : fWindow.Lines())
+      if (line.color == kColorMaroon && line.text.startsWith(kPrefix) &&
+          line.text.contains(QStringLiteral("datagrams lost")))
+        return true;
+    return false;
+  };
+  ASSERT_TRUE(WaitFor(dropLine));
+  ASSERT_TRUE(WaitFor([&] { return fWindow.Received("127.0.0.1").endsWith('z'); }));
+  const qsizetype kept = fWindow.Received("127.0.0.1").size() / big.size();
+  EXPECT_TRUE(
+      fWindow.HasLine({kPrefix + QString::number(200 - kept) +
+                           QStringLiteral(" datagrams lost: the system's receive buffer was full"),
+                       kColorMaroon}));
+  // The status bar keeps the connection's state.
+  for (const QString &status : fWindow.StatusBar())
+    EXPECT_FALSE(status.contains(QStringLiteral("datagrams lost")));
+}
+
+TEST_F(UdpTest, PerSenderBuffersAreCappedAndNothingIsLost) {
+  VexlinDataObjects_Initialize();
+  TVexlinReceiver receiver;
+  receiver.fVexlinParser_Length.SetDataLength(4);
+  receiver.SetParser(&receiver.fVexlinParser_Length);
+  TVexlinConnection_Udp udp;
+  udp.SetOnStatus([&](TVexlinConnection *, TVexlinConnectionStatus status, const QString &,
+                      const QByteArray &sig, const QByteArray &data) {
+    if (status == tcsRxData)
+      receiver.Receive(data, sig);
+  });
+  udp.SetSettings(QStringLiteral("PORT_LISTEN"), QString::number(fListenPort));
+  udp.Open();
+  // Each sender leaves 3 unparsed bytes of a 4-byte packet.
+  constexpr int kSenders = TVexlinReceiver::kMaxSourceBuffers + 50;
+  for (int i = 0; i < kSenders; ++i) {
+    const QByteArray address =
+        "127.0." + QByteArray::number(1 + i / 250) + "." + QByteArray::number(1 + i % 250);
+    SendFrom(address.constData(), "abc", fListenPort);
+    if (i % 200 == 0) { // keep within the socket's receive buffer
+      ASSERT_TRUE(WaitFor([&] { return receiver.BufferCount() >= 2 + std::min(i + 1, 1024); }));
+    }
+  }
+  int64_t flushed = 0;
+  ASSERT_TRUE(WaitFor([&] {
+    TVexlinDataObject *chain = nullptr;
+    if (VexlinDataObject_POP(chain))
+      for (TVexlinDataObject *o = chain; o; o = o->NextDataObj) {
+        EXPECT_EQ(static_cast<TVexlinDataBinary *>(o)->Data, QByteArray("abc"));
+        ++flushed;
+      }
+    FreeDataObjectChain(chain);
+    return flushed == kSenders - TVexlinReceiver::kMaxSourceBuffers;
+  }));
+  EXPECT_EQ(receiver.BufferCount(), 2 + TVexlinReceiver::kMaxSourceBuffers);
+  int64_t held = 0;
+  for (int i = 2; i < receiver.BufferCount(); ++i)
+    held += receiver.Buffer(i).UsedSize();
+  EXPECT_EQ(held, 3 * TVexlinReceiver::kMaxSourceBuffers); // every byte a row or still held
+  udp.Close();
+  VexlinDataObjects_Finalize();
 }
 
 } // namespace

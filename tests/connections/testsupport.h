@@ -62,6 +62,10 @@ public:
     std::lock_guard lock(fLock);
     return fStatusBar;
   }
+  int ReceiveCalls() const {
+    std::lock_guard lock(fLock);
+    return fReceiveCalls;
+  }
   std::vector<QString> ShownErrors() const {
     std::lock_guard lock(fLock);
     return fShownErrors;

@@ -22,10 +22,10 @@ TEST(EnDis, SwitchesWidgetsAndInputBackgrounds) {
   EnDis({line, combo, nullptr, spin, number, button}, false);
   for (QWidget *w : inputs) {
     EXPECT_FALSE(w->isEnabled()) << w->metaObject()->className();
-    for (auto group : {QPalette::Active, QPalette::Disabled})
-      EXPECT_EQ(w->palette().color(group, QPalette::Base),
-                w->palette().color(QPalette::Active, QPalette::Button))
-          << w->metaObject()->className();
+    // A disabled widget is drawn with the disabled group.
+    EXPECT_EQ(w->palette().color(QPalette::Disabled, QPalette::Base),
+              w->palette().color(QPalette::Active, QPalette::Button))
+        << w->metaObject()->className();
   }
   EXPECT_FALSE(button->isEnabled());
   EXPECT_EQ(button->palette().color(QPalette::Active, QPalette::Base), buttonBase);
@@ -35,11 +35,26 @@ TEST(EnDis, SwitchesWidgetsAndInputBackgrounds) {
   EnDis({line, combo, spin, number, button}, true);
   for (QWidget *w : inputs) {
     EXPECT_TRUE(w->isEnabled());
-    EXPECT_EQ(w->palette().color(QPalette::Disabled, QPalette::Base), QColor(Qt::white));
-    EXPECT_EQ(w->palette().color(QPalette::Active, QPalette::Base), QColor(Qt::white));
+    for (auto group : {QPalette::Active, QPalette::Inactive})
+      EXPECT_EQ(w->palette().color(group, QPalette::Base), QColor(Qt::white));
   }
   EXPECT_TRUE(button->isEnabled());
   EXPECT_TRUE(number->UpDown()->isEnabled());
+}
+
+TEST(EnDis, SwitchingAgainMakesNoNewPalette) {
+  // Styles cache pixmaps per palette: a new palette at every switch grew the
+  // heap at every connect and disconnect.
+  QWidget parent;
+  auto *line = new QLineEdit(&parent);
+  EnDis({line}, false);
+  EnDis({line}, true);
+  const qint64 key = line->palette().cacheKey();
+  for (int i = 0; i < 3; ++i) {
+    EnDis({line}, false);
+    EnDis({line}, true);
+  }
+  EXPECT_EQ(line->palette().cacheKey(), key);
 }
 
 } // namespace
