@@ -43,6 +43,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSplitter>
 #include <QTabWidget>
@@ -53,6 +54,16 @@ namespace {
 
 constexpr int kAppendSlice = 20000;
 constexpr int kRemainderRefreshMs = 40;
+
+// A name typed without an extension gets the filter's, as a system save
+// dialog with a default extension does; "" stays "" (cancelled).
+QString WithFilterExtension(const QString &name, const QString &filter) {
+  static const QRegularExpression pattern(QStringLiteral("\\*(\\.[^\\s;)]+)"));
+  const QRegularExpressionMatch extension = pattern.match(filter);
+  if (name.isEmpty() || !extension.hasMatch() || !QFileInfo(name).suffix().isEmpty())
+    return name;
+  return name + extension.captured(1);
+}
 
 } // namespace
 
@@ -600,7 +611,8 @@ void TfMainPelmarTerm::aSaveDataExecute() {
       return;
     if (answer == TPtDialogs::Yes)
       break; // the save replaces it through a temporary file
-    name = fDialogs.SaveFileName(this, name, QStringLiteral("Vexlin data (*.vexlin.txt)"));
+    const QString filter = QStringLiteral("Vexlin data (*.vexlin.txt)");
+    name = WithFilterExtension(fDialogs.SaveFileName(this, name, filter), filter);
     if (name.isEmpty())
       return;
   }

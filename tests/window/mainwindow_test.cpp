@@ -127,6 +127,26 @@ TEST_F(WindowTest, SaveAndLoadALog) {
   EXPECT_TRUE(dialogs.messages[0].contains("se npodařilo otevřít!"));
 }
 
+TEST_F(WindowTest, SaveAsAddsTheFilterExtensionToABareName) {
+  window->Send("hello");
+  ASSERT_TRUE(WaitFor([&] { return window->vstTerminal()->RowCount() == 1; }));
+  window->aSaveDataExecute();
+  ASSERT_EQ(QDir(dir.path()).entryList({"*_log.txt"}).size(), 1);
+  // The proposed name exists: "No" asks for another one.
+  dialogs.answer = TPtDialogs::No;
+  const struct {
+    const char *typed;
+    const char *saved;
+  } cases[] = {{"bare", "bare.vexlin.txt"}, {"kept.log", "kept.log"}};
+  for (const auto &c : cases) {
+    dialogs.saveName = dir.filePath(c.typed);
+    window->aSaveDataExecute();
+    EXPECT_TRUE(QFile::exists(dir.filePath(c.saved))) << c.typed;
+  }
+  EXPECT_FALSE(QFile::exists(dir.filePath("bare")));
+  EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
 TEST_F(WindowTest, SettingsSurviveARestart) {
   TParserPage *page = window->ParserPage();
   page->rbProtocolCustomParser->click();
