@@ -593,6 +593,8 @@ bool TfMainPelmarTerm::ListenForOtherProcesses(QString *error) {
   if (!fIpc) {
     fIpc = new TPtIpcServer(this);
     connect(fIpc, &TPtIpcServer::blockReceived, this, &TfMainPelmarTerm::WMCopyData);
+    connect(fIpc, &TPtIpcServer::problem, this,
+            [this](const QString &text) { LogInfoMsg(text, kColorMaroon); });
   }
   return fIpc->Listen(error);
 }

@@ -17,6 +17,8 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTextEdit>
+#include <atomic>
+#include <thread>
 
 namespace {
 
@@ -85,8 +87,16 @@ TEST_F(WindowTest, ClearAndMoveUp) {
 TEST_F(WindowTest, OtherProcessesInjectThroughTheLocalSocket) {
   QString error;
   ASSERT_TRUE(window->ListenForOtherProcesses(&error)) << error.toStdString();
-  ASSERT_TRUE(TPtIpcServer::SendBlock(QByteArray::fromHex("014142"), &error));
-  ASSERT_TRUE(TPtIpcServer::SendBlock("AB", &error));
+  // From another thread, as another process would: the window answers
+  // each block with a receipt.
+  std::atomic<int> sent{0};
+  std::thread client([&] {
+    sent += TPtIpcServer::SendBlock(QByteArray::fromHex("014142"));
+    sent += TPtIpcServer::SendBlock("AB");
+  });
+  const bool finished = WaitFor([&] { return sent == 2; });
+  client.join();
+  ASSERT_TRUE(finished);
   window->WMCopyData({});
   // The sent block becomes a transmitted row; the received one, marker byte
   // included, waits in the "Rx" buffer for the frame parser.
