@@ -45,6 +45,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTimer>
@@ -145,7 +146,12 @@ void TfMainPelmarTerm::BuildRegions() {
   auto *connectionLayout = new QVBoxLayout(tsConnection);
   connectionLayout->setContentsMargins(0, 0, 0, 0);
   pnlConnection = new TConnectionPanel;
-  connectionLayout->addWidget(pnlConnection);
+  // A tab too short for all its groups scrolls rather than overlap them.
+  auto *connectionScroll = Named(new QScrollArea, "sbConnection");
+  connectionScroll->setFrameShape(QFrame::NoFrame);
+  connectionScroll->setWidgetResizable(true);
+  connectionScroll->setWidget(pnlConnection);
+  connectionLayout->addWidget(connectionScroll);
   pgcLeftTools->addTab(tsConnection, QStringLiteral("Connection"));
   fParserPage = new TParserPage(fReceiver, fDialogs);
   pgcLeftTools->addTab(fParserPage, QStringLiteral("Parser"));
