@@ -143,13 +143,14 @@ void TPtIpcServer::CheckListening() {
   }
   QString error;
   if (Listen(&error)) {
+    fFailureReported = false;
     emit problem(QStringLiteral("The injection socket stopped (%1); it listens again").arg(reason));
     return;
   }
   // Said once; the watch keeps trying quietly.
-  if (fWatch->property("reported").toBool())
+  if (fFailureReported)
     return;
-  fWatch->setProperty("reported", true);
+  fFailureReported = true;
   emit problem(QStringLiteral("The injection socket stopped (%1) and cannot listen again: %2")
                    .arg(reason, error));
 }

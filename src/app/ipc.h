@@ -71,4 +71,5 @@ private:
   int fIdleTimeoutMs = 5000;
   uid_t fExpectedUid;
   bool fWanted = false; // listening was asked for and once succeeded
+  bool fFailureReported = false;
 };
