@@ -103,7 +103,8 @@ int main(int argc, char *argv[]) {
   {
     TOptions options;
     options.parser.parse(Arguments(argc, argv));
-    client = options.Client();
+    // The help text needs no display either.
+    client = options.Client() || options.parser.isSet(QStringLiteral("help"));
   }
   const int rc = client ? RunClient(argc, argv) : RunWindow(argc, argv);
   VexlinDataObjects_Finalize();
