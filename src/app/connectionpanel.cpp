@@ -127,24 +127,56 @@ void TConnectionPanel::resizeEvent(QResizeEvent *event) {
   pnlConnectionResize();
 }
 
+QList<std::pair<QGroupBox *, int>> TConnectionPanel::Groups() const {
+  QList<std::pair<QGroupBox *, int>> groups;
+  if (fTopGroup)
+    groups.append({fTopGroup,
+                   fTopGroup->height() > 0 ? fTopGroup->height() : fTopGroup->sizeHint().height()});
+  groups.append({gbTcpSocket, qMax(kTcpGroupHeight, gbTcpSocket->sizeHint().height())});
+  groups.append({gbUdp, gbUdp->sizeHint().height()});
+  return groups;
+}
+
+QSize TConnectionPanel::ContentSize() const {
+  int height = kMargin, width = 0;
+  for (const auto &[group, h] : Groups()) {
+    height += h + kMargin;
+    width = qMax(width, group->minimumSizeHint().width());
+  }
+  for (const QPushButton *button : fBottomButtons) {
+    height += button->sizeHint().height() + kButtonGap;
+    width = qMax(width, button->minimumSizeHint().width());
+  }
+  return {width + kNarrower, height + kButtonGap};
+}
+
+QSize TConnectionPanel::sizeHint() const {
+  return ContentSize();
+}
+
+QSize TConnectionPanel::minimumSizeHint() const {
+  return ContentSize();
+}
+
 void TConnectionPanel::pnlConnectionResize() {
   const int groupWidth = qMax(0, width() - kNarrower);
   int top = kMargin;
-  const auto place = [&](QGroupBox *group, int height) {
-    group->setGeometry(kMargin, top, groupWidth, height);
+  for (const auto &[group, h] : Groups()) {
+    group->setGeometry(kMargin, top, groupWidth, h);
     group->raise();
-    top += height + kMargin;
-  };
-  if (fTopGroup)
-    place(fTopGroup,
-          fTopGroup->height() > 0 ? fTopGroup->height() : fTopGroup->sizeHint().height());
-  place(gbTcpSocket, qMax(kTcpGroupHeight, gbTcpSocket->sizeHint().height()));
-  place(gbUdp, gbUdp->sizeHint().height());
-
-  int bottom = height() - kButtonGap;
+    top += h + kMargin;
+  }
+  // The buttons grow up from the bottom edge but never into the groups: a
+  // panel too short for both is made taller, and the tab scrolls.
+  const QSize content = ContentSize();
+  int bottom = qMax(height(), content.height()) - kButtonGap;
   for (QPushButton *button : fBottomButtons) {
     const int h = button->sizeHint().height();
     button->setGeometry(gbTcpSocket->x(), bottom - h, gbTcpSocket->width(), h);
     bottom -= h + kButtonGap;
+  }
+  if (content != fContentSize) {
+    fContentSize = content;
+    updateGeometry();
   }
 }

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QWidget>
+#include <utility>
 
 class QGroupBox;
 class QLabel;
@@ -59,14 +60,22 @@ public:
 
   static constexpr int kTcpGroupHeight = 149;
 
+  // Everything placed without overlap; the least the panel needs.
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override;
+
 protected:
   void resizeEvent(QResizeEvent *event) override;
 
 private:
   void BuildTcpGroup();
   void BuildUdpGroup();
+  // The groups from the top with their heights.
+  QList<std::pair<QGroupBox *, int>> Groups() const;
+  QSize ContentSize() const;
 
   QGroupBox *fTopGroup = nullptr;
   QList<QWidget *> fTopGroupSet;
   QList<QPushButton *> fBottomButtons;
+  QSize fContentSize;
 };

@@ -2,37 +2,74 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QSet>
 #include <QString>
+#include <sys/types.h>
 
 class QLocalServer;
 class QLocalSocket;
+class QTimer;
 
-// The one way for another process to inject data: a per-user local socket
-// that only the user can open. A client writes blocks framed by a 4-byte
-// big-endian length. A block whose first byte is 0x01 is received data
-// (that byte included); any other block is sent as typed.
+// The folder that holds the socket: $XDG_RUNTIME_DIR, or where that is
+// missing a folder of our own under the temporary folder. Either must be a
+// real folder (no link) owned by `uid` that nobody else may enter; `create`
+// makes the fallback when it does not exist. "" with `error` set otherwise.
+QString PrivateRuntimeFolder(uid_t uid, bool create, QString *error = nullptr);
+// Whether `path` is such a folder.
+bool IsPrivateFolder(const QString &path, uid_t uid, QString *error = nullptr);
+// Whether the process at the other end of the connected local socket `fd`
+// runs as `uid` (the kernel's word, not the peer's).
+bool PeerRunsAs(qintptr fd, uid_t uid);
+
+// The one way for another process to inject data: a local socket in the
+// user's private runtime folder. Both ends check that the other runs as the
+// same user. A client writes blocks framed by a 4-byte big-endian length. A
+// block whose first byte is 0x01 is received data (that byte included); any
+// other block is sent as typed.
 class TPtIpcServer : public QObject {
   Q_OBJECT
 public:
   explicit TPtIpcServer(QObject *parent = nullptr);
   ~TPtIpcServer() override;
 
-  // The socket name of the current user's instance.
-  static QString ServerName();
+  // Full path of the socket of the current user's instance; "" with `error`
+  // set when no private folder can hold it (`create` makes the fallback).
+  static QString ServerName(QString *error = nullptr, bool create = false);
   // Starts listening; false with `error` set when another instance holds
   // the name or the socket cannot be made.
   bool Listen(QString *error = nullptr);
+  bool IsListening() const;
 
-  // Hands one block to the running instance; false with `error` set when
-  // none runs or the block could not be delivered.
-  static bool SendBlock(const QByteArray &block, QString *error = nullptr, int timeoutMs = 3000);
+  // Hands one block to the running instance, trying again while it is busy
+  // for up to `timeoutMs`; false with `error` set when none runs or the
+  // block could not be delivered.
+  static bool SendBlock(const QByteArray &block, QString *error = nullptr, int timeoutMs = 2000);
+
+  // Tests shorten the waits and pose as another user.
+  void SetIdleTimeout(int ms) { fIdleTimeoutMs = ms; }
+  void SetWatchInterval(int ms);
+  void SetExpectedUid(uid_t uid) { fExpectedUid = uid; }
+  int ClientCount() const { return static_cast<int>(fClients.size()); }
+
+  static constexpr int kMaxClients = 32;
+  static constexpr quint32 kMaxBlock = 1u << 20;
 
 signals:
   void blockReceived(const QByteArray &block);
+  // Something the user should read in the log (the server stopped, ...).
+  void problem(const QString &text);
 
 private:
-  void OnNewConnection();
+  void TakeConnections();
   void ReadBlocks(QLocalSocket *socket);
+  void Drop(QLocalSocket *socket);
+  void CheckListening();
 
   QLocalServer *fServer;
+  QTimer *fWatch;
+  QSet<QLocalSocket *> fClients;
+  int fIdleTimeoutMs = 5000;
+  uid_t fExpectedUid;
+  bool fWanted = false; // listening was asked for and once succeeded
+  bool fFailureReported = false;
 };

@@ -1,5 +1,6 @@
 #include "app/ipc.h"
 #include "app/mainwindow.h"
+#include "app/quitsignals.h"
 #include "pipeline/dataobjectqueue.h"
 #include "pipeline/dataobjectregistry.h"
 #include "pipeline/vexlinparser.h"
@@ -7,6 +8,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <cstdio>
 
 namespace {
@@ -30,6 +32,63 @@ int HandBlockToRunningInstance(const QString &hex, bool received) {
   return 0;
 }
 
+// The options of the program; --send and --receive make it a client that
+// needs no display.
+struct TOptions {
+  QCommandLineParser parser;
+  QCommandLineOption send{QStringLiteral("send"),
+                          QStringLiteral("Send HEX bytes through the running instance."),
+                          QStringLiteral("HEX")};
+  QCommandLineOption receive{QStringLiteral("receive"),
+                             QStringLiteral("Show HEX bytes as received in the running instance."),
+                             QStringLiteral("HEX")};
+  TOptions() {
+    parser.setApplicationDescription(QStringLiteral("Pelmar Terminal"));
+    parser.addHelpOption();
+    parser.addOption(send);
+    parser.addOption(receive);
+  }
+  bool Client() const { return parser.isSet(send) || parser.isSet(receive); }
+};
+
+QStringList Arguments(int argc, char *argv[]) {
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i)
+    arguments << QString::fromLocal8Bit(argv[i]);
+  return arguments;
+}
+
+int RunClient(int argc, char *argv[]) {
+  QCoreApplication app(argc, argv);
+  TOptions options;
+  options.parser.process(app);
+  const bool received = options.parser.isSet(options.receive);
+  return HandBlockToRunningInstance(options.parser.value(received ? options.receive : options.send),
+                                    received);
+}
+
+int RunWindow(int argc, char *argv[]) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationDisplayName(QStringLiteral("Pelmar Terminál"));
+  TOptions options;
+  options.parser.process(app);
+  TQtDialogs dialogs;
+  TfMainPelmarTerm window(dialogs);
+  // A signal to end closes the window as the user would: everything a
+  // normal close saves is saved.
+  TQuitSignals quitSignals;
+  QObject::connect(&quitSignals, &TQuitSignals::quitRequested, &window, [&window] {
+    window.close();
+    QCoreApplication::quit();
+  });
+  QString error;
+  if (!window.ListenForOtherProcesses(&error))
+    window.LogInfoMsg(QStringLiteral("Other programs cannot hand data to this window: ") + error,
+                      0x000080);
+  window.show();
+  return app.exec();
+}
+
 } // namespace
 
 int main(int argc, char *argv[]) {
@@ -39,38 +98,15 @@ int main(int argc, char *argv[]) {
   RegisterVexlinDataObjectClasses();
   TVexlinParser::MaxLength = 5;
 
-  QApplication app(argc, argv);
-  QApplication::setApplicationDisplayName(QStringLiteral("Pelmar Terminál"));
-  QCommandLineParser options;
-  options.setApplicationDescription(QStringLiteral("Pelmar Terminal"));
-  options.addHelpOption();
-  const QCommandLineOption send(QStringLiteral("send"),
-                                QStringLiteral("Send HEX bytes through the running instance."),
-                                QStringLiteral("HEX"));
-  const QCommandLineOption receive(
-      QStringLiteral("receive"),
-      QStringLiteral("Show HEX bytes as received in the running instance."), QStringLiteral("HEX"));
-  options.addOption(send);
-  options.addOption(receive);
-  options.process(app);
-  if (options.isSet(send) || options.isSet(receive)) {
-    const bool received = options.isSet(receive);
-    const int rc = HandBlockToRunningInstance(options.value(received ? receive : send), received);
-    VexlinDataObjects_Finalize();
-    return rc;
-  }
-
-  int rc = 0;
+  // Read before any application object: only the window needs a display.
+  bool client = false;
   {
-    TQtDialogs dialogs;
-    TfMainPelmarTerm window(dialogs);
-    QString error;
-    if (!window.ListenForOtherProcesses(&error))
-      window.LogInfoMsg(QStringLiteral("Other programs cannot hand data to this window: ") + error,
-                        0x000080);
-    window.show();
-    rc = app.exec();
+    TOptions options;
+    options.parser.parse(Arguments(argc, argv));
+    // The help text needs no display either.
+    client = options.Client() || options.parser.isSet(QStringLiteral("help"));
   }
+  const int rc = client ? RunClient(argc, argv) : RunWindow(argc, argv);
   VexlinDataObjects_Finalize();
   return rc;
 }

@@ -43,7 +43,9 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScreen>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTimer>
@@ -82,13 +84,21 @@ public:
 private:
   std::function<void()> fPlace;
 };
+// A name typed without an extension gets the filter's, as a system save
+// dialog with a default extension does; "" stays "" (cancelled).
+QString WithFilterExtension(const QString &name, const QString &filter) {
+  static const QRegularExpression pattern(QStringLiteral("\\*(\\.[^\\s;)]+)"));
+  const QRegularExpressionMatch extension = pattern.match(filter);
+  if (name.isEmpty() || !extension.hasMatch() || !QFileInfo(name).suffix().isEmpty())
+    return name;
+  return name + extension.captured(1);
+}
 
 } // namespace
 
 TfMainPelmarTerm::TfMainPelmarTerm(TPtDialogs &dialogs, const QString &configFileName,
                                    QWidget *parent)
-    : QMainWindow(parent), fDialogs(dialogs), fCommandSink(dialogs),
-      fConfigFileName(configFileName) {
+    : QMainWindow(parent), fDialogs(dialogs), fConfigFileName(configFileName) {
   setObjectName(QStringLiteral("fMainPelmarTerm"));
   setWindowTitle(QStringLiteral("Pelmar terminal"));
   setFont(QFont(QStringLiteral("Lucida Sans"), 8));
@@ -164,7 +174,12 @@ void TfMainPelmarTerm::BuildRegions() {
   auto *connectionLayout = new QVBoxLayout(tsConnection);
   connectionLayout->setContentsMargins(0, 0, 0, 0);
   pnlConnection = new TConnectionPanel;
-  connectionLayout->addWidget(pnlConnection);
+  // A tab too short for all its groups scrolls rather than overlap them.
+  auto *connectionScroll = Named(new QScrollArea, "sbConnection");
+  connectionScroll->setFrameShape(QFrame::NoFrame);
+  connectionScroll->setWidgetResizable(true);
+  connectionScroll->setWidget(pnlConnection);
+  connectionLayout->addWidget(connectionScroll);
   pgcLeftTools->addTab(tsConnection, QStringLiteral("Connection"));
   fParserPage = new TParserPage(fReceiver, fDialogs);
   pgcLeftTools->addTab(fParserPage, QStringLiteral("Parser"));
@@ -195,7 +210,7 @@ void TfMainPelmarTerm::BuildRegions() {
   fRxBuffer = new TVexlinTree;
   SetupRxBufferView(*fRxBuffer, fTerminal->MouseDispatch());
   bottomLayout->addWidget(fRxBuffer, 1);
-  frame1 = new TCommandLinePanel(fCommandSink);
+  frame1 = new TCommandLinePanel(fDialogs);
   bottomLayout->addWidget(frame1);
   Splitter2->addWidget(pBottom);
   Splitter2->setStretchFactor(0, 1);
@@ -614,6 +629,8 @@ bool TfMainPelmarTerm::ListenForOtherProcesses(QString *error) {
   if (!fIpc) {
     fIpc = new TPtIpcServer(this);
     connect(fIpc, &TPtIpcServer::blockReceived, this, &TfMainPelmarTerm::WMCopyData);
+    connect(fIpc, &TPtIpcServer::problem, this,
+            [this](const QString &text) { LogInfoMsg(text, kColorMaroon); });
   }
   return fIpc->Listen(error);
 }
@@ -632,7 +649,8 @@ void TfMainPelmarTerm::aSaveDataExecute() {
       return;
     if (answer == TPtDialogs::Yes)
       break; // the save replaces it through a temporary file
-    name = fDialogs.SaveFileName(this, name, QStringLiteral("Vexlin data (*.vexlin.txt)"));
+    const QString filter = QStringLiteral("Vexlin data (*.vexlin.txt)");
+    name = WithFilterExtension(fDialogs.SaveFileName(this, name, filter), filter);
     if (name.isEmpty())
       return;
   }
@@ -691,12 +709,14 @@ void TfMainPelmarTerm::FormShow() {
 }
 
 void TfMainPelmarTerm::ApplySettings(const TPtSettings &s) {
-  fCommandSink.Hold();
+  // A saved text that does not convert stays in the command line to be
+  // mended; the user hears of it in the log, not in a box before the window.
   frame1->SetCommand(s.LastCommand);
   frame1->SetAppendCR(s.CR);
-  for (const QString &problem : fCommandSink.Release())
-    LogInfoMsg(QStringLiteral("\"%1\": LastCommand: %2").arg(fConfigFileName, problem),
-               kColorMaroon);
+  if (!frame1->CommandError().isEmpty())
+    LogInfoMsg(
+        QStringLiteral("\"%1\": LastCommand: %2").arg(fConfigFileName, frame1->CommandError()),
+        kColorMaroon);
   fParserPage->ApplySettings(s.Parser, s.ModbusType, s.CustomType, s.CustomSufix, s.CustomLength,
                              s.MaxLength);
   const bool columns[3] = {s.column_index, s.column_timestamp, s.column_address};

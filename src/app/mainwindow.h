@@ -1,6 +1,5 @@
 #pragma once
 
-#include "app/heldmessages.h"
 #include "app/ptconfig.h"
 #include "pipeline/receivepath.h"
 #include "pipeline/vexlinview.h"
@@ -118,7 +117,6 @@ private:
   void OnStatusBarDoubleClick(int panel);
 
   TPtDialogs &fDialogs;
-  THeldMessageSink fCommandSink; // the command line's reports, to fDialogs
   TPtConfig fConfig;
   QString fConfigFileName;
   bool fShown = false;

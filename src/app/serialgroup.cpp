@@ -7,6 +7,7 @@
 #include "serial/comport.h"
 #include "widgets/named.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -42,11 +43,16 @@ public:
     QStyleOptionViewItem o = option;
     initStyleOption(&o, index);
     const QString text = o.text;
+    // The frame and selection through the style, without the text: the base
+    // paint would fill the option in again and draw the whole text under the
+    // two columns.
     o.text.clear();
-    QStyledItemDelegate::paint(painter, o, index);
+    const QStyle *style = o.widget ? o.widget->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &o, painter, o.widget);
     const QString name = PortNameOfItemText(text);
     const QString description = text.mid(name.size() + 1);
     painter->save();
+    painter->setFont(o.font);
     painter->setPen(o.palette.color(o.state & QStyle::State_Selected ? QPalette::HighlightedText
                                                                      : QPalette::Text));
     const QRect r = o.rect;

@@ -2,6 +2,7 @@
 
 #include "base/ansicodepage.h"
 #include "codecs/commandtext.h"
+#include "widgets/editkeys.h"
 
 #include <QCoreApplication>
 #include <QInputMethodEvent>
@@ -67,10 +68,18 @@ bool TPelmarCmdLine::SkipClosingBrace() {
   return true;
 }
 
+bool TPelmarCmdLine::event(QEvent *event) {
+  return ClaimEditKeyOverride(event) || QLineEdit::event(event);
+}
+
 void TPelmarCmdLine::keyPressEvent(QKeyEvent *event) {
   if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
     event->accept();
     emit EnterPressed();
+    return;
+  }
+  if (ApplyEditKey(this, StandardEditKey(event), !isReadOnly())) {
+    event->accept();
     return;
   }
   if (!isReadOnly()) {

@@ -39,6 +39,7 @@ signals:
   void EnterPressed();
 
 protected:
+  bool event(QEvent *event) override;
   void keyPressEvent(QKeyEvent *event) override;
 
 private:

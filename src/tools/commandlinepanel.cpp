@@ -57,6 +57,7 @@ TCommandLinePanel::TCommandLinePanel(TMessageSink &sink, QWidget *parent)
   row->addWidget(bMoveUp);
 
   connect(edtCommandLine, &QLineEdit::textChanged, this, &TCommandLinePanel::edtCommandLineChange);
+  connect(edtCommandLine, &QLineEdit::textEdited, this, &TCommandLinePanel::ShowTypingHint);
   connect(cbCR, &QCheckBox::toggled, this, &TCommandLinePanel::edtCommandLineChange);
   connect(edtCommandLine, &TPelmarCmdLine::EnterPressed, this, &TCommandLinePanel::bSendClick);
   connect(bSend, &QPushButton::clicked, this, &TCommandLinePanel::bSendClick);
@@ -82,19 +83,40 @@ void TCommandLinePanel::SetAppendCR(bool on) {
 }
 
 void TCommandLinePanel::AttachRepeater(TRepeaterGroup *repeater) {
-  connect(repeater, &TRepeaterGroup::RepeatTick, this, &TCommandLinePanel::bSendClick);
+  // Each tick sends the last bytes that converted; a message box per tick
+  // would stop the user from mending the text.
+  connect(repeater, &TRepeaterGroup::RepeatTick, this,
+          [this] { emit sendRequested(fSendPacketPrepared); });
 }
 
 void TCommandLinePanel::bSendClick() {
+  if (!fCommandError.isEmpty()) {
+    fSink.ShowError(edtCommandLine, QGuiApplication::applicationDisplayName(), fCommandError);
+    return;
+  }
   emit sendRequested(fSendPacketPrepared);
 }
 
 void TCommandLinePanel::edtCommandLineChange() {
   try {
     fSendPacketPrepared = PrepareCommandBytes(edtCommandLine->text(), cbCR->isChecked());
+    fCommandError.clear();
   } catch (const EPtError &error) {
-    // The last good bytes stay prepared. Any conversion error is shown, not
+    // The last good bytes stay prepared. Any conversion error is kept, not
     // only the missing brace: none may escape an event handler.
-    fSink.ShowError(edtCommandLine, QGuiApplication::applicationDisplayName(), error.Message());
+    fCommandError = error.Message();
+  }
+}
+
+void TCommandLinePanel::ShowTypingHint() {
+  // The edit reports the user's edit before the change of its text: convert
+  // here, not wait for the change.
+  edtCommandLineChange();
+  if (!fCommandError.isEmpty()) {
+    fSink.ShowBalloon(edtCommandLine, QStringLiteral("Chyba zadání:"), fCommandError);
+    fHintShown = true;
+  } else if (fHintShown) {
+    fSink.ShowBalloon(edtCommandLine, QString(), QString());
+    fHintShown = false;
   }
 }

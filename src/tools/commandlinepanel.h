@@ -30,6 +30,8 @@ public:
   // The bytes Enter, "Odeslat" and the repeater send: the last text that
   // converted, with 0x0D when "+<CR>" is checked.
   QByteArray SendPacketPrepared() const { return fSendPacketPrepared; }
+  // Why the text as it stands does not convert; "" when it does.
+  QString CommandError() const { return fCommandError; }
 
   // The command text exactly as typed and the "+<CR>" state, as stored in
   // the configuration; setting either prepares the bytes again.
@@ -41,6 +43,8 @@ public:
   // Each tick of the repeater sends the prepared bytes.
   void AttachRepeater(TRepeaterGroup *repeater);
 
+  // Enter and "Odeslat": a text that does not convert is reported in a
+  // message box and nothing is sent.
   void bSendClick();
 
 signals:
@@ -48,6 +52,8 @@ signals:
 
 private:
   void edtCommandLineChange();
+  // While typing a problem shows in a balloon hint, never a message box.
+  void ShowTypingHint();
 
   TMessageSink &fSink;
   TPelmarCmdLine *edtCommandLine;
@@ -56,4 +62,6 @@ private:
   QPushButton *bClear;
   QPushButton *bMoveUp;
   QByteArray fSendPacketPrepared;
+  QString fCommandError;
+  bool fHintShown = false;
 };

@@ -12,4 +12,7 @@ public:
 
   // anchor: the control the problem belongs to (may be null).
   virtual void ShowError(QWidget *anchor, const QString &title, const QString &text) = 0;
+  // A balloon hint pointing at `anchor`, for a problem found while typing;
+  // an empty text hides it.
+  virtual void ShowBalloon(QWidget *anchor, const QString &title, const QString &text) = 0;
 };

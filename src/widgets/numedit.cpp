@@ -1,5 +1,7 @@
 #include "widgets/numedit.h"
 
+#include "widgets/editkeys.h"
+
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QFocusEvent>
@@ -188,11 +190,9 @@ void TMyCustomNumEdit::keyPressEvent(QKeyEvent *event) {
   default:
     break;
   }
-  if (event->matches(QKeySequence::Paste) || event->matches(QKeySequence::Cut)) {
-    if (EditingAllowed())
-      QLineEdit::keyPressEvent(event);
-    else
-      event->accept();
+  // Cut and paste only where the editor is enabled.
+  if (ApplyEditKey(this, StandardEditKey(event), EditingAllowed())) {
+    event->accept();
     return;
   }
   // Printable characters other than digits and "-" never reach the text;
@@ -207,6 +207,10 @@ void TMyCustomNumEdit::keyPressEvent(QKeyEvent *event) {
     }
   }
   QLineEdit::keyPressEvent(event);
+}
+
+bool TMyCustomNumEdit::event(QEvent *event) {
+  return ClaimEditKeyOverride(event) || QLineEdit::event(event);
 }
 
 void TMyCustomNumEdit::wheelEvent(QWheelEvent *event) {

@@ -83,6 +83,7 @@ signals:
   void Change();
 
 protected:
+  bool event(QEvent *event) override;
   void keyPressEvent(QKeyEvent *event) override;
   void wheelEvent(QWheelEvent *event) override;
   void focusInEvent(QFocusEvent *event) override;

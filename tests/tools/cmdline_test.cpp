@@ -2,6 +2,8 @@
 #include "tools/cmdline.h"
 #include "widgets/widgetinput.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QImage>
 #include <gtest/gtest.h>
 
@@ -125,6 +127,38 @@ TEST(TPelmarCmdLine, DrawsBraceGroupsBlue) {
 
   edit.setText("ABCD");
   EXPECT_EQ(BluePixels(edit.grab().toImage()), 0);
+}
+
+} // namespace
+
+namespace {
+
+TEST(TPelmarCmdLine, DesktopEditingKeys) {
+  TPelmarCmdLine edit;
+  TypeText(&edit, "OLD");
+  // Select all, then typing replaces the old command rather than adding to it.
+  PressKey(&edit, Qt::Key_A, Qt::ControlModifier, "\x01");
+  EXPECT_EQ(edit.selectedText(), "OLD");
+  PressKey(&edit, Qt::Key_C, Qt::ControlModifier, "\x03");
+  EXPECT_EQ(QApplication::clipboard()->text(), "OLD");
+  TypeText(&edit, "N");
+  EXPECT_EQ(edit.text(), "N");
+  PressKey(&edit, Qt::Key_Z, Qt::ControlModifier, "\x1a");
+  EXPECT_EQ(edit.text(), "OLD");
+  PressKey(&edit, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier, "\x1a");
+  EXPECT_EQ(edit.text(), "N");
+  PressKey(&edit, Qt::Key_A, Qt::ControlModifier, "\x01");
+  PressKey(&edit, Qt::Key_X, Qt::ControlModifier, "\x18");
+  EXPECT_EQ(edit.text(), "");
+  PressKey(&edit, Qt::Key_V, Qt::ControlModifier, "\x16");
+  PressKey(&edit, Qt::Key_Insert, Qt::ShiftModifier);
+  EXPECT_EQ(edit.text(), "NN");
+
+  // The keys are the edit's even where the window has a shortcut for them.
+  QKeyEvent override(QEvent::ShortcutOverride, Qt::Key_A, Qt::ControlModifier, "\x01");
+  override.ignore();
+  QCoreApplication::sendEvent(&edit, &override);
+  EXPECT_TRUE(override.isAccepted());
 }
 
 } // namespace

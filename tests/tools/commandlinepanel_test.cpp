@@ -21,6 +21,10 @@ struct RecordingSink : TMessageSink {
   void ShowError(QWidget *anchor, const QString &, const QString &text) override {
     errors.append({anchor, text});
   }
+  void ShowBalloon(QWidget *anchor, const QString &title, const QString &text) override {
+    balloons.append({anchor, text.isEmpty() ? QString() : title + " " + text});
+  }
+  QList<Message> balloons;
 };
 
 class CommandLinePanelTest : public ::testing::Test {
@@ -80,26 +84,53 @@ TEST_F(CommandLinePanelTest, EnterAndTheButtonSendThePreparedBytes) {
   EXPECT_EQ(panel.Command(), "Hello!{0x0D}");
 }
 
-TEST_F(CommandLinePanelTest, ConversionErrorsAreShownAndKeepThePreviousBytes) {
+TEST_F(CommandLinePanelTest, TypingShowsProblemsInABalloonAndSendingInAMessage) {
+  panel.SetAppendCR(false);
+  TypeText(panel.CommandLine(), "AT{0x0D"); // the brace pair is balanced...
+  ASSERT_EQ(panel.Command(), "AT{0x0D}");
+  PressKey(panel.CommandLine(), Qt::Key_Delete); // ...until its "}" goes
+  ASSERT_EQ(panel.Command(), "AT{0x0D");
+  ASSERT_FALSE(sink.balloons.isEmpty());
+  EXPECT_EQ(sink.balloons.last().text,
+            "Chyba zadání: End character \"}\" not found in \"AT{0x0D\" !");
+  EXPECT_EQ(sink.balloons.last().anchor, panel.CommandLine());
+  TypeText(panel.CommandLine(), "1"); // every keystroke: a balloon, never a box
+  EXPECT_TRUE(sink.balloons.last().text.startsWith("Chyba zadání:"));
+  EXPECT_TRUE(sink.errors.isEmpty());
+  EXPECT_EQ(panel.SendPacketPrepared(), QByteArray("AT\r")) << "the last good bytes";
+
+  // Sending the broken text: the message box, and nothing goes out.
+  PressEnter(panel.CommandLine());
+  panel.SendButton()->click();
+  ASSERT_EQ(sink.errors.size(), 2);
+  EXPECT_EQ(sink.errors[0].text, "End character \"}\" not found in \"AT{0x0D1\" !");
+  EXPECT_EQ(sink.errors[0].anchor, panel.CommandLine());
+  EXPECT_TRUE(sent.isEmpty());
+
+  // Mended, the balloon goes and sending works again.
+  TypeText(panel.CommandLine(), "}");
+  EXPECT_TRUE(panel.CommandError().isEmpty());
+  EXPECT_TRUE(sink.balloons.last().text.isEmpty());
+  PressEnter(panel.CommandLine());
+  EXPECT_EQ(sent, (QList<QByteArray>{QByteArray::fromHex("415400D1")}));
+}
+
+TEST_F(CommandLinePanelTest, ASetTextThatDoesNotConvertIsKeptQuietUntilSent) {
   panel.SetAppendCR(false);
   panel.SetCommand("AT");
-  panel.SetCommand("AT{0x0D");
-  ASSERT_EQ(sink.errors.size(), 1);
-  EXPECT_EQ(sink.errors[0].text, "End character \"}\" not found in \"AT{0x0D\" !");
-  EXPECT_EQ(sink.errors[0].anchor, panel.CommandLine());
-  EXPECT_EQ(panel.SendPacketPrepared(), QByteArray("AT"));
-  PressEnter(panel.CommandLine());
-  EXPECT_EQ(sent, (QList<QByteArray>{"AT"}));
-
-  // An unreadable hexadecimal number is reported the same way.
+  // A saved command restored at start opens nothing.
   panel.SetCommand("{$ 12}");
-  ASSERT_EQ(sink.errors.size(), 2);
-  EXPECT_EQ(sink.errors[1].text, "'$' is not a valid integer value");
+  EXPECT_EQ(panel.CommandError(), "'$' is not a valid integer value");
+  EXPECT_TRUE(sink.errors.isEmpty());
+  EXPECT_TRUE(sink.balloons.isEmpty());
   EXPECT_EQ(panel.SendPacketPrepared(), QByteArray("AT"));
+  panel.bSendClick();
+  ASSERT_EQ(sink.errors.size(), 1);
+  EXPECT_EQ(sink.errors[0].text, "'$' is not a valid integer value");
 
   panel.SetCommand("{13,10}");
   EXPECT_EQ(panel.SendPacketPrepared(), QByteArray("\r\n"));
-  EXPECT_EQ(sink.errors.size(), 2);
+  EXPECT_TRUE(panel.CommandError().isEmpty());
 }
 
 class RepeaterTest : public CommandLinePanelTest {
@@ -135,6 +166,12 @@ TEST_F(RepeaterTest, SendsOnEveryTickUntilStopped) {
   const qsizetype before = sent.size();
   ASSERT_TRUE(WaitFor([&] { return sent.size() > before; }, 2000));
   EXPECT_EQ(sent.last(), "B");
+  // A text that does not convert: the last good bytes, and no message box.
+  panel.SetCommand("B{");
+  const qsizetype broken = sent.size();
+  ASSERT_TRUE(WaitFor([&] { return sent.size() > broken; }, 2000));
+  EXPECT_EQ(sent.last(), "B");
+  EXPECT_TRUE(sink.errors.isEmpty());
 
   repeater.StartStopButton()->click();
   EXPECT_EQ(repeater.StartStopButton()->text(), "Start");

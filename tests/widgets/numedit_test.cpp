@@ -220,6 +220,34 @@ TEST(TIntEdit, PastingFollowsEditorEnabled) {
   EXPECT_EQ(edit.text(), "12");
 }
 
+TEST(TIntEdit, DesktopEditingKeys) {
+  TIntEdit edit;
+  edit.SetMaxValue(1000);
+  edit.SetValue(12);
+  PressKey(&edit, Qt::Key_A, Qt::ControlModifier, "\x01");
+  EXPECT_EQ(edit.selectedText(), "12");
+  PressKey(&edit, Qt::Key_C, Qt::ControlModifier, "\x03");
+  EXPECT_EQ(QApplication::clipboard()->text(), "12");
+  TypeText(&edit, "7");
+  EXPECT_EQ(edit.text(), "7");
+  PressKey(&edit, Qt::Key_Z, Qt::ControlModifier, "\x1a");
+  EXPECT_EQ(edit.text(), "12");
+  PressKey(&edit, Qt::Key_Y, Qt::ControlModifier, "\x19");
+  EXPECT_EQ(edit.text(), "7");
+  PressKey(&edit, Qt::Key_A, Qt::ControlModifier, "\x01");
+  PressKey(&edit, Qt::Key_X, Qt::ControlModifier, "\x18");
+  EXPECT_EQ(edit.text(), "");
+  EXPECT_EQ(QApplication::clipboard()->text(), "7");
+  // Read-only: selecting and copying still work, nothing changes the text.
+  edit.setText("5");
+  edit.setReadOnly(true);
+  PressKey(&edit, Qt::Key_A, Qt::ControlModifier, "\x01");
+  EXPECT_EQ(edit.selectedText(), "5");
+  PressKey(&edit, Qt::Key_X, Qt::ControlModifier, "\x18");
+  PressKey(&edit, Qt::Key_V, Qt::ControlModifier, "\x16");
+  EXPECT_EQ(edit.text(), "5");
+}
+
 TEST(TIntEdit, ValueReadsTheTextNotTheLastSetValue) {
   TIntEdit edit;
   edit.SetValue(42);

@@ -1,5 +1,6 @@
 // The "Connection" tab driving real TCP and UDP peers on loopback.
 #include "app/connectionpanel.h"
+#include "app/serialgroup.h"
 #include "app/statusbar.h"
 #include "connections/connectioncontroller.h"
 #include "connections/connectiontexts.h"
@@ -11,6 +12,8 @@
 #include <QNetworkDatagram>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -240,6 +243,37 @@ TEST_F(ConnectionPanelTest, ClosingTheWindowEndsTheConnection) {
     peer->waitForReadyRead(0);
     return peer->state() == QAbstractSocket::UnconnectedState;
   }));
+}
+
+TEST_F(WindowTest, ConnectionGroupsAndButtonsNeverOverlap) {
+  TConnectionPanel *panel = window->ConnectionPanel();
+  TSerialPortGroup *serial = window->SerialGroup();
+  auto *scroll = window->findChild<QScrollArea *>("sbConnection");
+  ASSERT_TRUE(panel && serial && scroll);
+  const QList<QWidget *> parts = {serial, panel->gbTcpSocket, panel->gbUdp,
+                                  window->findChild<QPushButton *>("btnDeviceManager")};
+  ASSERT_TRUE(parts.last());
+  const QSize sizes[] = {window->size(), QSize(800, 560), window->minimumSizeHint()};
+  for (const QSize size : sizes)
+    for (bool logShown : {false, true}) {
+      window->resize(size);
+      if (serial->grpSerialLogSettings->isHidden() == logShown)
+        serial->btnComPortSystemSettings->click();
+      Process();
+      const std::string where = std::to_string(window->width()) + "x" +
+                                std::to_string(window->height()) + (logShown ? " log" : "");
+      for (int i = 0; i < parts.size(); ++i) {
+        // Whole, inside the panel, which the tab scrolls to.
+        EXPECT_TRUE(panel->rect().contains(parts[i]->geometry())) << where << " " << i;
+        for (int j = i + 1; j < parts.size(); ++j)
+          EXPECT_FALSE(parts[i]->geometry().intersects(parts[j]->geometry()))
+              << where << ": " << parts[i]->objectName().toStdString() << " and "
+              << parts[j]->objectName().toStdString();
+      }
+      if (panel->height() > scroll->viewport()->height()) {
+        EXPECT_TRUE(scroll->verticalScrollBar()->isVisible()) << where;
+      }
+    }
 }
 
 } // namespace

@@ -18,6 +18,8 @@
 #include <QSplitter>
 #include <QTest>
 #include <QTextEdit>
+#include <atomic>
+#include <thread>
 
 namespace {
 
@@ -86,8 +88,16 @@ TEST_F(WindowTest, ClearAndMoveUp) {
 TEST_F(WindowTest, OtherProcessesInjectThroughTheLocalSocket) {
   QString error;
   ASSERT_TRUE(window->ListenForOtherProcesses(&error)) << error.toStdString();
-  ASSERT_TRUE(TPtIpcServer::SendBlock(QByteArray::fromHex("014142"), &error));
-  ASSERT_TRUE(TPtIpcServer::SendBlock("AB", &error));
+  // From another thread, as another process would: the window answers
+  // each block with a receipt.
+  std::atomic<int> sent{0};
+  std::thread client([&] {
+    sent += TPtIpcServer::SendBlock(QByteArray::fromHex("014142"));
+    sent += TPtIpcServer::SendBlock("AB");
+  });
+  const bool finished = WaitFor([&] { return sent == 2; });
+  client.join();
+  ASSERT_TRUE(finished);
   window->WMCopyData({});
   // The sent block becomes a transmitted row; the received one, marker byte
   // included, waits in the "Rx" buffer for the frame parser.
@@ -126,6 +136,26 @@ TEST_F(WindowTest, SaveAndLoadALog) {
   window->aOpenDataExecute();
   ASSERT_EQ(dialogs.messages.size(), 1);
   EXPECT_TRUE(dialogs.messages[0].contains("se npodařilo otevřít!"));
+}
+
+TEST_F(WindowTest, SaveAsAddsTheFilterExtensionToABareName) {
+  window->Send("hello");
+  ASSERT_TRUE(WaitFor([&] { return window->vstTerminal()->RowCount() == 1; }));
+  window->aSaveDataExecute();
+  ASSERT_EQ(QDir(dir.path()).entryList({"*_log.txt"}).size(), 1);
+  // The proposed name exists: "No" asks for another one.
+  dialogs.answer = TPtDialogs::No;
+  const struct {
+    const char *typed;
+    const char *saved;
+  } cases[] = {{"bare", "bare.vexlin.txt"}, {"kept.log", "kept.log"}};
+  for (const auto &c : cases) {
+    dialogs.saveName = dir.filePath(c.typed);
+    window->aSaveDataExecute();
+    EXPECT_TRUE(QFile::exists(dir.filePath(c.saved))) << c.typed;
+  }
+  EXPECT_FALSE(QFile::exists(dir.filePath("bare")));
+  EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
 TEST_F(WindowTest, SettingsSurviveARestart) {

@@ -3,6 +3,8 @@
 #include "qttestenvironment.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -12,6 +14,9 @@ class QtWindowEnvironment : public TQtTestEnvironment<QApplication> {
 public:
   void SetUp() override {
     qputenv("PT_DATA_DIR", PT_DATA_FILES_DIR);
+    // The injection socket lives here: one folder per test process, so test
+    // runs side by side never meet, nor a real window of the user.
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(fRuntime.path()));
     TQtTestEnvironment::SetUp();
     VexlinDataObjects_Initialize();
     RegisterVexlinDataObjectClasses();
@@ -20,6 +25,9 @@ public:
     VexlinDataObjects_Finalize();
     TQtTestEnvironment::TearDown();
   }
+
+private:
+  QTemporaryDir fRuntime; // private to the user, as the session's own
 };
 
 const auto *const kEnvironment = ::testing::AddGlobalTestEnvironment(new QtWindowEnvironment);

@@ -13,9 +13,12 @@
 #include "widgets/numedit.h"
 #include "windowfixture.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QImage>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -248,6 +251,42 @@ TEST_F(SerialGroupTest, LogGroupAndPortList) {
   group->RefreshComList();
   EXPECT_EQ(group->cbbComPort->currentIndex(), -1);
   EXPECT_EQ(group->cbbComPort->currentText(), "/dev/pts/99");
+}
+
+// Dark pixels of an image, as text is drawn on the light item background.
+int DarkPixels(const QImage &image, const QRect &area) {
+  int count = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y)
+    for (int x = area.left(); x <= area.right(); ++x)
+      count += qGray(image.pixel(x, y)) < 128;
+  return count;
+}
+
+TEST_F(SerialGroupTest, PortItemsDrawEachTextOnce) {
+  group->PortLister = [] { return QList<TSerialPortItem>{{"ttyS0", "serial"}}; };
+  group->RefreshComList();
+  ASSERT_EQ(group->cbbComPort->itemText(0), "ttyS0=serial");
+  QAbstractItemView *view = group->cbbComPort->view();
+  QStyleOptionViewItem option;
+  option.initFrom(view);
+  option.state = QStyle::State_Enabled;
+  option.rect = QRect(0, 0, 240, 24);
+  option.widget = view;
+  QImage image(option.rect.size(), QImage::Format_RGB32);
+  image.fill(Qt::white);
+  {
+    QPainter painter(&image);
+    group->cbbComPort->itemDelegate()->paint(&painter, option,
+                                             group->cbbComPort->model()->index(0, 0));
+  }
+  // The name at the left edge and the description in its column, at least
+  // 60 px in; between them nothing, where a second copy of the whole text
+  // would show "=se".
+  const int nameEnd = 2 + QFontMetrics(option.font).horizontalAdvance("ttyS0");
+  ASSERT_LT(nameEnd, 50);
+  EXPECT_GT(DarkPixels(image, QRect(0, 0, nameEnd, 24)), 10);
+  EXPECT_GT(DarkPixels(image, QRect(60, 0, 180, 24)), 10);
+  EXPECT_EQ(DarkPixels(image, QRect(nameEnd + 2, 0, 58 - nameEnd - 2, 24)), 0);
 }
 
 TEST_F(SerialGroupTest, EverySettingSurvivesARestart) {

@@ -1,0 +1,229 @@
+// The injection socket: where it lives, who may use it, and how it holds up
+// under a crowd of clients; real local sockets in a private temporary folder.
+#include "app/ipc.h"
+#include "waitfor.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLocalSocket>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <algorithm>
+#include <atomic>
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+// Sets an environment variable for one test and puts the old value back.
+class TEnvironmentValue {
+public:
+  TEnvironmentValue(const char *name, const QByteArray &value)
+      : fName(name), fHad(qEnvironmentVariableIsSet(name)), fOld(qgetenv(name)) {
+    if (value.isNull())
+      qunsetenv(name);
+    else
+      qputenv(name, value);
+  }
+  ~TEnvironmentValue() {
+    if (fHad)
+      qputenv(fName, fOld);
+    else
+      qunsetenv(fName);
+  }
+
+private:
+  const char *fName;
+  bool fHad;
+  QByteArray fOld;
+};
+
+QByteArray Path(const QString &path) {
+  return QFile::encodeName(path);
+}
+
+TEST(RuntimeFolder, OnlyAPrivateFolderOfOurOwnHoldsTheSocket) {
+  QTemporaryDir root;
+  ASSERT_TRUE(root.isValid());
+  const QString open = root.filePath("open"), link = root.filePath("link"),
+                file = root.filePath("file");
+  ASSERT_EQ(mkdir(Path(open).constData(), 0755), 0);
+  ASSERT_EQ(chmod(Path(open).constData(), 0755), 0); // whatever the umask
+  ASSERT_EQ(symlink(Path(root.path()).constData(), Path(link).constData()), 0);
+  QFile(file).open(QIODevice::WriteOnly);
+  const struct {
+    QString path;
+    uid_t uid;
+    bool accepted;
+  } cases[] = {
+      {root.path(), getuid(), true}, {root.path(), getuid() + 1, false},
+      {open, getuid(), false},       {link, getuid(), false},
+      {file, getuid(), false},       {root.filePath("missing"), getuid(), false},
+  };
+  for (const auto &c : cases) {
+    QString error;
+    EXPECT_EQ(IsPrivateFolder(c.path, c.uid, &error), c.accepted) << c.path.toStdString();
+    EXPECT_EQ(error.isEmpty(), c.accepted) << error.toStdString();
+  }
+
+  // The session's folder is used as it is, never made or changed.
+  {
+    TEnvironmentValue runtime("XDG_RUNTIME_DIR", Path(open));
+    QString error;
+    EXPECT_TRUE(PrivateRuntimeFolder(getuid(), true, &error).isEmpty());
+    EXPECT_TRUE(error.contains("open to other users")) << error.toStdString();
+    EXPECT_TRUE(TPtIpcServer::ServerName().isEmpty());
+  }
+  // Without one, a folder of our own under the temporary folder, made 0700
+  // by the server; a client never makes it.
+  TEnvironmentValue runtime("XDG_RUNTIME_DIR", QByteArray());
+  TEnvironmentValue temp("TMPDIR", Path(root.path()));
+  const QString fallback = root.filePath(QStringLiteral("pelmarterm-%1").arg(getuid()));
+  EXPECT_TRUE(PrivateRuntimeFolder(getuid(), false).isEmpty());
+  EXPECT_EQ(PrivateRuntimeFolder(getuid(), true), fallback);
+  struct stat st {};
+  ASSERT_EQ(lstat(Path(fallback).constData(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  EXPECT_EQ(TPtIpcServer::ServerName(), fallback + "/pelmarterm.sock");
+  // One that somebody opened up is refused, and left as it is.
+  ASSERT_EQ(chmod(Path(fallback).constData(), 0777), 0);
+  EXPECT_TRUE(PrivateRuntimeFolder(getuid(), true).isEmpty());
+  ASSERT_EQ(lstat(Path(fallback).constData(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0777u);
+}
+
+TEST(RuntimeFolder, PeerCredentialsComeFromTheKernel) {
+  int pair[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+  EXPECT_TRUE(PeerRunsAs(pair[0], getuid()));
+  EXPECT_TRUE(PeerRunsAs(pair[1], getuid()));
+  EXPECT_FALSE(PeerRunsAs(pair[0], getuid() + 1));
+  close(pair[0]);
+  close(pair[1]);
+  EXPECT_FALSE(PeerRunsAs(pair[0], getuid())) << "a closed descriptor is nobody";
+}
+
+class IpcServerTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    QObject::connect(&server, &TPtIpcServer::blockReceived,
+                     [this](const QByteArray &block) { blocks.append(block); });
+    QObject::connect(&server, &TPtIpcServer::problem,
+                     [this](const QString &text) { problems.append(text); });
+    QString error;
+    ASSERT_TRUE(server.Listen(&error)) << error.toStdString();
+  }
+  // A raw client: connected, then only what the test writes.
+  QLocalSocket *RawClient() {
+    auto *socket = new QLocalSocket;
+    sockets.emplace_back(socket);
+    socket->connectToServer(TPtIpcServer::ServerName());
+    EXPECT_TRUE(socket->waitForConnected(2000));
+    return socket;
+  }
+  // Sends from a thread of its own, as another process would, while this
+  // thread serves.
+  bool SendFromThread(const QByteArray &block, int timeoutMs = 2000) {
+    std::atomic<int> result{-1};
+    std::thread client(
+        [&] { result = TPtIpcServer::SendBlock(block, nullptr, timeoutMs) ? 1 : 0; });
+    const bool finished = WaitFor([&] { return result >= 0; }, 10000);
+    client.join();
+    return finished && result == 1;
+  }
+
+  TPtIpcServer server;
+  QList<QByteArray> blocks;
+  QStringList problems;
+  std::vector<std::unique_ptr<QLocalSocket>> sockets;
+};
+
+TEST_F(IpcServerTest, OneInstanceAndOnlyOurOwnUser) {
+  TPtIpcServer second;
+  QString error;
+  EXPECT_FALSE(second.Listen(&error));
+  EXPECT_EQ(error, "another instance is running");
+
+  // A client of another user is cut off before its bytes are read: every
+  // attempt goes without a receipt and nothing arrives.
+  server.SetExpectedUid(getuid() + 1);
+  EXPECT_FALSE(SendFromThread("stranger", 300));
+  EXPECT_EQ(server.ClientCount(), 0);
+  EXPECT_TRUE(blocks.isEmpty());
+}
+
+TEST(IpcServer, ASocketFileOfAnotherUserIsNeitherRemovedNorTrusted) {
+  if (geteuid() != 0)
+    GTEST_SKIP() << "giving a file to another user needs root";
+  const QString path = TPtIpcServer::ServerName(nullptr, true);
+  ASSERT_FALSE(path.isEmpty());
+  QFile(path).open(QIODevice::WriteOnly);
+  ASSERT_EQ(chown(Path(path).constData(), getuid() + 1, getgid()), 0);
+  TPtIpcServer server;
+  QString error;
+  EXPECT_FALSE(server.Listen(&error));
+  EXPECT_TRUE(error.contains("belongs to another user")) << error.toStdString();
+  EXPECT_TRUE(QFile::exists(path));
+  EXPECT_FALSE(TPtIpcServer::SendBlock("x", &error, 200));
+  QFile::remove(path);
+}
+
+TEST_F(IpcServerTest, IdleAndOversizedClientsAreDroppedAndTheRestServed) {
+  server.SetIdleTimeout(300);
+  // More idle clients than are served at once.
+  for (int i = 0; i < TPtIpcServer::kMaxClients + 8; ++i)
+    RawClient();
+  ASSERT_TRUE(WaitFor([&] { return server.ClientCount() == TPtIpcServer::kMaxClients; }));
+  Settle(50);
+  EXPECT_EQ(server.ClientCount(), TPtIpcServer::kMaxClients) << "never more than the limit";
+  // A real client waits its turn and gets through once the idle ones go.
+  EXPECT_TRUE(SendFromThread("late"));
+  ASSERT_TRUE(WaitFor([&] { return blocks.contains("late"); }));
+  ASSERT_TRUE(WaitFor([&] { return server.ClientCount() == 0; }));
+
+  // A length beyond one block is not waited for.
+  QLocalSocket *big = RawClient();
+  char head[4];
+  qToBigEndian<quint32>(TPtIpcServer::kMaxBlock + 1, head);
+  big->write(head, 4);
+  big->flush();
+  EXPECT_TRUE(WaitFor([&] { return big->state() == QLocalSocket::UnconnectedState; }, 2000));
+  EXPECT_FALSE(TPtIpcServer::SendBlock(QByteArray(TPtIpcServer::kMaxBlock + 1, 'x')));
+}
+
+TEST_F(IpcServerTest, TwoHundredSimultaneousClientsAllGetThrough) {
+  constexpr int kClients = 200;
+  std::atomic<int> delivered{0}, done{0};
+  std::vector<std::thread> clients;
+  for (int i = 0; i < kClients; ++i)
+    clients.emplace_back([&, i] {
+      delivered += TPtIpcServer::SendBlock(QByteArray::number(i)) ? 1 : 0;
+      ++done;
+    });
+  const bool finished = WaitFor([&] { return done == kClients; }, 30000);
+  for (std::thread &t : clients)
+    t.join();
+  ASSERT_TRUE(finished);
+  EXPECT_EQ(delivered, kClients);
+  ASSERT_TRUE(WaitFor([&] { return blocks.size() == kClients; }));
+  std::sort(blocks.begin(), blocks.end(),
+            [](const QByteArray &a, const QByteArray &b) { return a.toInt() < b.toInt(); });
+  for (int i = 0; i < kClients; ++i)
+    EXPECT_EQ(blocks[i], QByteArray::number(i));
+}
+
+TEST_F(IpcServerTest, ASocketThatWentAwayIsMadeAgainWithALogLine) {
+  server.SetWatchInterval(50);
+  ASSERT_TRUE(QFile::remove(TPtIpcServer::ServerName()));
+  ASSERT_TRUE(WaitFor([&] { return !problems.isEmpty(); }));
+  EXPECT_TRUE(problems[0].contains("listens again")) << problems[0].toStdString();
+  EXPECT_TRUE(server.IsListening());
+  EXPECT_TRUE(SendFromThread("back"));
+  EXPECT_TRUE(WaitFor([&] { return blocks.contains("back"); }));
+}
+
+} // namespace
