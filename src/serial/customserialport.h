@@ -83,7 +83,7 @@ public:
 
   // Bytes read from the device and not yet taken, at most up to the next
   // line event still on its way.
-  static constexpr int64_t kInputCapacity = 1024 * 1024;
+  static constexpr int64_t kInputCapacity = 512 * 1024;
 
   // Everything received and not taken yet.
   QByteArray ReadString();
