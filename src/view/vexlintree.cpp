@@ -104,10 +104,8 @@ void TVexlinTree::RemoveRows(const std::function<void(const TVexlinRows::Dispose
     if (deleteObjects)
       delete data;
   });
-  if (!IsUpdating()) {
-    UpdateScrollBars();
-    viewport()->update();
-  }
+  if (!IsUpdating())
+    RequestFrame();
   emit rowsRemoved();
 }
 
