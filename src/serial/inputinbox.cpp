@@ -13,31 +13,32 @@ constexpr int64_t kReadChunk = 64 * 1024;
 TAfInputInbox::TAfInputInbox(int64_t capacity) : fCapacity(std::max<int64_t>(1, capacity)) {}
 
 bool TAfInputInbox::Fill(const TReader &read, const std::function<void()> &announce) {
+  fChunk.resize(static_cast<size_t>(kReadChunk));
   for (;;) {
-    bool tell = false;
-    int64_t n = 0;
+    int64_t room = 0;
     {
       std::unique_lock lock(fLock);
       fRoom.wait(lock, [&] { return fStopped || fBytes.size() < fCapacity; });
       if (fStopped)
         return false;
-      const qsizetype old = fBytes.size();
-      const int64_t room = std::min<int64_t>(kReadChunk, fCapacity - old);
-      fBytes.resize(old + room);
-      // Read under the lock: the UI thread must not take bytes while the
-      // array may move.
-      n = read(fBytes.data() + old, room);
-      fBytes.resize(old + std::max<int64_t>(0, n));
-      if (n > 0) {
-        fIn += n;
-        tell = !fAnnounced;
-        fAnnounced = true;
-      }
+      room = std::min<int64_t>(kReadChunk, fCapacity - fBytes.size());
+    }
+    // Read outside the lock: the UI thread takes bytes meanwhile.
+    const int64_t n = read(fChunk.data(), room);
+    if (n <= 0)
+      return true;
+    bool tell = false;
+    {
+      std::lock_guard lock(fLock);
+      if (fStopped)
+        return false;
+      fBytes.append(fChunk.data(), static_cast<qsizetype>(n));
+      fIn += n;
+      tell = !fAnnounced;
+      fAnnounced = true;
     }
     if (tell && announce)
       announce();
-    if (n <= 0)
-      return true;
   }
 }
 

@@ -6,6 +6,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <vector>
 
 // Received bytes on their way from a port's event thread to the UI thread.
 // The event thread reads the device into the inbox and announces new bytes
@@ -62,4 +63,5 @@ private:
   std::deque<int64_t> fFences;
   bool fAnnounced = false;
   bool fStopped = false;
+  std::vector<char> fChunk; // the event thread's read buffer
 };
