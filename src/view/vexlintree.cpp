@@ -68,6 +68,9 @@ TVexlinTree::TVexlinTree(QWidget *parent) : QAbstractScrollArea(parent) {
 }
 
 TVexlinTree::~TVexlinTree() {
+  // A shown list hides its header while QWidget takes it apart: the header's
+  // signals must not reach this part, which is gone by then.
+  fHeader->disconnect(this);
   // Objects must not outlive their rows while still pointing at this view.
   fRows.Clear([](TVexlinDataObject *data) { delete data; });
 }
