@@ -2,10 +2,12 @@
 // thread; the start query of UDP connections goes to loopback.
 #include "qtbenchmain.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 
+// A widget application, offscreen, for the whole window of BM_GuiFloodTcp.
 int main(int argc, char **argv) {
   qputenv("PT_DISCOVERY_ADDRESS", "127.0.0.1");
   qputenv("PT_DISCOVERY_PORT", "30718");
-  return RunBenchmarksInQtApp<QCoreApplication>(argc, argv);
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  return RunBenchmarksInQtApp<QApplication>(argc, argv);
 }

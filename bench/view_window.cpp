@@ -1,14 +1,7 @@
 // The whole window, offscreen: how it keeps up with a transport that
 // delivers as fast as it can.
-#include "app/mainwindow.h"
 #include "app/parserpage.h"
-#include "bench_common.h"
-#include "pipeline/databinary.h"
-#include "pipeline/dataobjectqueue.h"
-#include "pipeline/dataobjectregistry.h"
-#include "view/vexlinnode.h"
-#include "view/vexlintree.h"
-#include "widgets/dialogs.h"
+#include "window_support.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -20,37 +13,6 @@
 #include <thread>
 
 namespace {
-
-// Answers nothing: the benchmarks never open a dialog.
-class TSilentDialogs : public TPtDialogs {
-public:
-  void ShowError(QWidget *, const QString &, const QString &) override {}
-  void ShowMessage(QWidget *, const QString &) override {}
-  TAnswer AskYesNoCancel(QWidget *, const QString &, const QString &) override { return Cancel; }
-  void ShowBalloon(QWidget *, const QString &, const QString &) override {}
-  QString SaveFileName(QWidget *, const QString &, const QString &) override { return {}; }
-  QString OpenFileName(QWidget *) override { return {}; }
-};
-
-// A window in a scratch folder, so its config.xml goes nowhere.
-struct TBenchWindow {
-  TBenchWindow() : window(dialogs, dir.filePath("config.xml")) {
-    window.show();
-    QCoreApplication::processEvents();
-  }
-  ~TBenchWindow() {
-    window.vstTerminal()->Clear();
-    QCoreApplication::processEvents();
-  }
-  QTemporaryDir dir;
-  TSilentDialogs dialogs;
-  TfMainPelmarTerm window;
-};
-
-void Prepare() {
-  VexlinDataObjects_Initialize();
-  RegisterVexlinDataObjectClasses();
-}
 
 // Frame number i as a 12-byte Pelmar 97 frame carrying i in its data.
 QByteArray NumberedFrame(uint32_t i) {
@@ -67,7 +29,7 @@ QByteArray NumberedFrame(uint32_t i) {
 }
 
 void BM_UiStall(benchmark::State &state) {
-  Prepare();
+  PrepareDataObjects();
   constexpr uint32_t kFrames = 1000000;
   double worst = 0;
   for (auto _ : state) {
@@ -116,7 +78,7 @@ BENCHMARK(BM_UiStall)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime
 // An unterminated stream under the suffix parser, with the window showing
 // the growing remainder: the time must stay linear in the stream's length.
 void BM_WindowUnterminated(benchmark::State &state) {
-  Prepare();
+  PrepareDataObjects();
   const qsizetype size = state.range(0) << 20;
   const QByteArray piece(4096, 'u');
   double seconds = 0;

@@ -133,6 +133,9 @@ TfMainPelmarTerm::TfMainPelmarTerm(TPtDialogs &dialogs, const QString &configFil
 }
 
 TfMainPelmarTerm::~TfMainPelmarTerm() {
+  // A live connection reports its end to the window while it stops: stopped
+  // first, while everything its report touches still exists.
+  fConnections->SetConnection(nullptr);
   // The port closes without its close event, and the connection may still
   // report while it winds down: the views they report to must outlive them.
   if (AfComPort1)

@@ -3,11 +3,13 @@
 #include "serial/comerrors.h"
 #include "serial/safesync.h"
 
-#include <limits>
+#include <climits>
 
 namespace {
 
-constexpr int kSyncTimeoutMs = 2000;
+// The hand-off kind of "received bytes wait in the inbox"; the core's kinds
+// are below it.
+constexpr int kInputReady = 1000;
 
 // Clears a flag when the scope ends, also by an error.
 struct TFlagReset {
@@ -30,6 +32,7 @@ TAfCustomSerialPort::TAfCustomSerialPort(QObject *parent, std::unique_ptr<TAfCom
 TAfCustomSerialPort::~TAfCustomSerialPort() {
   // No OnPortClose here; a waiting event thread is released by the slot going.
   fDestroying = true;
+  fInbox.Stop();
   AfReleaseSyncSlot(fSyncID);
   fCoreComPort.reset();
 }
@@ -55,6 +58,7 @@ void TAfCustomSerialPort::Open() {
   Core().SetEventThreadPriority(fEventThreadPriority);
   Core().SetWriteThreadPriority(fWriteThreadPriority);
   fClosing = false;
+  fInbox.Restart();
   try {
     InternalOpen();
   } catch (...) {
@@ -70,9 +74,10 @@ void TAfCustomSerialPort::Close() {
   fClosing = true;
   TFlagReset closing{fClosing};
   ++fSession;
-  // Disabled first: an event thread waiting for a hand-off is let go, so
-  // stopping it below cannot wait for this thread.
+  // Disabled first: an event thread waiting for a hand-off or for room in
+  // the inbox is let go, so stopping it below cannot wait for this thread.
   AfEnableSyncSlot(fSyncID, false);
+  fInbox.Stop();
   Core().CloseComPort();
   emit OnPortClose();
 }
@@ -84,19 +89,55 @@ bool TAfCustomSerialPort::Live(uint64_t session) const {
 void TAfCustomSerialPort::CoreEvent(const TAfPortEvent &event) {
   if (fClosing || fDestroying)
     return;
-  if (!AfSyncEvent(fSyncID, {event.Kind, event.Data, event.Error}, kSyncTimeoutMs))
+  uint32_t data = event.Data;
+  if (event.Kind == ceNeedReadData || (event.Kind == ceLineEvent && (data & EV_RXCHAR))) {
+    PullInput();
+    data &= ~EV_RXCHAR;
+    if (event.Kind == ceNeedReadData || data == 0)
+      return;
+  }
+  // The line errors belong to this event: gathered now, not when the UI
+  // thread gets to it.
+  uint32_t errors = 0;
+  if (event.Kind == ceLineEvent) {
+    if (data & EV_ERR)
+      Core().ComStatus();
+    errors = Core().ComError();
+  }
+  // Bytes read so far come first; later ones wait behind this event.
+  fInbox.Fence();
+  if (!AfPostSyncEvent(fSyncID, {event.Kind, data, event.Error, errors}))
+    throw EAfSilentAbort();
+}
+
+void TAfCustomSerialPort::PullInput() {
+  const bool running = fInbox.Fill(
+      [this](char *data, int64_t count) {
+        return Core().ReadData(data, static_cast<int32_t>(count));
+      },
+      [this] {
+        AfPostSyncEvent(fSyncID, {kInputReady, 0, {}});
+      });
+  if (!running)
     throw EAfSilentAbort();
 }
 
 void TAfCustomSerialPort::SafeSyncEvent(const TAfSyncMessage &message) {
   if (fClosing || fDestroying)
     return;
+  if (message.Kind == kInputReady) {
+    if (const int64_t count = fInbox.TakeAnnouncement(); count > 0)
+      emit OnDataRecived(static_cast<int>(std::min<int64_t>(count, INT32_MAX)));
+    return;
+  }
+  // The bytes read before this event may be taken now, and later ones after it.
+  fInbox.PassFence();
   switch (message.Kind) {
   case ceOutFree:
     emit OnOutBufFree();
     break;
   case ceLineEvent:
-    LineEvent(message.Data, fSession);
+    LineEvent(message.Data, message.Extra, fSession);
     break;
   case ceNeedReadData:
     emit OnDataRecived(static_cast<int>(message.Data));
@@ -111,17 +152,8 @@ void TAfCustomSerialPort::SafeSyncEvent(const TAfSyncMessage &message) {
   }
 }
 
-void TAfCustomSerialPort::LineEvent(uint32_t mask, uint64_t session) {
-  // One status query gathers the device's line errors and the queue count.
-  const uint32_t queued = (mask & (EV_RXCHAR | EV_ERR)) ? Core().ComStatus().cbInQue : 0;
-  if (mask & EV_RXCHAR) {
-    // An earlier read may have taken these bytes already.
-    if (queued > 0)
-      emit OnDataRecived(static_cast<int>(queued));
-    if (!Live(session))
-      return;
-  }
-  const uint32_t errors = Core().ComError();
+void TAfCustomSerialPort::LineEvent(uint32_t mask, uint32_t errors, uint64_t session) {
+  // Received bytes came through the inbox, ahead of this event.
   if (mask & EV_ERR) {
     emit OnLineError(errors);
     if (!Live(session))
@@ -266,20 +298,13 @@ uint32_t TAfCustomSerialPort::ModemStatus() const {
 QByteArray TAfCustomSerialPort::ReadString() {
   if (fClosing)
     return {};
-  const uint32_t queued =
-      std::min<uint32_t>(Core().ComStatus().cbInQue, std::numeric_limits<int32_t>::max());
-  if (queued == 0)
-    return {};
-  QByteArray data(static_cast<qsizetype>(queued), Qt::Uninitialized);
-  const int32_t n = Core().ReadData(data.data(), static_cast<int32_t>(queued));
-  data.resize(std::max(n, 0));
-  return data;
+  return fInbox.Take();
 }
 
 void TAfCustomSerialPort::ReadData(void *Buf, int32_t Size) {
   if (fClosing)
     return;
-  if (Core().ReadData(Buf, Size) != Size)
+  if (!fInbox.TakeExactly(Buf, Size))
     RaiseError(QStringLiteral("Read data error"));
 }
 
@@ -306,6 +331,7 @@ int32_t TAfCustomSerialPort::OutBufUsed() const {
 }
 
 bool TAfCustomSerialPort::PurgeRX() {
+  fInbox.Clear();
   return Core().PurgeRX();
 }
 

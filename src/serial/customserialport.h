@@ -1,6 +1,7 @@
 #pragma once
 
 #include "serial/comportcore.h"
+#include "serial/inputinbox.h"
 #include "serial/serialsettings.h"
 
 #include <QByteArray>
@@ -12,7 +13,11 @@ struct TAfSyncMessage;
 
 // A serial port with typed line parameters, byte-string reads and writes,
 // and the core's events delivered as signals on the thread that created it
-// (the UI thread), in the order they happened. Errors are raised as
+// (the UI thread), in the order they happened. The event thread reads the
+// device itself and never waits for the UI thread, except when the UI thread
+// is so far behind that kInputCapacity bytes wait for it: then it stops
+// reading until they are taken. One OnDataRecived may carry all the bytes
+// read since the previous one. Errors are raised as
 // EAfComPortError (or EAfComPortCoreError from opening and settings);
 // every operation runs on the UI thread.
 class TAfCustomSerialPort : public QObject {
@@ -76,7 +81,11 @@ public:
   bool RING() const { return ModemStatus() & MS_RING_ON; }
   bool RLSD() const { return ModemStatus() & MS_RLSD_ON; }
 
-  // Everything the input queue holds now.
+  // Bytes read from the device and not yet taken, at most up to the next
+  // line event still on its way.
+  static constexpr int64_t kInputCapacity = 512 * 1024;
+
+  // Everything received and not taken yet.
   QByteArray ReadString();
   // Exactly `Size` bytes, else "Read data error".
   void ReadData(void *Buf, int32_t Size);
@@ -122,8 +131,9 @@ protected:
 
 private:
   void CoreEvent(const TAfPortEvent &event);         // event thread
+  void PullInput();                                  // event thread
   void SafeSyncEvent(const TAfSyncMessage &message); // UI thread
-  void LineEvent(uint32_t mask, uint64_t session);
+  void LineEvent(uint32_t mask, uint32_t errors, uint64_t session);
   bool Live(uint64_t session) const;
   template <class T> void SetSetting(T TAfSerialSettings::*field, T value);
 
@@ -137,5 +147,6 @@ private:
   std::atomic<bool> fDestroying{false};
   uint64_t fSession = 0; // counts closes; a dispatch ends when it changes
   uint32_t fSyncID = 0;
+  TAfInputInbox fInbox{kInputCapacity};
   std::unique_ptr<TAfComPortCore> fCoreComPort;
 };

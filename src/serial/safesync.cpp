@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QThread>
 #include <QtDebug>
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <condition_variable>
@@ -176,7 +177,11 @@ void AfReleaseSyncSlot(uint32_t id) {
   r.Handled.notify_all();
 }
 
-bool AfSyncEvent(uint32_t id, TAfSyncMessage message, int timeoutMs) {
+namespace {
+
+// Hands `message` to the slot's callback: runs it at once on the UI thread,
+// else queues it and waits up to `timeoutMs` (not at all when negative).
+bool Deliver(uint32_t id, TAfSyncMessage message, int timeoutMs) {
   TSafeSync &r = Registry();
   std::unique_lock lock(r.Lock);
   const TSyncSlot *slot = r.Find(id);
@@ -192,9 +197,20 @@ bool AfSyncEvent(uint32_t id, TAfSyncMessage message, int timeoutMs) {
   }
   auto delivery = std::make_shared<TDelivery>(TDelivery{id, epoch, std::move(message), false});
   QCoreApplication::postEvent(r.Target.get(), new TSyncQEvent(delivery));
-  r.Handled.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                     [&] { return delivery->Done || !r.Live(id, epoch); });
+  if (timeoutMs >= 0)
+    r.Handled.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                       [&] { return delivery->Done || !r.Live(id, epoch); });
   return r.Live(id, epoch);
+}
+
+} // namespace
+
+bool AfSyncEvent(uint32_t id, TAfSyncMessage message, int timeoutMs) {
+  return Deliver(id, std::move(message), std::max(timeoutMs, 0));
+}
+
+bool AfPostSyncEvent(uint32_t id, TAfSyncMessage message) {
+  return Deliver(id, std::move(message), -1);
 }
 
 void AfSetSyncErrorDisplay(std::function<void(const QString &message)> display) {

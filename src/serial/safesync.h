@@ -18,6 +18,7 @@ struct TAfSyncMessage {
   int Kind = 0;
   uint32_t Data = 0;
   std::exception_ptr Error;
+  uint32_t Extra = 0;
 };
 
 using TAfSyncEventProc = std::function<void(uint32_t id, const TAfSyncMessage &message)>;
@@ -34,6 +35,11 @@ void AfReleaseSyncSlot(uint32_t id);
 // Deliveries of a slot that is disabled or released before they run, or
 // that were made before a later enable, are dropped.
 bool AfSyncEvent(uint32_t id, TAfSyncMessage message, int timeoutMs);
+
+// The same without waiting: the delivery is queued behind the slot's
+// earlier ones and runs when the UI thread gets to it (at once on the UI
+// thread). True when the slot exists and is enabled.
+bool AfPostSyncEvent(uint32_t id, TAfSyncMessage message);
 
 // Where errors raised by callbacks go; by default a warning in the log.
 // Set it on the UI thread. Called on the UI thread.

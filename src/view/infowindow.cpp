@@ -133,6 +133,9 @@ void TformDuradiDarozavi_InstInfoBox::ShowInstInfo(const std::vector<TXmlElement
            QStringLiteral("\"></head><body><table>") + rows +
            QStringLiteral("</table></body></html>");
   }
+  // Before the window was ever shown its layout has not sized the page yet:
+  // laid out at the page's default width, every value would be cut short.
+  layout()->activate();
   LoadDocFromString(html, ReadStyleSheet(cssFile));
 
   QTextDocument *doc = wb1->document();

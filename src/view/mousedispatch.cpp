@@ -44,17 +44,26 @@ void TVexlinMouseDispatch::Forget(const TVexlinTree *tree) {
   fLastMouseOverVst = nullptr;
   fLastMouseOverPvn = nullptr;
   fLastMouseOverPvr = nullptr;
+  fLastPlace = QRect();
 }
 
 void TVexlinMouseDispatch::MouseMove(TVexlinTree &tree, Qt::KeyboardModifiers shift, QPoint pos) {
+  // Hit-testing uses the row kinds' layout, which another list may have set.
+  tree.ApplyLayout();
   TVexlinNode *node = tree.NodeAt(pos);
   TVexlinDataObject *data = node ? node->Data : nullptr;
-  if (node != fLastMouseOverPvn) {
+  const QRect place =
+      node ? tree.NodeCellRect(node, tree.IsHeaderVisible() ? DataColumn : NoColumn) : QRect();
+  // The same row at another place (the list scrolled under a resting mouse,
+  // a column or the window changed size) is entered afresh: the objects keep
+  // the cell they were entered at.
+  if (node != fLastMouseOverPvn || &tree != fLastMouseOverVst || place != fLastPlace) {
     if (fLastMouseOverVst && fLastMouseOverPvn && fLastMouseOverPvr)
       fLastMouseOverPvr->DoMouseLeave(fLastMouseOverVst, fLastMouseOverPvn);
     fLastMouseOverVst = &tree;
     fLastMouseOverPvn = node;
     fLastMouseOverPvr = data;
+    fLastPlace = place;
     if (data)
       data->DoMouseEnter(tree, node, shift, pos.x(), pos.y());
   }

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QPoint>
+#include <QRect>
 #include <Qt>
 
 class TVexlinTree;
@@ -40,4 +41,5 @@ private:
   TVexlinTree *fLastMouseOverVst = nullptr;
   TVexlinNode *fLastMouseOverPvn = nullptr;
   TVexlinDataObject *fLastMouseOverPvr = nullptr;
+  QRect fLastPlace; // the cell of the row the mouse was last over
 };

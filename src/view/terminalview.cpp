@@ -80,7 +80,7 @@ void TTerminalView::ToggleColumnVisibility(int column) {
 }
 
 void TTerminalView::Relayout() {
-  ResizeVirtualTreeAllClasses(fTree, fTree.ColumnWidth(ColumnData));
+  fTree.ApplyLayout();
   fTree.ResetNodeHeights();
   fTree.Invalidate();
 }
@@ -88,10 +88,9 @@ void TTerminalView::Relayout() {
 void TTerminalView::FlushNodeItem(TVexlinNode *node) {
   if (!fAutoScroll || !node)
     return;
-  fTree.MeasureNode(node);
-  fTree.ScrollToNode(node, true);
-  fTree.InvalidateNode(node);
-  fTree.ScrollToNode(node, true);
+  // On the next frame: rows arriving faster than frames are not measured or
+  // scrolled to one by one.
+  fTree.ScrollToNodeOnFrame(node, true);
 }
 
 TVexlinNode *TTerminalView::AppendChain(TVexlinDataObject *first) {
@@ -151,10 +150,10 @@ void TTerminalView::MousePressed(Qt::MouseButton button, Qt::KeyboardModifiers s
 }
 
 void TTerminalView::Scrolled() {
+  // The rows moved under a resting mouse: the byte under it changed. The
+  // scroll itself repainted the list.
   const QPoint pos = fTree.viewport()->mapFromGlobal(QCursor::pos());
   fDispatch->MouseMove(fTree, Qt::NoModifier, pos);
-  if (fAutoScroll)
-    fTree.Invalidate();
 }
 
 void TTerminalView::BeforeCellPaint(QPainter &painter, TVexlinNode &node, int column,

@@ -39,10 +39,11 @@ public:
   void SetColumnVisibility(int column, bool visible);
   void ToggleColumnVisibility(int column);
 
-  // With auto-scroll on: measures the row, centres it vertically, repaints it.
+  // With auto-scroll on: centres the row vertically on the next frame.
   void FlushNodeItem(TVexlinNode *node);
   // Appends a chain taken from the data-object queue (linked by NextDataObj)
-  // in one bulk update, then flushes the last row. Returns that row.
+  // in one bulk update, then flushes the last row (no paint and no measuring
+  // until the next frame). Returns that row.
   TVexlinNode *AppendChain(TVexlinDataObject *first);
 
   // Refills pmViewer with the links of the row's object; true when the menu

@@ -1,6 +1,7 @@
 #include "view/vexlintree.h"
 
 #include "pipeline/dataobject.h"
+#include "pipeline/dataobjectregistry.h"
 
 #include <QContextMenuEvent>
 #include <QHeaderView>
@@ -12,6 +13,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 namespace {
 
@@ -50,6 +52,12 @@ TVexlinTree::TVexlinTree(QWidget *parent) : QAbstractScrollArea(parent) {
   fBackgroundMeasure->setInterval(0);
   connect(fBackgroundMeasure, &QTimer::timeout, this, [this] { MeasureInBackground(); });
 
+  fFrameTimer = new QTimer(this);
+  fFrameTimer->setSingleShot(true);
+  fFrameTimer->setTimerType(Qt::PreciseTimer);
+  connect(fFrameTimer, &QTimer::timeout, this, [this] { Frame(); });
+  fLastFrame.start();
+
   fRows.SetDefaultHeight(fDefaultNodeHeight);
   fRows.SetMeasurer([this](TVexlinNode &node) { return MeasureRow(node); });
 
@@ -60,6 +68,9 @@ TVexlinTree::TVexlinTree(QWidget *parent) : QAbstractScrollArea(parent) {
 }
 
 TVexlinTree::~TVexlinTree() {
+  // A shown list hides its header while QWidget takes it apart: the header's
+  // signals must not reach this part, which is gone by then.
+  fHeader->disconnect(this);
   // Objects must not outlive their rows while still pointing at this view.
   fRows.Clear([](TVexlinDataObject *data) { delete data; });
 }
@@ -72,10 +83,8 @@ TVexlinNode *TVexlinTree::AddRow(TVexlinDataObject *data) {
 
 TVexlinNode *TVexlinTree::AddChild(TVexlinNode *parent, TVexlinDataObject *data) {
   TVexlinNode *node = parent ? fRows.AddChild(parent, data) : fRows.Append(data);
-  if (!IsUpdating()) {
-    UpdateScrollBars();
-    viewport()->update();
-  }
+  if (!IsUpdating())
+    RequestFrame();
   return node;
 }
 
@@ -98,10 +107,8 @@ void TVexlinTree::RemoveRows(const std::function<void(const TVexlinRows::Dispose
     if (deleteObjects)
       delete data;
   });
-  if (!IsUpdating()) {
-    UpdateScrollBars();
-    viewport()->update();
-  }
+  if (!IsUpdating())
+    RequestFrame();
   emit rowsRemoved();
 }
 
@@ -109,6 +116,7 @@ void TVexlinTree::ForgetRemovedHandles() {
   // Handles into removed rows must not be used afterwards; the frame belongs
   // to a row that may be gone.
   fFocused = nullptr;
+  fFrameScrollNode = nullptr;
   SetFocusFrame(QRect(), QRect());
 }
 
@@ -139,11 +147,51 @@ void TVexlinTree::SetExpanded(TVexlinNode *node, bool expanded) {
 void TVexlinTree::EndUpdate() {
   if (fUpdateCount == 0 || --fUpdateCount > 0)
     return;
+  RequestFrame();
+}
+
+void TVexlinTree::RequestFrame() {
+  if (fFrameTimer->isActive())
+    return;
+  const qint64 since = fLastFrame.elapsed();
+  fFrameTimer->start(static_cast<int>(std::max<qint64>(0, kFrameMs - since)));
+}
+
+bool TVexlinTree::IsFramePending() const {
+  return fFrameTimer->isActive();
+}
+
+void TVexlinTree::Frame() {
+  if (IsUpdating())
+    return; // the last EndUpdate asks again
+  fLastFrame.restart();
   UpdateScrollBars();
+  if (TVexlinNode *node = std::exchange(fFrameScrollNode, nullptr))
+    ScrollToNode(node, fFrameScrollCentre);
   viewport()->update();
 }
 
 // --- heights and scrolling -----------------------------------------------------------
+
+int TVexlinTree::LayoutWidth() const {
+  if (fHeaderVisible && ColumnCount() > DataColumn)
+    return IsColumnVisible(DataColumn) ? CellWidth(DataColumn) : ColumnWidth(DataColumn);
+  return viewport()->width();
+}
+
+int TVexlinTree::CellWidth(int column) const {
+  const int width = fHeader->sectionSize(column);
+  if (column != DataColumn)
+    return width;
+  // The data column wraps its bytes inside the viewport: a stretched last
+  // column can reach past it, and a byte there would be out of sight.
+  return std::clamp(viewport()->width() - fHeader->sectionPosition(column), 1, std::max(1, width));
+}
+
+void TVexlinTree::ApplyLayout() {
+  // Arithmetic per row kind: cheap enough for every paint and mouse move.
+  ResizeVirtualTreeAllClasses(*this, LayoutWidth());
+}
 
 int TVexlinTree::MeasureRow(TVexlinNode &node) {
   int height = fDefaultNodeHeight;
@@ -153,6 +201,8 @@ int TVexlinTree::MeasureRow(TVexlinNode &node) {
 }
 
 void TVexlinTree::MeasureNode(TVexlinNode *node) {
+  if (node && !fRows.IsMeasured(*node) && !fPaintingPainter)
+    ApplyLayout();
   if (node && fRows.Measure(*node) && !IsUpdating())
     ScheduleScrollBarUpdate();
 }
@@ -172,6 +222,7 @@ void TVexlinTree::ResetNodeHeights() {
 }
 
 void TVexlinTree::MeasureInBackground() {
+  ApplyLayout();
   fBackgroundRow = fRows.MeasureRange(fBackgroundRow, kBackgroundSlice);
   if (fBackgroundRow >= fRows.Count())
     fBackgroundMeasure->stop();
@@ -194,7 +245,7 @@ void TVexlinTree::ScrollToNode(TVexlinNode *node, bool centreVertically) {
     return;
   for (TVexlinNode *p = node->Parent(); p; p = p->Parent())
     fRows.SetExpanded(*p, true);
-  fRows.Measure(*node);
+  MeasureNode(node);
   const int64_t top = fRows.Top(*node);
   const int64_t height = node->Height;
   const int64_t page = viewport()->height();
@@ -207,6 +258,14 @@ void TVexlinTree::ScrollToNode(TVexlinNode *node, bool centreVertically) {
   else if (top + height > y + page)
     target = top + height - page;
   SetScrollY(target);
+}
+
+void TVexlinTree::ScrollToNodeOnFrame(TVexlinNode *node, bool centreVertically) {
+  if (!node)
+    return;
+  fFrameScrollNode = node;
+  fFrameScrollCentre = centreVertically;
+  RequestFrame();
 }
 
 void TVexlinTree::ScheduleScrollBarUpdate() {
@@ -337,14 +396,13 @@ QRect TVexlinTree::RowRect(const TVexlinNode *node) const {
 void TVexlinTree::InvalidateNode(TVexlinNode *node) {
   if (IsUpdating() || !node || !fRows.Contains(node))
     return;
-  const QRect r = RowRect(node);
-  if (!r.isEmpty())
-    viewport()->update(r);
+  if (!RowRect(node).isEmpty())
+    RequestFrame();
 }
 
 void TVexlinTree::Invalidate() {
   if (!IsUpdating())
-    viewport()->update();
+    RequestFrame();
 }
 
 void TVexlinTree::SetCursor(TCursor cursor) {
@@ -382,7 +440,7 @@ QRect TVexlinTree::NodeCellRect(TVexlinNode *node, int column) const {
     if (!IsColumnVisible(column))
       return {};
     cell.setLeft(fHeader->sectionViewportPosition(column));
-    cell.setWidth(fHeader->sectionSize(column));
+    cell.setWidth(CellWidth(column));
   }
   return cell.intersected(viewport()->rect());
 }
@@ -420,8 +478,8 @@ std::vector<TVexlinTree::TCell> TVexlinTree::Cells(int top, int height) const {
     const int column = fHeader->logicalIndex(visual);
     if (fHeader->isSectionHidden(column))
       continue;
-    cells.push_back({column, QRect(fHeader->sectionViewportPosition(column), top,
-                                   fHeader->sectionSize(column), height)});
+    cells.push_back(
+        {column, QRect(fHeader->sectionViewportPosition(column), top, CellWidth(column), height)});
   }
   return cells;
 }
@@ -475,6 +533,7 @@ void TVexlinTree::paintEvent(QPaintEvent *event) {
   QPainter painter(viewport());
   const QRect dirty = event->rect();
   painter.fillRect(dirty, Qt::white);
+  ApplyLayout();
   fPaintingPainter = &painter;
   const int64_t scrollY = ScrollY();
   int64_t top = 0;
@@ -524,6 +583,7 @@ void TVexlinTree::scrollContentsBy(int dx, int dy) {
 // --- mouse ----------------------------------------------------------------------------
 
 void TVexlinTree::mouseMoveEvent(QMouseEvent *event) {
+  ApplyLayout();
   emit mouseMoved(event->buttons(), event->modifiers(), event->position().toPoint());
 }
 
@@ -536,8 +596,8 @@ void TVexlinTree::mousePressEvent(QMouseEvent *event) {
       const QRect row = RowRect(node);
       QRect cell = row;
       if (column != NoColumn)
-        cell = QRect(fHeader->sectionViewportPosition(column), row.top(),
-                     fHeader->sectionSize(column), row.height());
+        cell = QRect(fHeader->sectionViewportPosition(column), row.top(), CellWidth(column),
+                     row.height());
       if (ExpandButtonRect(*node, cell).adjusted(-2, -2, 2, 2).contains(pos)) {
         SetExpanded(node, !node->Expanded);
         return;
@@ -547,6 +607,7 @@ void TVexlinTree::mousePressEvent(QMouseEvent *event) {
   // Any click, the right one included, makes the row under the mouse the
   // focused one; there is no selection colour.
   fFocused = node;
+  ApplyLayout();
   emit mousePressed(event->button(), event->modifiers(), pos);
 }
 

@@ -5,6 +5,7 @@
 #include "view/vexlinrows.h"
 
 #include <QAbstractScrollArea>
+#include <QElapsedTimer>
 #include <QFont>
 #include <QStringList>
 #include <functional>
@@ -18,6 +19,10 @@ class QTimer;
 // and painted. Columns come from a QHeaderView (or one full-width column when
 // the header is off). The owner decides what a cell shows through the two
 // paint hooks; mouse input is reported through signals.
+//
+// Changes that come with data (appended rows, invalidations, the scroll to a
+// followed row) repaint on a frame clock, at most kFrameMs apart however
+// fast they come: appending a row costs only the append.
 class TVexlinTree : public QAbstractScrollArea, public TVexlinView {
   Q_OBJECT
 public:
@@ -27,7 +32,8 @@ public:
 
   static constexpr int kDefaultNodeHeight = 16;
   static constexpr int kIndent = 16;
-  static constexpr int kMargin = 4; // horizontal margin of a cell's content
+  static constexpr int kMargin = 4;   // horizontal margin of a cell's content
+  static constexpr int kFrameMs = 16; // about 60 frames a second
 
   explicit TVexlinTree(QWidget *parent = nullptr);
   ~TVexlinTree() override;
@@ -56,7 +62,8 @@ public:
   int64_t TotalHeight() const { return fRows.TotalHeight(); }
   void SetExpanded(TVexlinNode *node, bool expanded);
 
-  // Bulk update: no repaint and no scroll-bar update until the last EndUpdate.
+  // Bulk update: no repaint and no scroll-bar update until the last EndUpdate
+  // (and then on the next frame).
   void BeginUpdate() { ++fUpdateCount; }
   void EndUpdate();
   bool IsUpdating() const { return fUpdateCount > 0; }
@@ -65,6 +72,10 @@ public:
   // Scrolls vertically so the row is visible (centred when asked), expanding
   // its parents.
   void ScrollToNode(TVexlinNode *node, bool centreVertically);
+  // The same on the next frame; a later call replaces an earlier one.
+  void ScrollToNodeOnFrame(TVexlinNode *node, bool centreVertically);
+  // Whether a frame (repaint, scroll-bar update, scroll) is still to come.
+  bool IsFramePending() const;
   int64_t ScrollY() const;
   void SetScrollY(int64_t y);
   // Marks every row unmeasured: visible rows are measured at the next paint,
@@ -73,6 +84,12 @@ public:
   // Measures a row now if it is unmeasured.
   void MeasureNode(TVexlinNode *node);
   bool IsMeasured(const TVexlinNode *node) const { return node && fRows.IsMeasured(*node); }
+  // The row kinds keep one layout for every list; this makes it the one of
+  // this list's data cells before rows are measured, drawn or hit-tested.
+  void ApplyLayout();
+  // Width the rows of this list lay out for: the data column, or the whole
+  // width without a header.
+  int LayoutWidth() const;
 
   TVexlinNode *FocusedNode() const { return fFocused; }
   void SetFocusedNode(TVexlinNode *node) { fFocused = node; }
@@ -151,6 +168,9 @@ private:
   void PaintRow(QPainter &painter, TVexlinNode &node, const QRect &rowRect, const QRect &dirty);
   // The cells of one row in visual order (one full-width cell without header).
   std::vector<TCell> Cells(int top, int height) const;
+  // A shown column's cell width: its section, the data column kept inside
+  // the viewport.
+  int CellWidth(int column) const;
   QRect ExpandButtonRect(const TVexlinNode &node, const QRect &cell) const;
   void UpdateGeometries();
   void UpdateScrollBars();
@@ -159,6 +179,8 @@ private:
   QRect RowRect(const TVexlinNode *node) const;
   void UpdateFrameRegion(const QRect &r);
   void ForgetRemovedHandles();
+  void RequestFrame();
+  void Frame();
 
   TVexlinRows fRows;
   QHeaderView *fHeader = nullptr;
@@ -175,6 +197,10 @@ private:
   bool fScrollBarUpdatePending = false;
   QPainter *fPaintingPainter = nullptr;
   TVexlinNode *fFocused = nullptr;
+  QTimer *fFrameTimer = nullptr;
+  QElapsedTimer fLastFrame;
+  TVexlinNode *fFrameScrollNode = nullptr;
+  bool fFrameScrollCentre = false;
   TVexlinInfoWindow *fInfoWindow = nullptr;
   QRect fFrameHex;
   QRect fFrameChar;

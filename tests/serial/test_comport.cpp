@@ -5,7 +5,10 @@
 #include "serial/comerrors.h"
 #include "serial/comport.h"
 
+#include <atomic>
+#include <chrono>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace {
 
@@ -145,6 +148,52 @@ TEST(Port, PropertiesRebuildTheBlock) {
   dcb.DCBlength = 27;
   EXPECT_EQ(ErrorOf([&] { port.SetDCB(dcb); }), "Error setting parameters from DCB - AfComPort1 ");
   EXPECT_FALSE(port.ExecuteConfigDialog());
+}
+
+} // namespace
+
+namespace {
+
+// The event thread reads on while the UI thread is busy, up to the inbox's
+// capacity and no further; once the UI thread runs again every byte arrives,
+// in order, most of them in one hand-off.
+TEST_F(PortPty, ReadingGoesOnWhileTheUiThreadIsBusyUpToTheCapacity) {
+  port.Open();
+  ASSERT_TRUE(port.Active());
+  constexpr qsizetype kChunk = 64 * 1024;
+  const qsizetype total = TAfComPort::kInputCapacity + 16 * kChunk;
+  QByteArray in(total, Qt::Uninitialized);
+  uint32_t state = 12345;
+  for (qsizetype i = 0; i < total; ++i) {
+    state = state * 1103515245u + 12345u;
+    in[i] = static_cast<char>(state >> 24);
+  }
+  std::atomic<qsizetype> written{0};
+  std::thread writer([&] {
+    for (qsizetype at = 0; at < total; at += kChunk) {
+      if (!pty.Write(in.mid(at, kChunk)))
+        return;
+      written += std::min(kChunk, total - at);
+    }
+  });
+  // The UI thread runs no events here: whatever the writer gets rid of
+  // beyond the device's own buffer, the event thread has taken.
+  qsizetype last = -1;
+  for (int quiet = 0, spins = 0; quiet < 5 && spins < 400; ++spins) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const qsizetype now = written.load();
+    quiet = now == last ? quiet + 1 : 0;
+    last = now;
+  }
+  EXPECT_GE(written.load(), TAfComPort::kInputCapacity / 2) << "the engine waited for the UI";
+  EXPECT_LT(written.load(), total) << "the engine read past its capacity";
+
+  ASSERT_TRUE(WaitFor([&] { return recorder.Received.size() >= total; }, 30000));
+  writer.join();
+  EXPECT_TRUE(recorder.Received == in);
+  const QString first = recorder.Events.value(1);
+  ASSERT_TRUE(first.startsWith("Data ")) << first.toStdString();
+  EXPECT_GE(first.mid(5).toLongLong(), TAfComPort::kInputCapacity / 2);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "testobjects.h"
 #include "view/terminalview.h"
 #include "view/timecell.h"
+#include "waitfor.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -41,6 +42,8 @@ class TerminalViewTest : public ::testing::Test {
 protected:
   TerminalViewTest() : view(tree) {
     tree.resize(800, 300);
+    // Shown, so the viewport has its size when a frame scrolls the list.
+    tree.show();
     QApplication::processEvents();
   }
 
@@ -248,9 +251,14 @@ TEST_F(TerminalViewTest, AppendChainAddsInOrderAndFollowsTheLastRow) {
   std::vector<TVexlinDataObject *> objects;
   for (int i = 0; i < 200; ++i)
     objects.push_back(new TProbeObject(16));
+  const int64_t before = tree.ScrollY();
   TVexlinNode *last = view.AppendChain(Chain(objects));
   ASSERT_EQ(tree.RowCount(), 200u);
   EXPECT_EQ(last, tree.LastNode());
+  // The hand-off only appends: nothing is measured or scrolled before the frame.
+  EXPECT_EQ(tree.ScrollY(), before);
+  EXPECT_EQ(static_cast<TProbeObject *>(objects.back())->measures, 0);
+  ASSERT_TRUE(WaitFor([&] { return !tree.IsFramePending(); }));
   for (size_t i = 0; i < objects.size(); ++i) {
     EXPECT_EQ(tree.NodeAt(i)->Data, objects[i]);
     EXPECT_EQ(objects[i]->ParentVDT, &tree);
@@ -264,9 +272,37 @@ TEST_F(TerminalViewTest, AppendChainAddsInOrderAndFollowsTheLastRow) {
   view.SetAutoScroll(false);
   tree.SetScrollY(0);
   view.AppendChain(Chain({new TProbeObject(16), new TProbeObject(16)}));
+  ASSERT_TRUE(WaitFor([&] { return !tree.IsFramePending(); }));
   EXPECT_EQ(tree.ScrollY(), 0);
   // Switching it on brings the last row into view, at the bottom edge.
   view.SetAutoScroll(true);
+  EXPECT_EQ(tree.ScrollY(), tree.TotalHeight() - tree.viewport()->height());
+}
+
+// Rows handed over far faster than frames: the list paints on its frame
+// clock, not once per hand-off, and still ends at the last row.
+TEST_F(TerminalViewTest, FastArrivalsPaintOnTheFrameClock) {
+  ASSERT_TRUE(WaitFor([&] { return !tree.IsFramePending(); }));
+  int paints = 0;
+  tree.SetDrawNode([&](TVexlinPaintInfo &info) {
+    if (info.Column == TTerminalView::ColumnData)
+      ++paints;
+  });
+  QElapsedTimer clock;
+  clock.start();
+  int handOffs = 0;
+  while (clock.elapsed() < 300) {
+    view.AppendChain(Chain({new TProbeObject(16)}));
+    ++handOffs;
+    QApplication::processEvents();
+  }
+  ASSERT_TRUE(WaitFor([&] { return !tree.IsFramePending(); }));
+  const qint64 elapsed = clock.elapsed();
+  // Each frame paints the twenty or so visible rows.
+  const int rowsPerFrame = tree.viewport()->height() / 16 + 2;
+  const qint64 frames = elapsed / TVexlinTree::kFrameMs + 3;
+  EXPECT_GT(handOffs, 3 * frames) << "too slow to tell";
+  EXPECT_LE(paints, frames * rowsPerFrame) << handOffs << " hand-offs in " << elapsed << " ms";
   EXPECT_EQ(tree.ScrollY(), tree.TotalHeight() - tree.viewport()->height());
 }
 
@@ -277,6 +313,7 @@ TEST_F(TerminalViewTest, FlushNodeItemCentresTheRow) {
   view.AppendChain(Chain(objects));
   TVexlinNode *row = tree.NodeAt(500);
   view.FlushNodeItem(row);
+  ASSERT_TRUE(WaitFor([&] { return !tree.IsFramePending(); }));
   const int64_t rowCentre = tree.NodeTop(row) + 8 - tree.ScrollY();
   EXPECT_NEAR(double(rowCentre), tree.viewport()->height() / 2.0, 1.0);
 }
@@ -305,12 +342,17 @@ TEST_F(TerminalViewTest, ResizingRemeasuresRowsForTheNewDataWidth) {
     objects.push_back(new TWrappingObject(1 + i % 97));
   view.AppendChain(Chain(objects));
   // The data column grows when the address column is hidden... and shrinks
-  // when it is shown; every kind hears the new width.
+  // when it is shown; every kind hears the new width, the part of the column
+  // inside the viewport.
+  const auto visibleDataWidth = [&] {
+    return std::min(tree.ColumnWidth(3),
+                    tree.viewport()->width() - tree.header()->sectionPosition(3));
+  };
   view.SetColumnVisibility(TTerminalView::ColumnAddress, true);
-  EXPECT_EQ(TWrappingObject::sWidth, tree.ColumnWidth(3));
+  EXPECT_EQ(TWrappingObject::sWidth, visibleDataWidth());
   tree.resize(500, 300);
   QApplication::processEvents();
-  EXPECT_EQ(TWrappingObject::sWidth, tree.ColumnWidth(3));
+  EXPECT_EQ(TWrappingObject::sWidth, visibleDataWidth());
   for (int spin = 0; spin < 100 && !tree.IsMeasured(tree.LastNode()); ++spin)
     QApplication::processEvents();
   int64_t y = 0;

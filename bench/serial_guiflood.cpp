@@ -1,0 +1,108 @@
+// The whole program under a serial flood: the window offscreen, its serial
+// group opening a pty, random bytes written into the master as fast as it
+// takes them. Beside it the same bytes through an identical pty pair into a
+// trivial reader thread: the ceiling this machine sets at this moment.
+#include "app/serialgroup.h"
+#include "serial/comport.h"
+#include "serial_support.h"
+#include "window_support.h"
+
+#include <QComboBox>
+#include <QPushButton>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <fcntl.h>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The full run writes 50 MiB; the smoke run 4 MiB.
+int64_t FloodBytes() {
+  return FullRun() ? int64_t(50) << 20 : int64_t(4) << 20;
+}
+
+// Seconds the pair needs to carry `total` bytes into a reader thread that
+// only reads; false on a broken pair.
+bool PtyCeiling(int64_t total, double &seconds) {
+  TBenchPty pty;
+  if (!pty.Valid())
+    return false;
+  const int slave = ::open(pty.Path().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+  if (slave < 0)
+    return false;
+  termios raw{};
+  ::tcgetattr(slave, &raw);
+  ::cfmakeraw(&raw);
+  ::tcsetattr(slave, TCSANOW, &raw);
+  std::atomic<int64_t> got{0};
+  const auto start = Clock::now();
+  std::thread reader([&] {
+    std::vector<char> buffer(kPiece);
+    while (got < total) {
+      const ssize_t n = ::read(slave, buffer.data(), buffer.size());
+      if (n <= 0 && errno != EINTR)
+        break;
+      if (n > 0)
+        got += n;
+    }
+  });
+  TStreamSum sent;
+  WriteRandom(pty.Master(), total, sent);
+  reader.join();
+  seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  ::close(slave);
+  return got == total;
+}
+
+void BM_GuiFlood(benchmark::State &state) {
+  PrepareDataObjects();
+  const int64_t total = FloodBytes();
+  const double mib = static_cast<double>(total) / (1 << 20);
+  double seconds = 0;
+  double ceilingSeconds = 0;
+  double stall = 0;
+  double rssPerMiB = 0;
+  for (auto _ : state) {
+    double ceiling = 0;
+    if (!PtyCeiling(total, ceiling)) {
+      state.SkipWithError("the reference pty pair failed");
+      return;
+    }
+    ceilingSeconds += ceiling;
+
+    TBenchWindow w;
+    TBenchPty pty;
+    TSerialPortGroup *group = w.window.SerialGroup();
+    group->cbbComPort->setEditText(pty.Path());
+    group->btnOpenClose->click();
+    if (group->btnOpenClose->text() != QStringLiteral("Close")) {
+      state.SkipWithError("the serial group did not open the pty");
+      return;
+    }
+    const TFloodResult flood =
+        RunFlood(w, total, [&](TStreamSum &sent) { WriteRandom(pty.Master(), total, sent); });
+    seconds += flood.Seconds;
+    stall = std::max(stall, flood.MaxStallMs);
+    rssPerMiB = std::max(rssPerMiB, flood.RssMiBPerMiB);
+    if (!flood.Complete) {
+      state.SkipWithError("received bytes missing, extra or out of order");
+      return;
+    }
+    group->btnOpenClose->click();
+  }
+  const double iterations = static_cast<double>(state.iterations());
+  const double rate = mib * iterations / seconds;
+  const double ceilingRate = mib * iterations / ceilingSeconds;
+  state.counters["MiBps"] = rate;
+  state.counters["ceiling_MiBps"] = ceilingRate;
+  state.counters["ceiling_ratio"] = rate / ceilingRate;
+  state.counters["rss_MiB_per_MiB"] = rssPerMiB;
+  state.counters["max_stall_ms"] = stall;
+  state.counters["MiB"] = mib;
+}
+BENCHMARK(BM_GuiFlood)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+} // namespace

@@ -1,0 +1,121 @@
+#include "serial/inputinbox.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// One device read: big enough that a fast line costs few calls.
+constexpr int64_t kReadChunk = 64 * 1024;
+
+} // namespace
+
+TAfInputInbox::TAfInputInbox(int64_t capacity) : fCapacity(std::max<int64_t>(1, capacity)) {}
+
+bool TAfInputInbox::Fill(const TReader &read, const std::function<void()> &announce) {
+  fChunk.resize(static_cast<size_t>(kReadChunk));
+  for (;;) {
+    int64_t room = 0;
+    {
+      std::unique_lock lock(fLock);
+      fRoom.wait(lock, [&] { return fStopped || fBytes.size() < fCapacity; });
+      if (fStopped)
+        return false;
+      room = std::min<int64_t>(kReadChunk, fCapacity - fBytes.size());
+    }
+    // Read outside the lock: the UI thread takes bytes meanwhile.
+    const int64_t n = read(fChunk.data(), room);
+    if (n <= 0)
+      return true;
+    bool tell = false;
+    {
+      std::lock_guard lock(fLock);
+      if (fStopped)
+        return false;
+      fBytes.append(fChunk.data(), static_cast<qsizetype>(n));
+      fIn += n;
+      tell = !fAnnounced;
+      fAnnounced = true;
+    }
+    if (tell && announce)
+      announce();
+  }
+}
+
+void TAfInputInbox::Fence() {
+  std::lock_guard lock(fLock);
+  fFences.push_back(fIn);
+  // Bytes after the fence need an announcement of their own, behind the event.
+  fAnnounced = false;
+}
+
+int64_t TAfInputInbox::AvailableLocked() const {
+  const int64_t limit = fFences.empty() ? fIn : fFences.front();
+  return std::max<int64_t>(0, limit - fOut);
+}
+
+void TAfInputInbox::DropLocked(int64_t count) {
+  if (count >= fBytes.size())
+    fBytes = QByteArray();
+  else
+    fBytes.remove(0, count);
+  fOut += count;
+  fRoom.notify_all();
+}
+
+int64_t TAfInputInbox::TakeAnnouncement() {
+  std::lock_guard lock(fLock);
+  fAnnounced = false;
+  return AvailableLocked();
+}
+
+QByteArray TAfInputInbox::Take() {
+  std::lock_guard lock(fLock);
+  const int64_t n = AvailableLocked();
+  if (n == 0)
+    return {};
+  QByteArray out;
+  if (n == fBytes.size())
+    out.swap(fBytes);
+  else
+    out = fBytes.left(n);
+  DropLocked(n);
+  return out;
+}
+
+bool TAfInputInbox::TakeExactly(void *data, int64_t size) {
+  std::lock_guard lock(fLock);
+  if (size < 0 || AvailableLocked() < size)
+    return false;
+  std::memcpy(data, fBytes.constData(), static_cast<size_t>(size));
+  DropLocked(size);
+  return true;
+}
+
+void TAfInputInbox::PassFence() {
+  std::lock_guard lock(fLock);
+  if (!fFences.empty())
+    fFences.pop_front();
+}
+
+void TAfInputInbox::Clear() {
+  std::lock_guard lock(fLock);
+  DropLocked(fBytes.size());
+}
+
+void TAfInputInbox::Stop() {
+  {
+    std::lock_guard lock(fLock);
+    fStopped = true;
+  }
+  fRoom.notify_all();
+}
+
+void TAfInputInbox::Restart() {
+  std::lock_guard lock(fLock);
+  fBytes = QByteArray();
+  fIn = fOut = 0;
+  fFences.clear();
+  fAnnounced = false;
+  fStopped = false;
+}
