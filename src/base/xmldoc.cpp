@@ -790,18 +790,7 @@ bool TXslTransform::Load(const QString &fileName) {
     fErrorText = doc.ErrorText();
     return false;
   }
-  TErrorCapture capture;
-  TDocHolder owned(doc.Release());
-  fStyle = xsltParseStylesheetDoc(owned.get());
-  if (fStyle == nullptr) {
-    // On failure the document still belongs to us.
-    const QString reason = capture.All();
-    fErrorText = NativeName(fileName) + QStringLiteral(": ") +
-                 (reason.isEmpty() ? QStringLiteral("Not an XSLT style sheet.") : reason);
-    return false;
-  }
-  (void)owned.release();
-  return true;
+  return TakeStyleSheet(doc, NativeName(fileName) + QStringLiteral(": "));
 }
 
 bool TXslTransform::LoadFromMemory(const QByteArray &bytes, const QString &baseFileName) {
@@ -812,12 +801,17 @@ bool TXslTransform::LoadFromMemory(const QByteArray &bytes, const QString &baseF
     fErrorText = doc.ErrorText();
     return false;
   }
+  return TakeStyleSheet(doc, QString());
+}
+
+bool TXslTransform::TakeStyleSheet(TXmlDocument &doc, const QString &where) {
   TErrorCapture capture;
   TDocHolder owned(doc.Release());
   fStyle = xsltParseStylesheetDoc(owned.get());
   if (fStyle == nullptr) {
+    // On failure the document still belongs to us.
     const QString reason = capture.All();
-    fErrorText = reason.isEmpty() ? QStringLiteral("Not an XSLT style sheet.") : reason;
+    fErrorText = where + (reason.isEmpty() ? QStringLiteral("Not an XSLT style sheet.") : reason);
     return false;
   }
   (void)owned.release();

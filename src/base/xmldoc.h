@@ -159,6 +159,9 @@ public:
 
 private:
   void Free();
+  // Parses `doc` as the style sheet, which then owns it; `where` prefixes
+  // the error text.
+  bool TakeStyleSheet(TXmlDocument &doc, const QString &where);
   QString Run(_xmlDoc *source);
 
   _xsltStylesheet *fStyle = nullptr;
