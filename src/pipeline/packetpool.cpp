@@ -170,6 +170,11 @@ thread_local TByteCursor tBytes;
 
 void Prefault(void *memory, std::size_t size) noexcept {
 #ifdef MADV_POPULATE_WRITE
+  // Below this, a few faults cost less than the call, which is paid even
+  // when the heap hands back pages already mapped.
+  constexpr std::size_t kWorthIt = 32 * 1024;
+  if (size < kWorthIt)
+    return;
   static const std::uintptr_t page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
   const auto from = (reinterpret_cast<std::uintptr_t>(memory) + page - 1) & ~(page - 1);
   const auto to = (reinterpret_cast<std::uintptr_t>(memory) + size) & ~(page - 1);
