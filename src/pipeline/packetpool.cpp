@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <mutex>
 #include <new>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #if defined(__SANITIZE_ADDRESS__)
 #define PT_POOL_ASAN 1
@@ -66,6 +68,7 @@ TSlab *NewSlab() {
   void *memory = std::aligned_alloc(kSlabSize, kSlabSize);
   if (!memory)
     throw std::bad_alloc();
+  Prefault(memory, kSlabSize);
   gLive.fetch_add(1, std::memory_order_relaxed);
   POOL_POISON(static_cast<char *>(memory) + kFirstObject, kSlabSize - kFirstObject);
   return new (memory) TSlab;
@@ -157,12 +160,33 @@ struct TByteCursor {
     Retired[NextRetired] = std::move(full);
     NextRetired = (NextRetired + 1) % kRetiredBlocks;
     Block = QByteArray(kBlockSize, Qt::Uninitialized);
+    Prefault(Block.data(), Block.size());
   }
 };
 
 thread_local TByteCursor tBytes;
 
 } // namespace
+
+void Prefault(void *memory, std::size_t size) noexcept {
+#ifdef MADV_POPULATE_WRITE
+  // Below this, a few faults cost less than the call, which is paid even
+  // when the heap hands back pages already mapped.
+  constexpr std::size_t kWorthIt = 32 * 1024;
+  if (size < kWorthIt)
+    return;
+  static const std::uintptr_t page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const auto from = (reinterpret_cast<std::uintptr_t>(memory) + page - 1) & ~(page - 1);
+  const auto to = (reinterpret_cast<std::uintptr_t>(memory) + size) & ~(page - 1);
+  // Only whole pages inside the range; an older kernel refuses, and the
+  // pages then come one fault at a time as before.
+  if (to > from)
+    ::madvise(reinterpret_cast<void *>(from), to - from, MADV_POPULATE_WRITE);
+#else
+  (void)memory;
+  (void)size;
+#endif
+}
 
 void *Allocate(std::size_t size) {
   const std::size_t rounded = Rounded(size);
@@ -191,6 +215,7 @@ QByteArray Bytes(qsizetype size, char *&write) {
   if (size > kMaxSharedBytes) {
     QByteArray own(size, Qt::Uninitialized);
     write = own.data();
+    Prefault(write, static_cast<std::size_t>(size));
     return own;
   }
   TByteCursor &cursor = tBytes;

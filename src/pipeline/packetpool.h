@@ -24,6 +24,11 @@ void Free(void *object, std::size_t size) noexcept;
 // through the result itself copies it first, as for any shared array.
 QByteArray Bytes(qsizetype size, char *&write);
 
+// Maps in the whole pages of fresh memory about to be filled, in one call
+// rather than one page fault each: a flood keeps every packet, so each of its
+// pages is written once anyway. Any thread; the content stays as it was.
+void Prefault(void *memory, std::size_t size) noexcept;
+
 // Slabs allocated and not yet returned to the system, and of those the ones
 // held empty for reuse.
 struct TSlabCounts {

@@ -1,6 +1,9 @@
 #include "pipeline/vexlinbuffer.h"
 
+#include "pipeline/packetpool.h"
+
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -23,10 +26,19 @@ TVexlinBufferRecord *NewRecord(TVexlinBufferRecord *spare, const char *data, qsi
   TVexlinBufferRecord *record = spare;
   if (!record || record->Capacity < size) {
     DeleteRecord(spare);
-    char *memory = new char[sizeof(TVexlinBufferRecord) + static_cast<size_t>(size)];
+    // Pieces of a stream vary in size: rounded up, the spare fits most of the
+    // next ones, and a big piece is not copied into freshly faulted-in pages
+    // every time.
+    const qsizetype capacity =
+        size <= kSpareCapacityLimit
+            ? static_cast<qsizetype>(std::bit_ceil(static_cast<size_t>(size)))
+            : size;
+    const size_t bytes = sizeof(TVexlinBufferRecord) + static_cast<size_t>(capacity);
+    char *memory = new char[bytes];
+    PacketPool::Prefault(memory, bytes);
     record = new (memory) TVexlinBufferRecord;
     record->Data = memory + sizeof(TVexlinBufferRecord);
-    record->Capacity = static_cast<int32_t>(size);
+    record->Capacity = static_cast<int32_t>(capacity);
   }
   record->Length = static_cast<int32_t>(size);
   record->Start = 0;

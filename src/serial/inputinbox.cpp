@@ -1,6 +1,7 @@
 #include "serial/inputinbox.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 namespace {
@@ -32,6 +33,8 @@ bool TAfInputInbox::Fill(const TReader &read, const std::function<void()> &annou
       std::lock_guard lock(fLock);
       if (fStopped)
         return false;
+      if (fBytes.capacity() == 0)
+        RenewLocked();
       fBytes.append(fChunk.data(), static_cast<qsizetype>(n));
       fIn += n;
       tell = !fAnnounced;
@@ -40,6 +43,20 @@ bool TAfInputInbox::Fill(const TReader &read, const std::function<void()> &annou
     if (tell && announce)
       announce();
   }
+}
+
+void TAfInputInbox::RenewLocked() {
+  for (QByteArray &old : fHandedOut) {
+    if (!old.isNull() && old.isDetached()) {
+      // Pairs with the release of the taker's last reference: its reads of
+      // the bytes are done before they are written again.
+      std::atomic_thread_fence(std::memory_order_acquire);
+      fBytes = std::move(old);
+      fBytes.resize(0); // keeps the allocation
+      return;
+    }
+  }
+  fBytes.reserve(fCapacity);
 }
 
 void TAfInputInbox::Fence() {
@@ -75,10 +92,14 @@ QByteArray TAfInputInbox::Take() {
   if (n == 0)
     return {};
   QByteArray out;
-  if (n == fBytes.size())
+  if (n == fBytes.size()) {
     out.swap(fBytes);
-  else
+    // Remembered, so that once the taker is done with it, it is filled again.
+    fHandedOut[fNextHandedOut] = out;
+    fNextHandedOut = (fNextHandedOut + 1) % kHandedOut;
+  } else {
     out = fBytes.left(n);
+  }
   DropLocked(n);
   return out;
 }
@@ -107,6 +128,7 @@ void TAfInputInbox::Stop() {
   {
     std::lock_guard lock(fLock);
     fStopped = true;
+    fHandedOut = {}; // a closed port keeps no arrays for later
   }
   fRoom.notify_all();
 }

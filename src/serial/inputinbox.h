@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <array>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -51,6 +52,10 @@ public:
   void Restart();
 
 private:
+  // Gives the empty inbox an array of full capacity, when it can one that
+  // was taken earlier and is free again: a flood then neither grows arrays
+  // step by step nor writes into fresh pages all the time.
+  void RenewLocked();
   int64_t AvailableLocked() const;
   void DropLocked(int64_t count);
 
@@ -64,4 +69,8 @@ private:
   bool fAnnounced = false;
   bool fStopped = false;
   std::vector<char> fChunk; // the event thread's read buffer
+  // Arrays handed out whole by Take: one is being parsed while the next fills.
+  static constexpr int kHandedOut = 3;
+  std::array<QByteArray, kHandedOut> fHandedOut;
+  int fNextHandedOut = 0;
 };
