@@ -20,9 +20,7 @@ void BM_GuiFloodTcp(benchmark::State &state) {
   PrepareDataObjects();
   const int64_t total = FloodBytes();
   const double mib = static_cast<double>(total) / (1 << 20);
-  double seconds = 0;
-  double stall = 0;
-  double rssPerMiB = 0;
+  TFloodTotals totals;
   for (auto _ : state) {
     TBenchWindow w;
     TRawListener listener;
@@ -42,18 +40,10 @@ void BM_GuiFloodTcp(benchmark::State &state) {
     const TFloodResult flood =
         RunFlood(w, total, [&](TStreamSum &sent) { WriteRandom(peer, total, sent); });
     ::close(peer);
-    seconds += flood.Seconds;
-    stall = std::max(stall, flood.MaxStallMs);
-    rssPerMiB = std::max(rssPerMiB, flood.RssMiBPerMiB);
-    if (!flood.Complete) {
-      state.SkipWithError("received bytes missing, extra or out of order");
+    if (!totals.Add(flood, state))
       return;
-    }
   }
-  state.counters["MiBps"] = mib * static_cast<double>(state.iterations()) / seconds;
-  state.counters["max_stall_ms"] = stall;
-  state.counters["rss_MiB_per_MiB"] = rssPerMiB;
-  state.counters["MiB"] = mib;
+  totals.Report(state, mib);
 }
 BENCHMARK(BM_GuiFloodTcp)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 

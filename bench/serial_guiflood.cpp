@@ -61,10 +61,8 @@ void BM_GuiFlood(benchmark::State &state) {
   PrepareDataObjects();
   const int64_t total = FloodBytes();
   const double mib = static_cast<double>(total) / (1 << 20);
-  double seconds = 0;
+  TFloodTotals totals;
   double ceilingSeconds = 0;
-  double stall = 0;
-  double rssPerMiB = 0;
   for (auto _ : state) {
     double ceiling = 0;
     if (!PtyCeiling(total, ceiling)) {
@@ -84,24 +82,14 @@ void BM_GuiFlood(benchmark::State &state) {
     }
     const TFloodResult flood =
         RunFlood(w, total, [&](TStreamSum &sent) { WriteRandom(pty.Master(), total, sent); });
-    seconds += flood.Seconds;
-    stall = std::max(stall, flood.MaxStallMs);
-    rssPerMiB = std::max(rssPerMiB, flood.RssMiBPerMiB);
-    if (!flood.Complete) {
-      state.SkipWithError("received bytes missing, extra or out of order");
+    if (!totals.Add(flood, state))
       return;
-    }
     group->btnOpenClose->click();
   }
-  const double iterations = static_cast<double>(state.iterations());
-  const double rate = mib * iterations / seconds;
-  const double ceilingRate = mib * iterations / ceilingSeconds;
-  state.counters["MiBps"] = rate;
+  const double rate = totals.Report(state, mib);
+  const double ceilingRate = mib * static_cast<double>(state.iterations()) / ceilingSeconds;
   state.counters["ceiling_MiBps"] = ceilingRate;
   state.counters["ceiling_ratio"] = rate / ceilingRate;
-  state.counters["rss_MiB_per_MiB"] = rssPerMiB;
-  state.counters["max_stall_ms"] = stall;
-  state.counters["MiB"] = mib;
 }
 BENCHMARK(BM_GuiFlood)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 

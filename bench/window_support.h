@@ -17,6 +17,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
+#include <benchmark/benchmark.h>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -181,6 +182,32 @@ struct TFloodResult {
   double Seconds = 0;
   double MaxStallMs = 0;
   double RssMiBPerMiB = 0;
+};
+
+// What the iterations of one flood benchmark add up to.
+struct TFloodTotals {
+  double Seconds = 0;
+  double MaxStallMs = 0;
+  double RssMiBPerMiB = 0;
+
+  // Adds one run; false (with the benchmark's error set) when bytes went astray.
+  bool Add(const TFloodResult &flood, benchmark::State &state) {
+    Seconds += flood.Seconds;
+    MaxStallMs = std::max(MaxStallMs, flood.MaxStallMs);
+    RssMiBPerMiB = std::max(RssMiBPerMiB, flood.RssMiBPerMiB);
+    if (!flood.Complete)
+      state.SkipWithError("received bytes missing, extra or out of order");
+    return flood.Complete;
+  }
+  // The counters both floods report; the rate in MiB/s.
+  double Report(benchmark::State &state, double mib) const {
+    const double rate = mib * static_cast<double>(state.iterations()) / Seconds;
+    state.counters["MiBps"] = rate;
+    state.counters["max_stall_ms"] = MaxStallMs;
+    state.counters["rss_MiB_per_MiB"] = RssMiBPerMiB;
+    state.counters["MiB"] = mib;
+    return rate;
+  }
 };
 
 inline TFloodResult RunFlood(TBenchWindow &w, int64_t total,

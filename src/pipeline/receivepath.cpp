@@ -10,9 +10,16 @@ constexpr size_t kFixedBuffers = 2; // "Rx" and "Tx"
 } // namespace
 
 TVexlinReceiver::TVexlinReceiver() : fVexlinParser(&fVexlinParser_Pelmar) {
-  fBuffers.push_back(std::make_unique<TVexlinBuffer>("Rx"));
-  fBuffers.push_back(std::make_unique<TVexlinBuffer>("Tx"));
-  fLastUse.assign(kFixedBuffers, 0);
+  AddBuffer("Rx");
+  AddBuffer("Tx");
+}
+
+// Under fBuffersLock (or before any other thread can see the receiver).
+TVexlinBuffer &TVexlinReceiver::AddBuffer(const QByteArray &aSIG) {
+  fIndexBySig.insert(aSIG, fBuffers.size());
+  fBuffers.push_back(std::make_unique<TVexlinBuffer>(aSIG));
+  fLastUse.push_back(++fUseClock);
+  return *fBuffers.back();
 }
 
 int TVexlinReceiver::BufferCount() const {
@@ -29,16 +36,14 @@ TVexlinBuffer &TVexlinReceiver::BufferFor(const QByteArray &aSIG) {
   std::lock_guard lock(fBuffersLock);
   if (aSIG.isEmpty())
     return *fBuffers[0];
-  for (size_t i = 0; i < fBuffers.size(); ++i)
-    if (fBuffers[i]->SIG == aSIG) {
-      fLastUse[i] = ++fUseClock;
-      return *fBuffers[i];
-    }
+  // Every datagram looks its sender up, and there may be a thousand senders.
+  if (const auto found = fIndexBySig.constFind(aSIG); found != fIndexBySig.cend()) {
+    fLastUse[*found] = ++fUseClock;
+    return *fBuffers[*found];
+  }
   if (fBuffers.size() >= kFixedBuffers + kMaxSourceBuffers)
     return ReuseBuffer(aSIG);
-  fBuffers.push_back(std::make_unique<TVexlinBuffer>(aSIG));
-  fLastUse.push_back(++fUseClock);
-  return *fBuffers.back();
+  return AddBuffer(aSIG);
 }
 
 // Under fBuffersLock. Senders other than the default one come from UDP,
@@ -64,6 +69,8 @@ TVexlinBuffer &TVexlinReceiver::ReuseBuffer(const QByteArray &aSIG) {
   }
   if (fSnapshotBuffer == &old)
     fSnapshotBuffer = nullptr;
+  fIndexBySig.remove(old.SIG);
+  fIndexBySig.insert(aSIG, reused);
   fBuffers[reused] = std::make_unique<TVexlinBuffer>(aSIG);
   fLastUse[reused] = ++fUseClock;
   return *fBuffers[reused];

@@ -4,6 +4,7 @@
 #include "pipeline/vexlinparser.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -53,12 +54,14 @@ public:
 
 private:
   TVexlinBuffer &BufferFor(const QByteArray &aSIG);
+  TVexlinBuffer &AddBuffer(const QByteArray &aSIG);
   TVexlinBuffer &ReuseBuffer(const QByteArray &aSIG);
 
   std::atomic<TVexlinParser *> fVexlinParser;
   mutable std::mutex fBuffersLock; // the list grows while a transport thread looks up "Rx"
   std::vector<std::unique_ptr<TVexlinBuffer>> fBuffers;
-  std::vector<uint64_t> fLastUse; // per buffer, a tick of fUseClock
+  QHash<QByteArray, size_t> fIndexBySig; // where each signature's buffer stands in fBuffers
+  std::vector<uint64_t> fLastUse;        // per buffer, a tick of fUseClock
   uint64_t fUseClock = 0;
   std::atomic<TVexlinBuffer *> fLastReceived{nullptr};
   std::atomic<bool> fRemainderPending{false};
