@@ -105,10 +105,6 @@ TfMainPelmarTerm::TfMainPelmarTerm(TPtDialogs &dialogs, const QString &configFil
   resize(992, 741);
 
   fInfoBox = std::make_unique<TformDuradiDarozavi_InstInfoBox>();
-  // The data folder sits beside the executable; PT_DATA_DIR points elsewhere,
-  // for running from a source tree.
-  if (const QString dataDir = qEnvironmentVariable("PT_DATA_DIR"); !dataDir.isEmpty())
-    fInfoBox->SetDataFolder(dataDir);
   BuildRegions();
   BuildMenus();
   BuildConnections();

@@ -1,5 +1,6 @@
 #include "view/infowindow.h"
 
+#include "base/datafolder.h"
 #include "base/fileio.h"
 #include "base/pterror.h"
 #include "base/xmldoc.h"
@@ -84,7 +85,7 @@ private:
 TformDuradiDarozavi_InstInfoBox::TformDuradiDarozavi_InstInfoBox(QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                           Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus),
-      fDataFolder(QCoreApplication::applicationDirPath() + QStringLiteral("/pt.files/")),
+      fDataFolder(PathPtFiles()),
       wb1(new TInfoBrowser(fDataFolder, this)) {
   setObjectName(QStringLiteral("formDuradiDarozavi_InstInfoBox"));
   setWindowTitle(QStringLiteral("Pelmar InstInfoBox"));

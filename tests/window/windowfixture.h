@@ -9,6 +9,9 @@
 #include "widgets/dialogs.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QElapsedTimer>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -46,6 +49,13 @@ protected:
     QSettings(QStringLiteral("Korvane"), QStringLiteral("Vexlin")).clear();
     previous = QDir::currentPath();
     QDir::setCurrent(dir.path());
+    // A private copy of the shipped data folder: what a test stores there
+    // (presets, the command table) never reaches the source tree.
+    const QString data = dir.filePath(QStringLiteral("pt.files"));
+    QDir().mkpath(data);
+    for (const QFileInfo &f : QDir(QStringLiteral(PT_DATA_FILES_DIR)).entryInfoList(QDir::Files))
+      QFile::copy(f.filePath(), data + u'/' + f.fileName());
+    qputenv("PT_DATA_DIR", QFile::encodeName(data));
     Open();
   }
   void TearDown() override {
