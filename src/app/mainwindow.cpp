@@ -21,6 +21,7 @@
 #include "serial/safesync.h"
 #include "tools/cmdline.h"
 #include "tools/commandlinepanel.h"
+#include "tools/packetcomposer.h"
 #include "tools/repeater.h"
 #include "view/infowindow.h"
 #include "view/packetdetail.h"
@@ -183,6 +184,10 @@ void TfMainPelmarTerm::BuildRegions() {
   fParserPage = new TParserPage(fReceiver, fDialogs);
   pgcLeftTools->addTab(fParserPage, QStringLiteral("Parser"));
   pLeft = Named(new QWidget, "pLeft");
+  auto *composerLayout = new QVBoxLayout(pLeft);
+  composerLayout->setContentsMargins(0, 0, 0, 0);
+  frPaket1 = Named(new TfrPaket(fDialogs), "frPaket1");
+  composerLayout->addWidget(frPaket1);
   pgcLeftTools->addTab(pLeft, QStringLiteral("Pelmar97"));
   auto *tsTools = Named(new QWidget, "tsTools");
   auto *toolsLayout = new QVBoxLayout(tsTools);
@@ -233,6 +238,8 @@ void TfMainPelmarTerm::BuildRegions() {
   // under the bar is watched as well.
   new TGeometryWatch([this] { pCenterResize(); }, {Splitter2, pBottom}, this);
 
+  frPaket1->Init();
+  connect(frPaket1, &TfrPaket::sendRequested, this, &TfMainPelmarTerm::Send);
   frame1->AttachRepeater(fRepeater);
   connect(frame1, &TCommandLinePanel::sendRequested, this, &TfMainPelmarTerm::Send);
   connect(frame1->ClearButton(), &QAbstractButton::clicked, this, &TfMainPelmarTerm::bClearClick);

@@ -27,6 +27,7 @@ struct TDeviceChange;
 struct TProgramStart;
 class TParserPage;
 class TRepeaterGroup;
+class TfrPaket;
 class TPtDialogs;
 class TPtIpcServer;
 class TPtStatusBar;
@@ -91,6 +92,7 @@ public:
   TVexlinTree *vstRxBuffer() const { return fRxBuffer; }
   TParserPage *ParserPage() const { return fParserPage; }
   TCommandLinePanel *CommandLine() const { return frame1; }
+  TfrPaket *Composer() const { return frPaket1; }
   TPtStatusBar *PtStatusBar() const { return fStatusBar; }
   TConnectionController &Connections() { return *fConnections; }
   TConnectionPanel *ConnectionPanel() const { return pnlConnection; }
@@ -146,6 +148,7 @@ private:
   TTerminalView *fTerminal = nullptr;
   TVexlinTree *fRxBuffer = nullptr;
   TCommandLinePanel *frame1 = nullptr;
+  TfrPaket *frPaket1 = nullptr;
   TParserPage *fParserPage = nullptr;
   TRepeaterGroup *fRepeater = nullptr;
   TPtStatusBar *fStatusBar = nullptr;
