@@ -8,6 +8,7 @@
 #include "app/parserpage.h"
 #include "app/serialgroup.h"
 #include "app/statusbar.h"
+#include "base/datafolder.h"
 #include "base/pterror.h"
 #include "base/utils.h"
 #include "connections/connectioncontroller.h"
@@ -22,6 +23,8 @@
 #include "tools/cmdline.h"
 #include "tools/commandlinepanel.h"
 #include "tools/packetcomposer.h"
+#include "tools/presetbar.h"
+#include "tools/presetstore.h"
 #include "tools/repeater.h"
 #include "view/infowindow.h"
 #include "view/packetdetail.h"
@@ -107,6 +110,7 @@ TfMainPelmarTerm::TfMainPelmarTerm(TPtDialogs &dialogs, const QString &configFil
 
   fInfoBox = std::make_unique<TformDuradiDarozavi_InstInfoBox>();
   BuildRegions();
+  BuildPresets();
   BuildMenus();
   BuildConnections();
 
@@ -149,6 +153,29 @@ TfMainPelmarTerm::~TfMainPelmarTerm() {
     FreeDataObjectChain(untaken);
   fReceiver.OnRemainderChanged = nullptr;
   FreeDataObjectChain(fPendingChain);
+}
+
+void TfMainPelmarTerm::BuildPresets() {
+  fPresets = std::make_unique<TPresetsManager>(PathPtFiles());
+  fPresetBar = new TPresetBar(PageControl1, *fPresets, fDialogs, this);
+  fPresetBar->PacketSource = [this] { return frPaket1->GetPacket(); };
+  fPresetBar->CopyToComposer = [this](const QString &data) { frPaket1->CopyPresetToTable(data); };
+  fPresetBar->Send = [this](const QByteArray &data) { Send(data); };
+  fPresetBar->SaveConfig = [this] {
+    QString error;
+    if (!fConfig.Save(CollectSettings(), &error))
+      LogInfoMsg(QStringLiteral("\"%1\": %2").arg(fConfigFileName, error), kColorMaroon);
+  };
+  auto *aSetPreset = Named(new QAction(QStringLiteral("Do predvolby"), this), "aSetPreset");
+  aSetPreset->setShortcut(QKeySequence(QStringLiteral("Ctrl+P")));
+  connect(aSetPreset, &QAction::triggered, fPresetBar, &TPresetBar::aSetPresetExecute);
+  addAction(aSetPreset);
+  frPaket1->SaveButton()->setText(aSetPreset->text());
+  connect(frPaket1->SaveButton(), &QPushButton::clicked, aSetPreset, &QAction::trigger);
+  auto *aPresetSettings = Named(new QAction(QStringLiteral("Predvoleb"), this), "aPresetSettings");
+  aPresetSettings->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
+  connect(aPresetSettings, &QAction::triggered, fPresetBar, &TPresetBar::ShowPresetsList);
+  addAction(aPresetSettings);
 }
 
 void TfMainPelmarTerm::BuildRegions() {
@@ -708,6 +735,13 @@ void TfMainPelmarTerm::FormShow() {
   for (const QString &problem : fConfig.Problems())
     LogInfoMsg(QStringLiteral("\"%1\": %2").arg(fConfigFileName, problem), kColorMaroon);
   ApplySettings(settings);
+  // The preset files are read once, when the tabs are first built.
+  fPresets->LoadPresets();
+  for (const QString &problem : fPresets->LoadErrors())
+    LogInfoMsg(QStringLiteral("Soubor předvoleb nelze načíst: %1").arg(problem), kColorMaroon);
+  fPresetBar->ReloadPresets();
+  if (settings.presetPageIndex >= 0 && settings.presetPageIndex < PageControl1->count())
+    PageControl1->setCurrentIndex(settings.presetPageIndex);
   CorrectFormPosition(this);
   fStatusBar->StatusBarRefresh(QString());
   pCenterResize();
@@ -804,6 +838,8 @@ void TfMainPelmarTerm::closeEvent(QCloseEvent *event) {
 }
 
 void TfMainPelmarTerm::FormClose() {
+  for (const QString &problem : fPresets->SavePresets())
+    fDialogs.ShowMessage(this, problem);
   QString error;
   if (!fConfig.Save(CollectSettings(), &error))
     fDialogs.ShowMessage(this, QStringLiteral("\"%1\": %2").arg(fConfigFileName, error));

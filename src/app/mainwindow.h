@@ -28,6 +28,8 @@ struct TProgramStart;
 class TParserPage;
 class TRepeaterGroup;
 class TfrPaket;
+class TPresetBar;
+class TPresetsManager;
 class TPtDialogs;
 class TPtIpcServer;
 class TPtStatusBar;
@@ -93,6 +95,9 @@ public:
   TParserPage *ParserPage() const { return fParserPage; }
   TCommandLinePanel *CommandLine() const { return frame1; }
   TfrPaket *Composer() const { return frPaket1; }
+  TPresetBar *PresetBar() const { return fPresetBar; }
+  TPresetsManager &Presets() { return *fPresets; }
+  QTabWidget *PresetTabs() const { return PageControl1; }
   TPtStatusBar *PtStatusBar() const { return fStatusBar; }
   TConnectionController &Connections() { return *fConnections; }
   TConnectionPanel *ConnectionPanel() const { return pnlConnection; }
@@ -106,6 +111,7 @@ protected:
 private:
   void BuildMenus();
   void BuildRegions();
+  void BuildPresets();
   void BuildConnections();
   void FormShow();
   void FormClose();
@@ -149,6 +155,8 @@ private:
   TVexlinTree *fRxBuffer = nullptr;
   TCommandLinePanel *frame1 = nullptr;
   TfrPaket *frPaket1 = nullptr;
+  std::unique_ptr<TPresetsManager> fPresets;
+  TPresetBar *fPresetBar = nullptr;
   TParserPage *fParserPage = nullptr;
   TRepeaterGroup *fRepeater = nullptr;
   TPtStatusBar *fStatusBar = nullptr;
