@@ -355,8 +355,12 @@ bool TPresetBar::eventFilter(QObject *watched, QEvent *event) {
           PageControl1->tabBar()->tabAt(static_cast<QMouseEvent *>(event)->position().toPoint());
       if (tab >= 0)
         fXSender = PageControl1->widget(tab);
-    } else if (qobject_cast<TDataButton *>(watched) || qobject_cast<TDataTabSheet *>(watched)) {
+    } else if (qobject_cast<TDataButton *>(watched)) {
       fXSender = static_cast<QWidget *>(watched);
+    } else if (auto *sheet = qobject_cast<TDataTabSheet *>(watched)) {
+      // A press a button ignored reaches its tab too; the button stays the target.
+      if (!sheet->childAt(static_cast<QMouseEvent *>(event)->position().toPoint()))
+        fXSender = sheet;
     }
   } else if (event->type() == QEvent::ContextMenu &&
              (watched == PageControl1->tabBar() || qobject_cast<TDataButton *>(watched) ||
