@@ -20,6 +20,7 @@
 #include "pipeline/logfile.h"
 #include "serial/comport.h"
 #include "serial/safesync.h"
+#include "tools/bustools.h"
 #include "tools/cmdline.h"
 #include "tools/commandlinepanel.h"
 #include "tools/packetcomposer.h"
@@ -161,6 +162,7 @@ void TfMainPelmarTerm::BuildPresets() {
   fPresetBar->PacketSource = [this] { return frPaket1->GetPacket(); };
   fPresetBar->CopyToComposer = [this](const QString &data) { frPaket1->CopyPresetToTable(data); };
   fPresetBar->Send = [this](const QByteArray &data) { Send(data); };
+  fPresetBar->ReplacementAddress = [this] { return fBusTools->ReplacementAddress(); };
   fPresetBar->SaveConfig = [this] {
     QString error;
     if (!fConfig.Save(CollectSettings(), &error))
@@ -218,6 +220,8 @@ void TfMainPelmarTerm::BuildRegions() {
   pgcLeftTools->addTab(pLeft, QStringLiteral("Pelmar97"));
   auto *tsTools = Named(new QWidget, "tsTools");
   auto *toolsLayout = new QVBoxLayout(tsTools);
+  fBusTools = new TBusTools;
+  toolsLayout->addWidget(fBusTools);
   fRepeater = new TRepeaterGroup;
   toolsLayout->addWidget(fRepeater);
   toolsLayout->addStretch(1);
@@ -265,6 +269,10 @@ void TfMainPelmarTerm::BuildRegions() {
   // under the bar is watched as well.
   new TGeometryWatch([this] { pCenterResize(); }, {Splitter2, pBottom}, this);
 
+  fBusTools->LogInfoMsg = [this](const QString &text, QColor c) {
+    LogInfoMsg(text, RGBColor(uint8_t(c.red()), uint8_t(c.green()), uint8_t(c.blue())));
+  };
+  connect(fBusTools, &TBusTools::sendRequested, this, &TfMainPelmarTerm::Send);
   frPaket1->Init();
   connect(frPaket1, &TfrPaket::sendRequested, this, &TfMainPelmarTerm::Send);
   frame1->AttachRepeater(fRepeater);

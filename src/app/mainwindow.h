@@ -28,6 +28,7 @@ struct TProgramStart;
 class TParserPage;
 class TRepeaterGroup;
 class TfrPaket;
+class TBusTools;
 class TPresetBar;
 class TPresetsManager;
 class TPtDialogs;
@@ -96,6 +97,7 @@ public:
   TCommandLinePanel *CommandLine() const { return frame1; }
   TfrPaket *Composer() const { return frPaket1; }
   TPresetBar *PresetBar() const { return fPresetBar; }
+  TBusTools *BusTools() const { return fBusTools; }
   TPresetsManager &Presets() { return *fPresets; }
   QTabWidget *PresetTabs() const { return PageControl1; }
   TPtStatusBar *PtStatusBar() const { return fStatusBar; }
@@ -159,6 +161,7 @@ private:
   TPresetBar *fPresetBar = nullptr;
   TParserPage *fParserPage = nullptr;
   TRepeaterGroup *fRepeater = nullptr;
+  TBusTools *fBusTools = nullptr;
   TPtStatusBar *fStatusBar = nullptr;
   QCheckBox *chkScroll = nullptr;
   QLabel *lblBuffer = nullptr;
