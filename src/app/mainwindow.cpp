@@ -225,7 +225,12 @@ void TfMainPelmarTerm::BuildRegions() {
   fRepeater = new TRepeaterGroup;
   toolsLayout->addWidget(fRepeater);
   toolsLayout->addStretch(1);
-  pgcLeftTools->addTab(tsTools, QStringLiteral("Nástroje"));
+  // Like the connection tab, the tools scroll in a short window.
+  auto *toolsScroll = Named(new QScrollArea, "sbTools");
+  toolsScroll->setFrameShape(QFrame::NoFrame);
+  toolsScroll->setWidgetResizable(true);
+  toolsScroll->setWidget(tsTools);
+  pgcLeftTools->addTab(toolsScroll, QStringLiteral("Nástroje"));
   pgcLeftTools->setCurrentIndex(0);
   pMiddle->addWidget(pgcLeftTools);
 

@@ -1,3 +1,5 @@
+#include "tools/addresscombo.h"
+#include "tools/bustools.h"
 #include "tools/packetcomposer.h"
 #include "tools/presetbar.h"
 #include "tools/presetstore.h"
@@ -70,6 +72,14 @@ TEST_F(PresetsTest, ShippedPresetsAreButtonsThatSend) {
   Buttons(0)[0]->click();
   ASSERT_TRUE(WaitFor([&] { return SentRows().size() == 1; }));
   EXPECT_EQ(SentRows()[0].bytes, QByteArray::fromHex("2A610005FEF3F38B0D"));
+}
+
+TEST_F(PresetsTest, TheBusToolsReplaceTheAddressOfAPresetFrame) {
+  window->BusTools()->chkADRChanger->setChecked(true);
+  window->BusTools()->cbbADRChanger->setCurrentIndex(12);
+  Buttons(0)[2]->click(); // identification of address 49
+  ASSERT_TRUE(WaitFor([&] { return SentRows().size() == 1; }));
+  EXPECT_EQ(SentRows()[0].bytes, QByteArray::fromHex("2A6100050CF3F37D0D"));
 }
 
 TEST_F(PresetsTest, StoringIntoANewGroupWritesItsFileAndAddsATab) {
