@@ -23,10 +23,13 @@
 #include "tools/bustools.h"
 #include "tools/cmdline.h"
 #include "tools/commandlinepanel.h"
+#include "tools/modbuspanel.h"
 #include "tools/packetcomposer.h"
 #include "tools/presetbar.h"
+#include "tools/presetstablo.h"
 #include "tools/presetstore.h"
 #include "tools/repeater.h"
+#include "tools/responderpage.h"
 #include "view/infowindow.h"
 #include "view/packetdetail.h"
 #include "view/terminalview.h"
@@ -112,6 +115,7 @@ TfMainPelmarTerm::TfMainPelmarTerm(TPtDialogs &dialogs, const QString &configFil
   fInfoBox = std::make_unique<TformDuradiDarozavi_InstInfoBox>();
   BuildRegions();
   BuildPresets();
+  BuildProtocolTools();
   BuildMenus();
   BuildConnections();
 
@@ -135,6 +139,9 @@ TfMainPelmarTerm::TfMainPelmarTerm(TPtDialogs &dialogs, const QString &configFil
 }
 
 TfMainPelmarTerm::~TfMainPelmarTerm() {
+  // The test page belongs to the window even while it is off the panel.
+  if (pgcLeftTools->indexOf(fResponder) < 0)
+    delete fResponder;
   // A live connection reports its end to the window while it stops: stopped
   // first, while everything its report touches still exists.
   fConnections->SetConnection(nullptr);
@@ -178,6 +185,38 @@ void TfMainPelmarTerm::BuildPresets() {
   aPresetSettings->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
   connect(aPresetSettings, &QAction::triggered, fPresetBar, &TPresetBar::ShowPresetsList);
   addAction(aPresetSettings);
+}
+
+void TfMainPelmarTerm::BuildProtocolTools() {
+  fModBusPanel = new TfModBusPanel(this);
+  connect(fModBusPanel, &TfModBusPanel::sendRequested, this, &TfMainPelmarTerm::Send);
+  auto *actModBusPanel = Named(new QAction(this), "actModBusPanel");
+  actModBusPanel->setShortcut(QKeySequence(QStringLiteral("Ctrl+M")));
+  connect(actModBusPanel, &QAction::triggered, this, [this] {
+    fModBusPanel->show();
+    fModBusPanel->raise();
+  });
+  addAction(actModBusPanel);
+  fResponder = new TResponderPage;
+  auto *actDataResponder =
+      Named(new QAction(QStringLiteral("Simulátor"), this), "actDataResponder");
+  actDataResponder->setShortcut(QKeySequence(QStringLiteral("Ctrl+R")));
+  connect(actDataResponder, &QAction::triggered, this, [this] {
+    if (const int index = pgcLeftTools->indexOf(fResponder); index >= 0)
+      pgcLeftTools->removeTab(index);
+    else
+      pgcLeftTools->addTab(fResponder, QStringLiteral("Odpovídač"));
+  });
+  addAction(actDataResponder);
+}
+
+void TfMainPelmarTerm::actCommandTabloExecute() {
+  if (!fPresetsTablo) {
+    fPresetsTablo = new TfPresetsTablo(PathPtFiles(), fDialogs, this);
+    fPresetsTablo->SetOnDataSend([this](const QByteArray &data) { Send(data); });
+  }
+  fPresetsTablo->show();
+  fPresetsTablo->raise();
 }
 
 void TfMainPelmarTerm::BuildRegions() {
@@ -345,6 +384,7 @@ void TfMainPelmarTerm::BuildMenus() {
   QAction *tablo = tools->addAction(QStringLiteral("Tablo příkazů"));
   tablo->setObjectName(QStringLiteral("actCommandTablo"));
   tablo->setShortcut(QKeySequence(QStringLiteral("Ctrl+T")));
+  connect(tablo, &QAction::triggered, this, &TfMainPelmarTerm::actCommandTabloExecute);
 
   QMenu *view = menuBar()->addMenu(QStringLiteral("Zobrazení"));
   view->setObjectName(QStringLiteral("mimView"));

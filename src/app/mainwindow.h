@@ -28,6 +28,9 @@ struct TProgramStart;
 class TParserPage;
 class TRepeaterGroup;
 class TfrPaket;
+class TfModBusPanel;
+class TfPresetsTablo;
+class TResponderPage;
 class TBusTools;
 class TPresetBar;
 class TPresetsManager;
@@ -98,6 +101,11 @@ public:
   TfrPaket *Composer() const { return frPaket1; }
   TPresetBar *PresetBar() const { return fPresetBar; }
   TBusTools *BusTools() const { return fBusTools; }
+  // Null until first opened with Ctrl+T.
+  TfPresetsTablo *PresetsTablo() const { return fPresetsTablo; }
+  TfModBusPanel *ModBusPanel() const { return fModBusPanel; }
+  TResponderPage *ResponderPage() const { return fResponder; }
+  void actCommandTabloExecute();
   TPresetsManager &Presets() { return *fPresets; }
   QTabWidget *PresetTabs() const { return PageControl1; }
   TPtStatusBar *PtStatusBar() const { return fStatusBar; }
@@ -114,6 +122,7 @@ private:
   void BuildMenus();
   void BuildRegions();
   void BuildPresets();
+  void BuildProtocolTools();
   void BuildConnections();
   void FormShow();
   void FormClose();
@@ -162,6 +171,9 @@ private:
   TParserPage *fParserPage = nullptr;
   TRepeaterGroup *fRepeater = nullptr;
   TBusTools *fBusTools = nullptr;
+  TfPresetsTablo *fPresetsTablo = nullptr; // written to its file when the window goes
+  TfModBusPanel *fModBusPanel = nullptr;
+  TResponderPage *fResponder = nullptr; // on the left panel only while switched on
   TPtStatusBar *fStatusBar = nullptr;
   QCheckBox *chkScroll = nullptr;
   QLabel *lblBuffer = nullptr;
