@@ -56,6 +56,7 @@
 #include <QScrollArea>
 #include <QSplitter>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -793,6 +794,7 @@ void TfMainPelmarTerm::FormShow() {
   for (const QString &problem : fPresets->LoadErrors())
     LogInfoMsg(QStringLiteral("Soubor předvoleb nelze načíst: %1").arg(problem), kColorMaroon);
   fPresetBar->ReloadPresets();
+  frPaket1->Table()->setCurrentCell(TfrPaket::rowSDATA, 1);
   if (settings.presetPageIndex >= 0 && settings.presetPageIndex < PageControl1->count())
     PageControl1->setCurrentIndex(settings.presetPageIndex);
   CorrectFormPosition(this);
