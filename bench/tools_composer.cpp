@@ -1,16 +1,11 @@
 #include "tools/packetcomposer.h"
-#include "widgets/messages.h"
+#include "tools_support.h"
 
 #include <QElapsedTimer>
 #include <QTableWidget>
 #include <benchmark/benchmark.h>
 
 namespace {
-
-struct TIgnoringSink : TMessageSink {
-  void ShowError(QWidget *, const QString &, const QString &) override {}
-  void ShowBalloon(QWidget *, const QString &, const QString &) override {}
-};
 
 // One edit of a 4 KiB SDATA field: every field converted, LEN and SUM
 // computed again, the table recoloured and the view rebuilt and coloured.

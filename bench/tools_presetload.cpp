@@ -1,6 +1,6 @@
 #include "tools/presetbar.h"
 #include "tools/presetstore.h"
-#include "widgets/messages.h"
+#include "tools_support.h"
 
 #include <QElapsedTimer>
 #include <QTabWidget>
@@ -8,11 +8,6 @@
 #include <benchmark/benchmark.h>
 
 namespace {
-
-struct TIgnoringSink : TMessageSink {
-  void ShowError(QWidget *, const QString &, const QString &) override {}
-  void ShowBalloon(QWidget *, const QString &, const QString &) override {}
-};
 
 // 200 preset files of 100 presets each: read them all and build the tabs.
 void BM_PresetLoad(benchmark::State &state) {

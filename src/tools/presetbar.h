@@ -24,25 +24,26 @@ class TMessageSink;
 class TPreset;
 class TPresetsManager;
 
-// A tab of the bar; FdataNode is the group element it was made for.
-class TDataTabSheet : public QWidget {
-  Q_OBJECT
-public:
-  using QWidget::QWidget;
+// What a tab or a button of the bar carries besides itself.
+struct TDataFields {
   TXmlElement FdataNode;
   int32_t FdataPointer = 0;
   QObject *FdataObject = nullptr;
+};
+
+// A tab of the bar; FdataNode is the group element it was made for.
+class TDataTabSheet : public QWidget, public TDataFields {
+  Q_OBJECT
+public:
+  using QWidget::QWidget;
   TPreset *Group = nullptr;
 };
 
 // A preset's button; FdataNode is the preset element.
-class TDataButton : public QPushButton {
+class TDataButton : public QPushButton, public TDataFields {
   Q_OBJECT
 public:
   using QPushButton::QPushButton;
-  TXmlElement FdataNode;
-  int32_t FdataPointer = 0;
-  QObject *FdataObject = nullptr;
   TPreset *Preset = nullptr;
 };
 
