@@ -137,11 +137,15 @@ void TBusTools::SetScanControlsEnabled(bool enabled) {
     w->setEnabled(enabled);
 }
 
+void TBusTools::EndScan() {
+  tmrScan->stop();
+  btnScan->setText(QStringLiteral("Scan"));
+  SetScanControlsEnabled(true);
+}
+
 void TBusTools::btnScanClick() {
   if (tmrScan->isActive()) {
-    tmrScan->stop();
-    btnScan->setText(QStringLiteral("Scan"));
-    SetScanControlsEnabled(true);
+    EndScan();
     Log(QStringLiteral("Scan zařízení přerušen uživatelem"));
     cbbScanAdrFromChange();
     return;
@@ -165,9 +169,7 @@ void TBusTools::tmrScanTimer() {
     ++fScanIndex;
   } else {
     Log(QStringLiteral("Scan zařízení dokončen"));
-    tmrScan->stop();
-    btnScan->setText(QStringLiteral("Scan"));
-    SetScanControlsEnabled(true);
+    EndScan();
   }
   cbbScanAdrFromChange();
 }

@@ -56,6 +56,8 @@ signals:
 
 private:
   void SetScanControlsEnabled(bool enabled);
+  // The timer stops and the scan's controls are back, however it ended.
+  void EndScan();
   void Log(const QString &text);
   // Sends `first`, then `second` 200 ms later; the interface stays alive in between.
   void SendPair(const QByteArray &first, const QByteArray &second);

@@ -221,9 +221,15 @@ TDataButton *TPresetBar::CreatePresetButton(TPreset *Preset) {
   const bool hasCaption = group->Node().HasAttribute(QStringLiteral("caption"));
   TDataTabSheet *sheet = FindOrCreateTabSheetGroup(
       hasCaption ? group->Node().Attribute(QStringLiteral("caption")) : QString(), group);
+  // Buttons are the tab's only children and stay in their order, so the last
+  // one is the rightmost; a scan of them all would make building a tab quadratic.
   int left = 0;
-  for (auto *other : sheet->findChildren<TDataButton *>(Qt::FindDirectChildrenOnly))
-    left = std::max(left, other->geometry().right() + 1 + kButtonGap);
+  const QObjectList &children = sheet->children();
+  for (auto it = children.crbegin(); it != children.crend(); ++it)
+    if (auto *last = qobject_cast<TDataButton *>(*it)) {
+      left = last->geometry().right() + 1 + kButtonGap;
+      break;
+    }
   const QString caption = Preset->Node().Attribute(QStringLiteral("caption"));
   auto *button = new TDataButton(sheet);
   // "&" in a caption is a character, not a mnemonic.
