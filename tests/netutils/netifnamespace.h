@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <sched.h>
 #include <unistd.h>
 
@@ -68,7 +67,7 @@ private:
 };
 
 // Enters a namespace named `ns` for the rest of the test, or skips the test
-// saying why it cannot.
+// saying why it cannot (for files that use Google Test).
 #define PT_ENTER_NETNS(ns)                                                                         \
   TNetifNamespace ns;                                                                              \
   if (!ns.Ready())                                                                                 \
