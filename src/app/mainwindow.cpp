@@ -9,6 +9,7 @@
 #include "app/parserpage.h"
 #include "app/serialgroup.h"
 #include "app/statusbar.h"
+#include "base/datafolder.h"
 #include "base/pterror.h"
 #include "base/utils.h"
 #include "connections/connectioncontroller.h"
@@ -23,9 +24,16 @@
 #include "pipeline/logfile.h"
 #include "serial/comport.h"
 #include "serial/safesync.h"
+#include "tools/bustools.h"
 #include "tools/cmdline.h"
 #include "tools/commandlinepanel.h"
+#include "tools/modbuspanel.h"
+#include "tools/packetcomposer.h"
+#include "tools/presetbar.h"
+#include "tools/presetstablo.h"
+#include "tools/presetstore.h"
 #include "tools/repeater.h"
+#include "tools/responderpage.h"
 #include "view/infowindow.h"
 #include "view/packetdetail.h"
 #include "view/terminalview.h"
@@ -52,6 +60,7 @@
 #include <QScrollArea>
 #include <QSplitter>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -110,6 +119,8 @@ TfMainPelmarTerm::TfMainPelmarTerm(TPtDialogs &dialogs, const QString &configFil
 
   fInfoBox = std::make_unique<TformDuradiDarozavi_InstInfoBox>();
   BuildRegions();
+  BuildPresets();
+  BuildProtocolTools();
   BuildMenus();
   BuildConnections();
 
@@ -133,6 +144,9 @@ TfMainPelmarTerm::TfMainPelmarTerm(TPtDialogs &dialogs, const QString &configFil
 }
 
 TfMainPelmarTerm::~TfMainPelmarTerm() {
+  // The test page belongs to the window even while it is off the panel.
+  if (pgcLeftTools->indexOf(fResponder) < 0)
+    delete fResponder;
   // A live connection reports its end to the window while it stops: stopped
   // first, while everything its report touches still exists.
   fConnections->SetConnection(nullptr);
@@ -152,6 +166,62 @@ TfMainPelmarTerm::~TfMainPelmarTerm() {
     FreeDataObjectChain(untaken);
   fReceiver.OnRemainderChanged = nullptr;
   FreeDataObjectChain(fPendingChain);
+}
+
+void TfMainPelmarTerm::BuildPresets() {
+  fPresets = std::make_unique<TPresetsManager>(PathPtFiles());
+  fPresetBar = new TPresetBar(PageControl1, *fPresets, fDialogs, this);
+  fPresetBar->PacketSource = [this] { return frPaket1->GetPacket(); };
+  fPresetBar->CopyToComposer = [this](const QString &data) { frPaket1->CopyPresetToTable(data); };
+  fPresetBar->Send = [this](const QByteArray &data) { Send(data); };
+  fPresetBar->ReplacementAddress = [this] { return fBusTools->ReplacementAddress(); };
+  fPresetBar->SaveConfig = [this] {
+    QString error;
+    if (!fConfig.Save(CollectSettings(), &error))
+      LogInfoMsg(QStringLiteral("\"%1\": %2").arg(fConfigFileName, error), kColorMaroon);
+  };
+  auto *aSetPreset = Named(new QAction(QStringLiteral("Do predvolby"), this), "aSetPreset");
+  aSetPreset->setShortcut(QKeySequence(QStringLiteral("Ctrl+P")));
+  connect(aSetPreset, &QAction::triggered, fPresetBar, &TPresetBar::aSetPresetExecute);
+  addAction(aSetPreset);
+  frPaket1->SaveButton()->setText(aSetPreset->text());
+  connect(frPaket1->SaveButton(), &QPushButton::clicked, aSetPreset, &QAction::trigger);
+  auto *aPresetSettings = Named(new QAction(QStringLiteral("Predvoleb"), this), "aPresetSettings");
+  aPresetSettings->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
+  connect(aPresetSettings, &QAction::triggered, fPresetBar, &TPresetBar::ShowPresetsList);
+  addAction(aPresetSettings);
+}
+
+void TfMainPelmarTerm::BuildProtocolTools() {
+  fModBusPanel = new TfModBusPanel(this);
+  connect(fModBusPanel, &TfModBusPanel::sendRequested, this, &TfMainPelmarTerm::Send);
+  auto *actModBusPanel = Named(new QAction(this), "actModBusPanel");
+  actModBusPanel->setShortcut(QKeySequence(QStringLiteral("Ctrl+M")));
+  connect(actModBusPanel, &QAction::triggered, this, [this] {
+    fModBusPanel->show();
+    fModBusPanel->raise();
+  });
+  addAction(actModBusPanel);
+  fResponder = new TResponderPage;
+  auto *actDataResponder =
+      Named(new QAction(QStringLiteral("Simulátor"), this), "actDataResponder");
+  actDataResponder->setShortcut(QKeySequence(QStringLiteral("Ctrl+R")));
+  connect(actDataResponder, &QAction::triggered, this, [this] {
+    if (const int index = pgcLeftTools->indexOf(fResponder); index >= 0)
+      pgcLeftTools->removeTab(index);
+    else
+      pgcLeftTools->addTab(fResponder, QStringLiteral("Odpovídač"));
+  });
+  addAction(actDataResponder);
+}
+
+void TfMainPelmarTerm::actCommandTabloExecute() {
+  if (!fPresetsTablo) {
+    fPresetsTablo = new TfPresetsTablo(PathPtFiles(), fDialogs, this);
+    fPresetsTablo->SetOnDataSend([this](const QByteArray &data) { Send(data); });
+  }
+  fPresetsTablo->show();
+  fPresetsTablo->raise();
 }
 
 void TfMainPelmarTerm::BuildRegions() {
@@ -187,13 +257,24 @@ void TfMainPelmarTerm::BuildRegions() {
   fParserPage = new TParserPage(fReceiver, fDialogs);
   pgcLeftTools->addTab(fParserPage, QStringLiteral("Parser"));
   pLeft = Named(new QWidget, "pLeft");
+  auto *composerLayout = new QVBoxLayout(pLeft);
+  composerLayout->setContentsMargins(0, 0, 0, 0);
+  frPaket1 = Named(new TfrPaket(fDialogs), "frPaket1");
+  composerLayout->addWidget(frPaket1);
   pgcLeftTools->addTab(pLeft, QStringLiteral("Pelmar97"));
   auto *tsTools = Named(new QWidget, "tsTools");
   auto *toolsLayout = new QVBoxLayout(tsTools);
+  fBusTools = new TBusTools;
+  toolsLayout->addWidget(fBusTools);
   fRepeater = new TRepeaterGroup;
   toolsLayout->addWidget(fRepeater);
   toolsLayout->addStretch(1);
-  pgcLeftTools->addTab(tsTools, QStringLiteral("Nástroje"));
+  // Like the connection tab, the tools scroll in a short window.
+  auto *toolsScroll = Named(new QScrollArea, "sbTools");
+  toolsScroll->setFrameShape(QFrame::NoFrame);
+  toolsScroll->setWidgetResizable(true);
+  toolsScroll->setWidget(tsTools);
+  pgcLeftTools->addTab(toolsScroll, QStringLiteral("Nástroje"));
   pgcLeftTools->setCurrentIndex(0);
   pMiddle->addWidget(pgcLeftTools);
 
@@ -237,6 +318,12 @@ void TfMainPelmarTerm::BuildRegions() {
   // under the bar is watched as well.
   new TGeometryWatch([this] { pCenterResize(); }, {Splitter2, pBottom}, this);
 
+  fBusTools->LogInfoMsg = [this](const QString &text, QColor c) {
+    LogInfoMsg(text, RGBColor(uint8_t(c.red()), uint8_t(c.green()), uint8_t(c.blue())));
+  };
+  connect(fBusTools, &TBusTools::sendRequested, this, &TfMainPelmarTerm::Send);
+  frPaket1->Init();
+  connect(frPaket1, &TfrPaket::sendRequested, this, &TfMainPelmarTerm::Send);
   frame1->AttachRepeater(fRepeater);
   connect(frame1, &TCommandLinePanel::sendRequested, this, &TfMainPelmarTerm::Send);
   connect(frame1->ClearButton(), &QAbstractButton::clicked, this, &TfMainPelmarTerm::bClearClick);
@@ -302,6 +389,7 @@ void TfMainPelmarTerm::BuildMenus() {
   QAction *tablo = tools->addAction(QStringLiteral("Tablo příkazů"));
   tablo->setObjectName(QStringLiteral("actCommandTablo"));
   tablo->setShortcut(QKeySequence(QStringLiteral("Ctrl+T")));
+  connect(tablo, &QAction::triggered, this, &TfMainPelmarTerm::actCommandTabloExecute);
 
   QMenu *view = menuBar()->addMenu(QStringLiteral("Zobrazení"));
   view->setObjectName(QStringLiteral("mimView"));
@@ -728,6 +816,14 @@ void TfMainPelmarTerm::FormShow() {
   for (const QString &problem : fConfig.Problems())
     LogInfoMsg(QStringLiteral("\"%1\": %2").arg(fConfigFileName, problem), kColorMaroon);
   ApplySettings(settings);
+  // The preset files are read once, when the tabs are first built.
+  fPresets->LoadPresets();
+  for (const QString &problem : fPresets->LoadErrors())
+    LogInfoMsg(QStringLiteral("Soubor předvoleb nelze načíst: %1").arg(problem), kColorMaroon);
+  fPresetBar->ReloadPresets();
+  frPaket1->Table()->setCurrentCell(TfrPaket::rowSDATA, 1);
+  if (settings.presetPageIndex >= 0 && settings.presetPageIndex < PageControl1->count())
+    PageControl1->setCurrentIndex(settings.presetPageIndex);
   CorrectFormPosition(this);
   fStatusBar->StatusBarRefresh(QString());
   pCenterResize();
@@ -824,6 +920,8 @@ void TfMainPelmarTerm::closeEvent(QCloseEvent *event) {
 }
 
 void TfMainPelmarTerm::FormClose() {
+  for (const QString &problem : fPresets->SavePresets())
+    fDialogs.ShowMessage(this, problem);
   QString error;
   if (!fConfig.Save(CollectSettings(), &error))
     fDialogs.ShowMessage(this, QStringLiteral("\"%1\": %2").arg(fConfigFileName, error));

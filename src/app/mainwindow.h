@@ -28,6 +28,13 @@ struct TDeviceChange;
 struct TProgramStart;
 class TParserPage;
 class TRepeaterGroup;
+class TfrPaket;
+class TfModBusPanel;
+class TfPresetsTablo;
+class TResponderPage;
+class TBusTools;
+class TPresetBar;
+class TPresetsManager;
 class TPtDialogs;
 class TPtIpcServer;
 class TPtStatusBar;
@@ -97,6 +104,16 @@ public:
   TVexlinTree *vstRxBuffer() const { return fRxBuffer; }
   TParserPage *ParserPage() const { return fParserPage; }
   TCommandLinePanel *CommandLine() const { return frame1; }
+  TfrPaket *Composer() const { return frPaket1; }
+  TPresetBar *PresetBar() const { return fPresetBar; }
+  TBusTools *BusTools() const { return fBusTools; }
+  // Null until first opened with Ctrl+T.
+  TfPresetsTablo *PresetsTablo() const { return fPresetsTablo; }
+  TfModBusPanel *ModBusPanel() const { return fModBusPanel; }
+  TResponderPage *ResponderPage() const { return fResponder; }
+  void actCommandTabloExecute();
+  TPresetsManager &Presets() { return *fPresets; }
+  QTabWidget *PresetTabs() const { return PageControl1; }
   TPtStatusBar *PtStatusBar() const { return fStatusBar; }
   TConnectionController &Connections() { return *fConnections; }
   TConnectionPanel *ConnectionPanel() const { return pnlConnection; }
@@ -110,6 +127,8 @@ protected:
 private:
   void BuildMenus();
   void BuildRegions();
+  void BuildPresets();
+  void BuildProtocolTools();
   void BuildConnections();
   void FormShow();
   void FormClose();
@@ -154,8 +173,15 @@ private:
   TTerminalView *fTerminal = nullptr;
   TVexlinTree *fRxBuffer = nullptr;
   TCommandLinePanel *frame1 = nullptr;
+  TfrPaket *frPaket1 = nullptr;
+  std::unique_ptr<TPresetsManager> fPresets;
+  TPresetBar *fPresetBar = nullptr;
   TParserPage *fParserPage = nullptr;
   TRepeaterGroup *fRepeater = nullptr;
+  TBusTools *fBusTools = nullptr;
+  TfPresetsTablo *fPresetsTablo = nullptr; // written to its file when the window goes
+  TfModBusPanel *fModBusPanel = nullptr;
+  TResponderPage *fResponder = nullptr; // on the left panel only while switched on
   TPtStatusBar *fStatusBar = nullptr;
   QCheckBox *chkScroll = nullptr;
   QLabel *lblBuffer = nullptr;
