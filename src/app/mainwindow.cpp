@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/arpsnapshotview.h"
 #include "app/connectionpanel.h"
 #include "app/formposition.h"
 #include "app/ipc.h"
@@ -14,6 +15,9 @@
 #include "connections/connectioncontroller.h"
 #include "connections/connectiontexts.h"
 #include "connections/devicechange.h"
+#include "netutils/addressmonitor.h"
+#include "netutils/arpsnapshot.h"
+#include "netutils/arptable.h"
 #include "pipeline/databinary.h"
 #include "pipeline/datalog.h"
 #include "pipeline/dataobjectqueue.h"
@@ -480,10 +484,19 @@ void TfMainPelmarTerm::BuildConnections() {
       Named(new QPushButton(QStringLiteral("Spustit správce zařízení")), "btnDeviceManager");
   pnlConnection->AddBottomButton(btnDeviceManager);
   connect(btnDeviceManager, &QPushButton::clicked, this, &TfMainPelmarTerm::btnDeviceManagerClick);
+  btnGetArp = Named(new QPushButton(QStringLiteral("Arp table")), "btnGetArp");
+  pnlConnection->AddBottomButton(btnGetArp);
+  connect(btnGetArp, &QPushButton::clicked, this, &TfMainPelmarTerm::btnGetArpClick);
   connect(pnlConnection->btnPing, &QPushButton::clicked, this, &TfMainPelmarTerm::btnPingClick);
   StartProgram = [](const TProgramStart &start) {
     return QProcess::startDetached(start.program, start.arguments);
   };
+
+  // Watches the local addresses from start to end of the run.
+  idpdrmn1 = Named(new TAddressMonitor(this), "idpdrmn1");
+  connect(idpdrmn1, &TAddressMonitor::statusChanged, this,
+          &TfMainPelmarTerm::idpdrmn1StatusChanged);
+  idpdrmn1->Start();
 
   fDeviceMonitor = new TDeviceChangeMonitor(this);
   connect(fDeviceMonitor, &TDeviceChangeMonitor::deviceChanged, this,
@@ -602,6 +615,20 @@ void TfMainPelmarTerm::btnPingClick() {
   }
   if (!StartProgram(*terminal))
     fDialogs.ShowMessage(this, QStringLiteral("Nepodařilo se spustit %1.").arg(terminal->program));
+}
+
+void TfMainPelmarTerm::btnGetArpClick() {
+  const TNetSnapshot snapshot = ReadNetSnapshot();
+  if (!snapshot.ArpTable)
+    LogInfoMsg(ArpTableFailsText(), kColorRed);
+  TArpSnapshotRow rows =
+      ArpSnapshotRows(snapshot, [](const TArpNetRow &row) { return DeleteArpEntry(row); });
+  fTerminal->FlushNodeItem(AddArpSnapshotRows(*fTerminalTree, rows));
+}
+
+void TfMainPelmarTerm::idpdrmn1StatusChanged(int adapter, const QString &newIP,
+                                             const QString &oldIP) {
+  LogInfoMsg(AddressChangeLine({adapter, newIP, oldIP}), kColorBlack);
 }
 
 // --- data path -------------------------------------------------------------

@@ -18,6 +18,7 @@ class QTabWidget;
 class QTimer;
 class TCommandLinePanel;
 class QPushButton;
+class TAddressMonitor;
 class TAfComPort;
 class TConnectionController;
 class TConnectionPanel;
@@ -84,6 +85,11 @@ public:
   void wmDeviceChange(const TDeviceChange &change);
   void btnDeviceManagerClick();
   void btnPingClick();
+  // Lists the adapters and the ARP table in the packet list.
+  void btnGetArpClick();
+  // A local address was added, removed or changed.
+  void idpdrmn1StatusChanged(int adapter, const QString &newIP, const QString &oldIP);
+  TAddressMonitor *AddressMonitor() const { return idpdrmn1; }
   // Starts a program detached; tests replace it.
   std::function<bool(const TProgramStart &)> StartProgram;
   // A block from another process: 0x01 first means received, else sent.
@@ -157,6 +163,8 @@ private:
   TDeviceChangeMonitor *fDeviceMonitor = nullptr;
   QPushButton *btnDeviceManager = nullptr;
   QPushButton *btnPing = nullptr;
+  QPushButton *btnGetArp = nullptr;
+  TAddressMonitor *idpdrmn1 = nullptr;
   QWidget *pLeft = nullptr;
   QWidget *pCenter = nullptr;
   QSplitter *Splitter2 = nullptr;
