@@ -4,6 +4,7 @@
 
 #include <QNetworkDatagram>
 #include <QUdpSocket>
+#include <QVariant>
 
 TLantronixFinder::TLantronixFinder(const TDiscoveryTarget &target, const TIdentifyOptions &options,
                                    QObject *parent)
@@ -37,6 +38,8 @@ bool TLantronixFinder::Start(QString *error) {
     delete socket;
     return false;
   }
+  // Hundreds of modules answer at the same moment.
+  socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, QVariant(1 << 20));
   udpServerLantronix = socket;
   connect(socket, &QUdpSocket::readyRead, this, &TLantronixFinder::udpServerLantronixUDPRead);
   return true;
