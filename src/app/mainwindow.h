@@ -20,6 +20,8 @@ class TCommandLinePanel;
 class QPushButton;
 class TAddressMonitor;
 class TLantronixFinder;
+class TFindBar;
+class TRowFinder;
 class TVexlinDataLantronixScanItem;
 class QUrl;
 struct TVexlinNode;
@@ -103,6 +105,9 @@ public:
   void actLantronixSearchExecute();
   void udpServerLantronixUDPRead(TVexlinDataLantronixScanItem *item);
   TLantronixFinder *LantronixFinder() const { return fLantronix; }
+  // Find in the packet list (Ctrl+F, F3, Shift+F3).
+  TFindBar *FindBar() const { return fFindBar; }
+  TRowFinder *RowFinder() const { return fFinder; }
   QAction *LantronixSearchAction() const { return actLantronixSearch; }
   // A block from another process: 0x01 first means received, else sent.
   void WMCopyData(const QByteArray &block);
@@ -143,6 +148,7 @@ private:
   void BuildProtocolTools();
   void BuildConnections();
   void BuildDiscovery();
+  void BuildFind();
   // Runs `command` in a terminal window, or says why it cannot.
   void StartInTerminal(const QStringList &command);
   void FormShow();
@@ -190,7 +196,10 @@ private:
   QWidget *pCenter = nullptr;
   QSplitter *Splitter2 = nullptr;
   QWidget *pBottom = nullptr;
+  QWidget *pList = nullptr;
   TVexlinTree *fTerminalTree = nullptr;
+  TRowFinder *fFinder = nullptr;
+  TFindBar *fFindBar = nullptr;
   TTerminalView *fTerminal = nullptr;
   TVexlinTree *fRxBuffer = nullptr;
   TCommandLinePanel *frame1 = nullptr;
