@@ -2,6 +2,7 @@
 #include "pipeline/dataobjectqueue.h"
 #include "pipeline/dataobjectregistry.h"
 #include "view/terminalview.h"
+#include "view_biglist.h"
 #include "view_rows.h"
 
 #include <QAbstractItemModel>
@@ -13,45 +14,6 @@
 #include <memory>
 
 namespace {
-
-constexpr size_t kBigRows = 10'000'000;
-constexpr size_t kBatch = 10'000;
-constexpr int kWidth = 1000;
-constexpr int kHeight = 700;
-
-struct TBenchList {
-  TBenchList() : view(tree) {
-    RegisterVexlinDataObjectClasses();
-    tree.resize(kWidth, kHeight);
-    tree.show();
-    QApplication::processEvents();
-  }
-  TVexlinTree tree;
-  TTerminalView view;
-};
-
-// The 10-million-row list, built once by BM_ViewAppend (or on first use).
-std::unique_ptr<TBenchList> gBig;
-
-void Fill(TBenchList &list, size_t rows, benchmark::State *timed) {
-  TBenchRowSource source;
-  for (size_t done = 0; done < rows; done += kBatch) {
-    if (timed)
-      timed->PauseTiming();
-    TVexlinDataObject *chain = source.Chain(std::min(kBatch, rows - done));
-    if (timed)
-      timed->ResumeTiming();
-    list.view.AppendChain(chain);
-  }
-}
-
-TBenchList &BigList() {
-  if (!gBig) {
-    gBig = std::make_unique<TBenchList>();
-    Fill(*gBig, kBigRows, nullptr);
-  }
-  return *gBig;
-}
 
 void Render(QWidget &widget, QImage &image) {
   widget.render(&image);

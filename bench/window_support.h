@@ -5,6 +5,7 @@
 // received byte accounted for, the longest stall of the UI thread, memory).
 #include "app/mainwindow.h"
 #include "bench_common.h"
+#include "stallmeter.h"
 #include "pipeline/databinary.h"
 #include "pipeline/dataobjectqueue.h"
 #include "pipeline/dataobjectregistry.h"
@@ -136,30 +137,6 @@ private:
   TfMainPelmarTerm &fWindow;
   size_t fScanned = 0;
   TStreamSum fRows;
-};
-
-// The longest gap between the ticks of a 10 ms timer on the UI thread: the
-// longest the window could not answer.
-class TStallMeter {
-public:
-  TStallMeter() {
-    fTicker.setTimerType(Qt::PreciseTimer);
-    fTicker.setInterval(10);
-    QObject::connect(&fTicker, &QTimer::timeout, [this] {
-      const qint64 now = fClock.nsecsElapsed();
-      fMaxGap = std::max(fMaxGap, now - fLast);
-      fLast = now;
-    });
-    fClock.start();
-    fTicker.start();
-  }
-  double MaxStallMs() const { return static_cast<double>(fMaxGap) / 1e6; }
-
-private:
-  QTimer fTicker;
-  QElapsedTimer fClock;
-  qint64 fLast = 0;
-  qint64 fMaxGap = 0;
 };
 
 // Resident memory of the process in MiB.

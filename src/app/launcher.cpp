@@ -11,8 +11,12 @@ struct TTerminal {
 
 // Debian's own choice first, then the common desktops' terminals.
 constexpr TTerminal kTerminals[] = {
-    {"x-terminal-emulator", "-e"}, {"gnome-terminal", "--"}, {"konsole", "-e"},
-    {"xfce4-terminal", "-x"},      {"mate-terminal", "-x"},  {"lxterminal", "-e"},
+    {"x-terminal-emulator", "-e"},
+    {"gnome-terminal", "--"},
+    {"konsole", "-e"},
+    {"xfce4-terminal", "-x"},
+    {"mate-terminal", "-x"},
+    {"lxterminal", "-e"},
     {"xterm", "-e"},
 };
 

@@ -126,6 +126,7 @@ TfMainPelmarTerm::TfMainPelmarTerm(TPtDialogs &dialogs, const QString &configFil
   BuildConnections();
   BuildDiscovery();
   BuildFind();
+  BuildSelection();
 
   // From here on queued packets reach the view: one queued call per batch.
   VexlinDataObject_SetTarget([this] {
@@ -149,6 +150,8 @@ TfMainPelmarTerm::TfMainPelmarTerm(TPtDialogs &dialogs, const QString &configFil
 TfMainPelmarTerm::~TfMainPelmarTerm() {
   // Module queries end now, not whenever their time-outs would.
   delete fLantronix;
+  // The finder lets go of the list it filters while the list still exists.
+  delete fFinder;
   // The test page belongs to the window even while it is off the panel.
   if (pgcLeftTools->indexOf(fResponder) < 0)
     delete fResponder;
@@ -383,6 +386,9 @@ void TfMainPelmarTerm::BuildMenus() {
       file->addAction(QStringLiteral("Uložit data"), this, &TfMainPelmarTerm::aSaveDataExecute);
   save->setObjectName(QStringLiteral("aSaveData"));
   save->setShortcut(QKeySequence(QStringLiteral("Ctrl+S")));
+  QAction *saveSelected = file->addAction(QStringLiteral("Uložit vybrané…"), this,
+                                          &TfMainPelmarTerm::aSaveSelectedExecute);
+  saveSelected->setObjectName(QStringLiteral("aSaveSelected"));
   QAction *open =
       file->addAction(QStringLiteral("Načíst data"), this, &TfMainPelmarTerm::aOpenDataExecute);
   open->setObjectName(QStringLiteral("aOpenData"));
@@ -775,10 +781,33 @@ void TfMainPelmarTerm::aSaveDataExecute() {
   objects.reserve(rows);
   for (size_t i = 0; i < rows; ++i)
     objects.push_back(fTerminalTree->NodeAt(i)->Data);
+  SaveRows(name, objects);
+}
+
+void TfMainPelmarTerm::SaveRows(const QString &name,
+                                const std::vector<const TVexlinDataObject *> &objects) {
   QString error;
   if (!SaveLogFile(name, objects, &error))
     fDialogs.ShowMessage(this,
                          QStringLiteral("Soubor \"%1\" se nepodařilo uložit: %2").arg(name, error));
+}
+
+void TfMainPelmarTerm::aSaveSelectedExecute() {
+  const TRowSelection &selection = fTerminalTree->Selection();
+  if (selection.IsEmpty())
+    return;
+  std::vector<const TVexlinDataObject *> objects;
+  objects.reserve(selection.Count());
+  for (const auto &[first, last] : selection.Ranges())
+    for (size_t i = first; i <= last && i < fTerminalTree->RowCount(); ++i)
+      objects.push_back(fTerminalTree->NodeAt(i)->Data);
+  const QString filter = QStringLiteral("Vexlin data (*.vexlin.txt)");
+  const TDateTime first = objects.front() ? objects.front()->Time : 0;
+  const QString name = WithFilterExtension(
+      fDialogs.SaveFileName(this, ProposeLogFileName(first != 0 ? first : NowDateTime()), filter),
+      filter);
+  if (!name.isEmpty())
+    SaveRows(name, objects);
 }
 
 void TfMainPelmarTerm::aOpenDataExecute() {

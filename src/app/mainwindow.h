@@ -8,6 +8,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QCheckBox;
@@ -22,6 +23,7 @@ class TAddressMonitor;
 class TLantronixFinder;
 class TFindBar;
 class TRowFinder;
+class TRowCopier;
 class TVexlinDataLantronixScanItem;
 class QUrl;
 struct TVexlinNode;
@@ -75,6 +77,10 @@ public:
   void pmiMoveUpClick();
   void aSaveDataExecute();
   void aOpenDataExecute();
+  // Saves the selected rows as a log file, asking for its name.
+  void aSaveSelectedExecute();
+  // Copies the selected rows to the clipboard in one of the copy formats.
+  void CopySelection(int format);
 
   // The connection panel's buttons and its refresh.
   void btnTcpConnectDisconnectClick();
@@ -149,6 +155,8 @@ private:
   void BuildConnections();
   void BuildDiscovery();
   void BuildFind();
+  void BuildSelection();
+  void SaveRows(const QString &name, const std::vector<const TVexlinDataObject *> &objects);
   // Runs `command` in a terminal window, or says why it cannot.
   void StartInTerminal(const QStringList &command);
   void FormShow();
@@ -200,6 +208,7 @@ private:
   TVexlinTree *fTerminalTree = nullptr;
   TRowFinder *fFinder = nullptr;
   TFindBar *fFindBar = nullptr;
+  TRowCopier *fCopier = nullptr;
   TTerminalView *fTerminal = nullptr;
   TVexlinTree *fRxBuffer = nullptr;
   TCommandLinePanel *frame1 = nullptr;

@@ -132,11 +132,22 @@ bool TTerminalView::PrepareViewerMenu(TVexlinNode *node) {
 }
 
 void TTerminalView::ContextMenuRequested(TVexlinNode *node, QPoint globalPos) {
-  if (PrepareViewerMenu(node))
+  const bool links = PrepareViewerMenu(node);
+  if (!fTree.Selection().IsEmpty() && AddSelectionEntries) {
+    if (links)
+      fViewerMenu->addSeparator();
+    AddSelectionEntries(*fViewerMenu);
+  }
+  if (!fViewerMenu->isEmpty())
     fViewerMenu->popup(globalPos);
 }
 
 void TTerminalView::MousePressed(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint pos) {
+  if (TVexlinNode *node = fTree.NodeAt(pos)) {
+    // A right click keeps a selection it lands in, for the menu to act on.
+    if (button == Qt::LeftButton || (button == Qt::RightButton && !fTree.IsSelected(node)))
+      fTree.SelectByClick(node, button == Qt::LeftButton ? shift : Qt::NoModifier);
+  }
   if (TVexlinNode *node = fTree.NodeAt(pos); node && node->Data)
     node->Data->DoMouseDown(fTree, button, shift, pos.x(), pos.y());
   if (button != Qt::LeftButton || fTree.ColumnAt(pos) != ColumnTime)
@@ -158,6 +169,12 @@ void TTerminalView::Scrolled() {
 
 void TTerminalView::BeforeCellPaint(QPainter &painter, TVexlinNode &node, int column,
                                     const QRect &cell) {
+  // Selected rows show the highlight in their number, time and address
+  // cells; the data keeps its own backgrounds.
+  if (column != ColumnData && fTree.IsSelected(&node)) {
+    painter.fillRect(cell, fTree.palette().color(QPalette::Highlight));
+    return;
+  }
   switch (column) {
   case ColumnIndex:
     painter.fillRect(cell, ToQColor(kIndexBackground));
@@ -182,6 +199,8 @@ void TTerminalView::DrawNode(TVexlinPaintInfo &info) {
   const bool topLevel = node.Parent() == nullptr;
   switch (info.Column) {
   case ColumnIndex:
+    if (fTree.IsSelected(&node))
+      painter.setPen(fTree.palette().color(QPalette::HighlightedText));
     if (topLevel)
       DrawCellText(painter, info.ContentRect, QString::number(fTree.IndexOf(&node)));
     break;
@@ -193,6 +212,11 @@ void TTerminalView::DrawNode(TVexlinPaintInfo &info) {
     if (node.Data) {
       TVexlinDataObject::LeftDataOffset = 0;
       node.Data->DrawNode(fTree, info);
+    }
+    if (fTree.IsSelected(&node)) {
+      QColor tint = fTree.palette().color(QPalette::Highlight);
+      tint.setAlpha(48);
+      painter.fillRect(info.CellRect, tint);
     }
     break;
   default:

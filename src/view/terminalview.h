@@ -5,6 +5,7 @@
 #include "view/vexlintree.h"
 
 #include <QObject>
+#include <functional>
 
 class QMenu;
 class TVexlinDataObject;
@@ -49,6 +50,9 @@ public:
   // Refills pmViewer with the links of the row's object; true when the menu
   // got entries and should open.
   bool PrepareViewerMenu(TVexlinNode *node);
+  // Adds the entries that act on the selected rows to the row menu (copy,
+  // save); the window provides them.
+  std::function<void(QMenu &menu)> AddSelectionEntries;
   // The list or its data column changed size: tell the object kinds the new
   // data-column width, then measure all rows afresh and repaint.
   void Relayout();

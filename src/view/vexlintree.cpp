@@ -5,6 +5,7 @@
 
 #include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -103,6 +104,9 @@ void TVexlinTree::Clear(bool deleteObjects) {
 void TVexlinTree::RemoveRows(const std::function<void(const TVexlinRows::Disposer &)> &remove,
                              bool deleteObjects) {
   ForgetRemovedHandles();
+  // Indices of later rows change: the selection would name other rows.
+  const bool hadSelection = !fSelection.IsEmpty();
+  fSelection.Clear();
   remove([deleteObjects](TVexlinDataObject *data) {
     if (deleteObjects)
       delete data;
@@ -110,6 +114,8 @@ void TVexlinTree::RemoveRows(const std::function<void(const TVexlinRows::Dispose
   if (!IsUpdating())
     RequestFrame();
   emit rowsRemoved();
+  if (hadSelection)
+    emit selectionChanged();
 }
 
 void TVexlinTree::ForgetRemovedHandles() {
@@ -150,6 +156,65 @@ void TVexlinTree::ApplyRowFilter(size_t from, size_t to) {
     UpdateScrollBars();
     viewport()->update();
   }
+}
+
+bool TVexlinTree::IsSelected(const TVexlinNode *node) const {
+  if (!node || fSelection.IsEmpty())
+    return false;
+  while (node->Parent())
+    node = node->Parent();
+  const ptrdiff_t index = fRows.TopIndex(node);
+  return index >= 0 && fSelection.Contains(static_cast<size_t>(index));
+}
+
+void TVexlinTree::SelectByClick(TVexlinNode *node, Qt::KeyboardModifiers modifiers) {
+  if (!node)
+    return;
+  while (node->Parent())
+    node = node->Parent();
+  const ptrdiff_t index = fRows.TopIndex(node);
+  if (index < 0)
+    return;
+  const auto row = static_cast<size_t>(index);
+  if (modifiers & Qt::ShiftModifier)
+    fSelection.ExtendTo(row);
+  else if (modifiers & Qt::ControlModifier)
+    fSelection.Toggle(row);
+  else
+    fSelection.SelectOnly(row);
+  viewport()->update();
+  emit selectionChanged();
+}
+
+void TVexlinTree::keyPressEvent(QKeyEvent *event) {
+  if (event->matches(QKeySequence::SelectAll)) {
+    fSelection.SelectAll(RowCount());
+    viewport()->update();
+    emit selectionChanged();
+    return;
+  }
+  const bool up = event->key() == Qt::Key_Up;
+  if ((!up && event->key() != Qt::Key_Down) || RowCount() == 0) {
+    QAbstractScrollArea::keyPressEvent(event);
+    return;
+  }
+  // The next shown top-level row above or below the selection's moving end.
+  size_t row = fSelection.IsEmpty() ? (up ? RowCount() : size_t(-1)) : fSelection.Cursor();
+  for (;;) {
+    if (up ? row == 0 : row + 1 >= RowCount())
+      return;
+    row = up ? row - 1 : row + 1;
+    if (IsNodeVisible(NodeAt(row)))
+      break;
+  }
+  if (event->modifiers() & Qt::ShiftModifier && !fSelection.IsEmpty())
+    fSelection.ExtendTo(row);
+  else
+    fSelection.SelectOnly(row);
+  fFocused = NodeAt(row);
+  ScrollToNode(fFocused, false);
+  viewport()->update();
+  emit selectionChanged();
 }
 
 void TVexlinTree::EndUpdate() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pipeline/vexlinview.h"
+#include "view/rowselection.h"
 #include "view/vexlinnode.h"
 #include "view/vexlinrows.h"
 
@@ -67,6 +68,13 @@ public:
   bool HasRowFilter() const { return fRows.HasRowFilter(); }
   // Tests the top-level rows [from, to) against the filter and relayouts.
   void ApplyRowFilter(size_t from, size_t to);
+  // The selected rows: mouse (click, Shift, Ctrl), Shift+arrows and Ctrl+A.
+  const TRowSelection &Selection() const { return fSelection; }
+  TRowSelection &Selection() { return fSelection; }
+  // Whether the top-level row of `node` is selected.
+  bool IsSelected(const TVexlinNode *node) const;
+  // Selects on a click on `node` as the modifiers say.
+  void SelectByClick(TVexlinNode *node, Qt::KeyboardModifiers modifiers);
   // Not filtered out, and every ancestor expanded.
   bool IsNodeVisible(const TVexlinNode *node) const { return node && fRows.IsVisible(*node); }
 
@@ -153,12 +161,14 @@ signals:
   void scrolled(int dx, int dy);
   // Rows were removed: handles kept by others may be stale now.
   void rowsRemoved();
+  void selectionChanged();
 
 protected:
   void paintEvent(QPaintEvent *event) override;
   void resizeEvent(QResizeEvent *event) override;
   void scrollContentsBy(int dx, int dy) override;
   void mouseMoveEvent(QMouseEvent *event) override;
+  void keyPressEvent(QKeyEvent *event) override;
   void mousePressEvent(QMouseEvent *event) override;
   void mouseDoubleClickEvent(QMouseEvent *event) override;
   void contextMenuEvent(QContextMenuEvent *event) override;
@@ -191,6 +201,7 @@ private:
   void Frame();
 
   TVexlinRows fRows;
+  TRowSelection fSelection;
   QHeaderView *fHeader = nullptr;
   QStandardItemModel *fHeaderModel = nullptr;
   QList<int> fWidths; // last width of every column, kept while it is hidden

@@ -1,0 +1,104 @@
+#include "base/ansicodepage.h"
+#include "pipeline/logfile.h"
+#include "view/rowcopy.h"
+#include "windowfixture.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QTest>
+
+namespace {
+
+class SelectionTest : public WindowTest {
+protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    for (const QByteArray &bytes : {QByteArray("\x2A\x61\x00\x05", 4), QByteArray("AT\r"),
+                                    QByteArray("xyz"), QByteArray("\xFF")})
+      (new TVexlinDataBinary(bytes, spRx))->Push();
+    window->LogInfoMsg(QStringLiteral("Připojeno"), 0);
+    list = window->vstTerminal();
+    ASSERT_TRUE(WaitFor([&] { return list->RowCount() == 5; }));
+    list->setFocus();
+  }
+  // Clicks the row `row` in the data column.
+  void Click(size_t row, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    const QRect cell = list->NodeCellRect(list->NodeAt(row), 3);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers, cell.center());
+  }
+  QString Copy(const char *action) {
+    QGuiApplication::clipboard()->clear();
+    window->findChild<QAction *>(QLatin1String(action))->trigger();
+    WaitFor([] { return !QGuiApplication::clipboard()->text().isEmpty(); });
+    return QGuiApplication::clipboard()->text();
+  }
+  TVexlinTree *list = nullptr;
+};
+
+TEST_F(SelectionTest, MouseAndKeysSelectRows) {
+  using Ranges = std::vector<std::pair<size_t, size_t>>;
+  Click(1);
+  EXPECT_EQ(list->Selection().Ranges(), Ranges({{1, 1}}));
+  Click(3, Qt::ShiftModifier);
+  EXPECT_EQ(list->Selection().Ranges(), Ranges({{1, 3}}));
+  Click(2, Qt::ControlModifier);
+  EXPECT_EQ(list->Selection().Ranges(), Ranges({{1, 1}, {3, 3}}));
+  Click(0);
+  QTest::keyClick(list, Qt::Key_Down, Qt::ShiftModifier);
+  QTest::keyClick(list, Qt::Key_Down, Qt::ShiftModifier);
+  EXPECT_EQ(list->Selection().Ranges(), Ranges({{0, 2}}));
+  QTest::keyClick(list, Qt::Key_Up);
+  EXPECT_EQ(list->Selection().Ranges(), Ranges({{1, 1}}));
+  QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
+  EXPECT_EQ(list->Selection().Count(), 5u);
+  // Selected rows are drawn with the highlight in their number cell.
+  const QImage image = list->viewport()->grab().toImage();
+  const QRect index = list->NodeCellRect(list->NodeAt(0), 0);
+  EXPECT_EQ(image.pixelColor(index.left() + 1, index.center().y()),
+            list->palette().color(QPalette::Highlight));
+}
+
+TEST_F(SelectionTest, CopiesInEachFormatAndTheLogFormatLoadsBack) {
+  Click(0);
+  Click(1, Qt::ShiftModifier);
+  EXPECT_EQ(Copy("actCopyRowsHex"), "2A 61 00 05\n41 54 0D\n");
+  EXPECT_EQ(Copy("actCopyRowsC"), "const unsigned char row1[4] = {0x2A, 0x61, 0x00, 0x05};\n"
+                                  "const unsigned char row2[3] = {0x41, 0x54, 0x0D};\n");
+  const QString command = Copy("actCopyRowsCommand");
+  EXPECT_TRUE(command.startsWith(QStringLiteral("*a"))) << command.toStdString();
+
+  // Ctrl+C in the list: log lines, the log line included, that load back.
+  QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
+  QGuiApplication::clipboard()->clear();
+  QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+  ASSERT_TRUE(WaitFor([] { return !QGuiApplication::clipboard()->text().isEmpty(); }));
+  const QString log = QGuiApplication::clipboard()->text();
+  QFile file(dir.filePath(QStringLiteral("pasted.vexlin.txt")));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(AnsiFromText(log));
+  file.close();
+  std::vector<std::unique_ptr<TVexlinDataObject>> rows;
+  ASSERT_TRUE(LoadLogFile(file.fileName(), [&](std::unique_ptr<TVexlinDataObject> o) {
+    rows.push_back(std::move(o));
+  }));
+  ASSERT_EQ(rows.size(), 5u);
+  EXPECT_EQ(static_cast<TVexlinDataBinary *>(rows[0].get())->Data,
+            QByteArray("\x2A\x61\x00\x05", 4));
+  EXPECT_EQ(static_cast<TVexlinDataLog *>(rows[4].get())->Text, "Připojeno");
+}
+
+TEST_F(SelectionTest, SavingTheSelectedRowsWritesOnlyThem) {
+  Click(1);
+  Click(2, Qt::ShiftModifier);
+  dialogs.saveName = dir.filePath(QStringLiteral("part"));
+  window->aSaveSelectedExecute();
+  std::vector<QByteArray> saved;
+  ASSERT_TRUE(LoadLogFile(dir.filePath(QStringLiteral("part.vexlin.txt")),
+                          [&](std::unique_ptr<TVexlinDataObject> o) {
+                            saved.push_back(static_cast<TVexlinDataBinary *>(o.get())->Data);
+                          }));
+  EXPECT_EQ(saved, std::vector<QByteArray>({"AT\r", "xyz"}));
+}
+
+} // namespace
