@@ -37,6 +37,7 @@
 #include "tools/responderpage.h"
 #include "view/infowindow.h"
 #include "view/packetdetail.h"
+#include "view/rowfinder.h"
 #include "view/terminalview.h"
 #include "view/vexlinnode.h"
 #include "view/vexlintree.h"
