@@ -428,16 +428,41 @@ void TVexlinDataBinary::ChangeFocusDataByte(TVexlinView &Sender, TVexlinNode *, 
     return;
   }
   LastDataIndex = Index;
-  const int base = LastNodeRect.left() + LeftDataOffset;
-  const int top = LastNodeRect.top() + Row * (HexCharHeight + 3);
+  ByteCellRects(LastNodeRect, Col, Row, fr1, fr2);
+  Sender.SetFocusFrame(fr1, fr2);
+}
+
+void TVexlinDataBinary::ByteCellRects(const QRect &CellRect, int Col, int Row, QRect &Hex,
+                                      QRect &Chars) {
+  const int base = CellRect.left() + LeftDataOffset;
+  const int top = CellRect.top() + Row * (HexCharHeight + 3);
   const int bottom = top + HexCharHeight + 3; // exclusive
   const int left1 = base + Col * 3 * HexCharWidth;
   const int right1 = base + (Col + 1) * 3 * HexCharWidth; // exclusive
   const int left2 = static_cast<int>(base + HexColumnWidth + Col * 1.5 * HexCharWidth) + 1;
   const int right2 = static_cast<int>(base + HexColumnWidth + (Col + 1) * 1.5 * HexCharWidth) + 2;
-  fr1 = QRect(left1, top, right1 - left1, bottom - top);
-  fr2 = QRect(left2, top, right2 - left2, bottom - top);
-  Sender.SetFocusFrame(fr1, fr2);
+  Hex = QRect(left1, top, right1 - left1, bottom - top);
+  Chars = QRect(left2, top, right2 - left2, bottom - top);
+}
+
+void TVexlinDataBinary::FrameBytes(const TVexlinPaintInfo &PaintInfo, qsizetype FirstPosition,
+                                   qsizetype Count, const QColor &Color) const {
+  QPainter *canvas = PaintInfo.Canvas;
+  if (!canvas || Count <= 0)
+    return;
+  const qsizetype perLine = qMax(1, CharsPerLine);
+  const qsizetype last = qMin(Data.size(), FirstPosition + Count - 1);
+  canvas->save();
+  canvas->setBrush(Qt::NoBrush);
+  canvas->setPen(QPen(Color, 1));
+  for (qsizetype p = qMax<qsizetype>(1, FirstPosition); p <= last; ++p) {
+    QRect hex, chars;
+    ByteCellRects(PaintInfo.CellRect, static_cast<int>((p - 1) % perLine),
+                  static_cast<int>((p - 1) / perLine), hex, chars);
+    canvas->drawRect(hex.adjusted(0, 0, -1, -1));
+    canvas->drawRect(chars.adjusted(0, 0, -1, -1));
+  }
+  canvas->restore();
 }
 
 void TVexlinDataBinary::DoMouseLeave(TVexlinView *Sender, TVexlinNode *Node) {

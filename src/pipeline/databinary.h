@@ -89,6 +89,10 @@ protected:
   // drawn bold.
   void DrawBytes(TVexlinView &Sender, const TVexlinPaintInfo &PaintInfo,
                  std::initializer_list<qsizetype> BoldPositions);
+  // Frames `Count` bytes from the 1-based `FirstPosition` in `Color`, hexadecimal
+  // and character cell alike, in the cells DrawBytes last laid out.
+  void FrameBytes(const TVexlinPaintInfo &PaintInfo, qsizetype FirstPosition, qsizetype Count,
+                  const QColor &Color) const;
   // The common part of every ShowInfoHint: range check, cache, building the
   // "data" element from `Describe`'s attributes, showing and placing.
   void FillInfoHint(int Index, int X, int Y, TInfoHintCache &Cache,
@@ -99,6 +103,10 @@ protected:
   static TInfoHintCache HintCache;
 
 private:
+  // The hexadecimal and character cells of the byte at cell `Col` of line
+  // `Row` in a row whose data cell is `CellRect`.
+  static void ByteCellRects(const QRect &CellRect, int Col, int Row, QRect &Hex, QRect &Chars);
+
   static int LastColumn; // the column LastNodeRect was taken for
 };
 
