@@ -37,7 +37,6 @@ TCmdLineHistorySearch::TCmdLineHistorySearch(TCmdLineHistory history, QWidget *a
   edtHistorySearch->installEventFilter(this);
   connect(edtHistorySearch, &QLineEdit::textChanged, this, &TCmdLineHistorySearch::Refill);
   connect(edtHistorySearch, &QLineEdit::returnPressed, this, &TCmdLineHistorySearch::Choose);
-  connect(lstHistory, &QListWidget::itemActivated, this, &TCmdLineHistorySearch::Choose);
   connect(lstHistory, &QListWidget::itemClicked, this, &TCmdLineHistorySearch::Choose);
   Refill();
 

@@ -10,6 +10,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSettings>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -219,6 +220,16 @@ TEST_F(CommandHistoryPanel, SearchFiltersAndPutsThePickIntoTheLine) {
   EXPECT_EQ(panel.Command(), "at+rst");
   EXPECT_EQ(sent.size(), 4); // put into the line, not sent
   EXPECT_TRUE(WaitFor([this] { return panel.HistoryKeys()->Search() == nullptr; }, 2000));
+
+  // A click on a command picks it as well.
+  search = OpenSearch();
+  ASSERT_NE(search, nullptr);
+  QListWidget *list = search->List();
+  ASSERT_GE(list->count(), 4);
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                    list->visualItemRect(list->item(3)).center());
+  EXPECT_EQ(panel.Command(), "AT+GMR");
+  EXPECT_EQ(sent.size(), 4);
 }
 
 TEST_F(CommandHistoryPanel, SearchWithoutAPickLeavesTheLineAlone) {
