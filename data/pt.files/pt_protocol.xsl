@@ -27,6 +27,7 @@
   <xsl:template match="@valueBIN" mode="label">BIN</xsl:template>
   <xsl:template match="@length" mode="label">Length</xsl:template>
   <xsl:template match="@length_SDATA" mode="label">Data length</xsl:template>
+  <xsl:template match="@frame_error" mode="label">Chyba rámce</xsl:template>
   <xsl:template match="@*" mode="label"><xsl:value-of select="local-name()"/></xsl:template>
 
   <!-- Anything but a "data" element still shows its attributes. -->

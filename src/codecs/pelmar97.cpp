@@ -119,3 +119,56 @@ uint16_t sCheck_S97(QByteArrayView PACKET) {
   }
   return 0;
 }
+
+TS97Fault S97Fault(QByteArrayView PACKET) {
+  TS97Fault fault;
+  fault.Code = sCheck_S97(PACKET);
+  const qsizetype size = PACKET.size();
+  // Field, first byte, byte count, expected value.
+  auto blame = [&](const char *field, qsizetype position, qsizetype count, uint32_t expected) {
+    fault.Field = QString::fromLatin1(field);
+    fault.Position = position;
+    fault.Count = count;
+    fault.Expected = expected;
+    for (qsizetype i = 0; i < count; ++i)
+      fault.Actual = (fault.Actual << 8) | Byte(PACKET, position + i);
+  };
+  switch (fault.Code) {
+  case 1:
+    // Too short to hold the fields the later tests read: no byte to blame.
+    fault.Actual = static_cast<uint32_t>(size);
+    fault.Expected = 8;
+    break;
+  case 2:
+    blame("PRE", 0, 1, uPelmarCore::PRE);
+    break;
+  case 3:
+    blame("FRM", 1, 1, uPelmar97::FRM);
+    break;
+  case 4:
+    blame("LEN", 2, 2, static_cast<uint32_t>(size - 4));
+    break;
+  case 5:
+    blame("SUM", size - 2, 1, sCountCRC(PACKET.first(size - 2)));
+    break;
+  case 6:
+    blame("CR", size - 1, 1, uPelmarCore::CR);
+    break;
+  default:
+    break;
+  }
+  return fault;
+}
+
+QString S97FaultText(const TS97Fault &fault) {
+  if (fault.Code == 0)
+    return {};
+  if (fault.Count == 0)
+    return QStringLiteral("Krátký rámec: %1 B, nejméně %2 B").arg(fault.Actual).arg(fault.Expected);
+  const int digits = static_cast<int>(2 * fault.Count);
+  auto hex = [digits](uint32_t value) {
+    return QString::number(value, 16).toUpper().rightJustified(digits, u'0');
+  };
+  return QStringLiteral("%1 %2, očekáváno %3")
+      .arg(fault.Field, hex(fault.Actual), hex(fault.Expected));
+}

@@ -14,6 +14,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QString>
 #include <cstdint>
 
 namespace uPelmarCore {
@@ -62,3 +63,23 @@ TPelmarFormat97 sDecode_S97(QByteArrayView PACKET);
 // 1 shorter than 8 bytes, 2 wrong PRE, 3 wrong FRM, 4 LEN does not match the
 // length, 5 wrong SUM, 6 wrong CR. Never raises.
 uint16_t sCheck_S97(QByteArrayView PACKET);
+
+// What sCheck_S97 found wrong with a frame, in terms a user can act on: the
+// bytes at fault (0-based, Count 0 when no single field is to blame) with the
+// value found there and the value a valid frame would hold.
+struct TS97Fault {
+  uint16_t Code = 0; // sCheck_S97's result; 0 for a valid frame
+  qsizetype Position = 0;
+  qsizetype Count = 0;
+  uint32_t Actual = 0;
+  uint32_t Expected = 0;
+  // The field name, e.g. "SUM"; empty when no field is to blame.
+  QString Field;
+};
+
+// The first failed test of sCheck_S97 with its bytes and values.
+TS97Fault S97Fault(QByteArrayView PACKET);
+
+// "SUM 2D, očekáváno AA", "LEN 000A, očekáváno 0008", or for a frame too
+// short to test "Krátký rámec: 5 B, nejméně 8 B"; empty for a valid frame.
+QString S97FaultText(const TS97Fault &fault);

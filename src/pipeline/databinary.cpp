@@ -352,8 +352,7 @@ void TVexlinDataBinary::DrawBytes(TVexlinView &Sender, const TVexlinPaintInfo &P
     endLine = qBound<qint64>(firstLine, toBottom >= 0 ? toBottom / pitch + 1 : 0, lines);
   }
   if (FindMarks)
-    MarkFound(*canvas, firstLine * perLine, qMin(count, endLine * perLine),
-              {hexLeft, charLeft, cell.top() + 1, pitch, perLine});
+    MarkFound(*canvas, cell, firstLine * perLine, qMin(count, endLine * perLine));
   for (qsizetype line = firstLine; line < endLine; ++line) {
     const qsizetype lineStart = line * perLine;
     const int top = static_cast<int>(cell.top() + 1 + line * pitch);
@@ -382,9 +381,10 @@ void TVexlinDataBinary::DrawBytes(TVexlinView &Sender, const TVexlinPaintInfo &P
   canvas->restore();
 }
 
-void TVexlinDataBinary::MarkFound(QPainter &canvas, qsizetype from, qsizetype to,
-                                  const TByteGrid &grid) const {
+void TVexlinDataBinary::MarkFound(QPainter &canvas, const QRect &cell, qsizetype from,
+                                  qsizetype to) const {
   const qsizetype n = FindMarks->Pattern().size();
+  const qsizetype perLine = qMax(1, CharsPerLine);
   // Occurrences that reach into the drawn lines from either side count too.
   const qsizetype start = qMax<qsizetype>(0, from - n + 1);
   const QByteArrayView window =
@@ -393,14 +393,10 @@ void TVexlinDataBinary::MarkFound(QPainter &canvas, qsizetype from, qsizetype to
   for (qsizetype at = FindMarks->IndexIn(window); at >= 0;
        at = FindMarks->IndexIn(window, at + 1)) {
     for (qsizetype p = qMax(from, start + at); p < qMin(to, start + at + n); ++p) {
-      const int c = static_cast<int>(p % grid.perLine);
-      const int top = static_cast<int>(grid.top + (p / grid.perLine) * grid.pitch);
-      canvas.fillRect(
-          QRect(grid.hexLeft + c * 3 * HexCharWidth - 1, top, 2 * HexCharWidth + 2, HexCharHeight),
-          mark);
-      canvas.fillRect(QRect(grid.charLeft + static_cast<int>(c * 1.5 * HexCharWidth), top,
-                            static_cast<int>(1.5 * HexCharWidth), HexCharHeight),
-                      mark);
+      QRect hex, chars;
+      ByteCellRects(cell, static_cast<int>(p % perLine), static_cast<int>(p / perLine), hex, chars);
+      canvas.fillRect(hex, mark);
+      canvas.fillRect(chars, mark);
     }
   }
 }
@@ -456,16 +452,41 @@ void TVexlinDataBinary::ChangeFocusDataByte(TVexlinView &Sender, TVexlinNode *, 
     return;
   }
   LastDataIndex = Index;
-  const int base = LastNodeRect.left() + LeftDataOffset;
-  const int top = LastNodeRect.top() + Row * (HexCharHeight + 3);
+  ByteCellRects(LastNodeRect, Col, Row, fr1, fr2);
+  Sender.SetFocusFrame(fr1, fr2);
+}
+
+void TVexlinDataBinary::ByteCellRects(const QRect &CellRect, int Col, int Row, QRect &Hex,
+                                      QRect &Chars) {
+  const int base = CellRect.left() + LeftDataOffset;
+  const int top = CellRect.top() + Row * (HexCharHeight + 3);
   const int bottom = top + HexCharHeight + 3; // exclusive
   const int left1 = base + Col * 3 * HexCharWidth;
   const int right1 = base + (Col + 1) * 3 * HexCharWidth; // exclusive
   const int left2 = static_cast<int>(base + HexColumnWidth + Col * 1.5 * HexCharWidth) + 1;
   const int right2 = static_cast<int>(base + HexColumnWidth + (Col + 1) * 1.5 * HexCharWidth) + 2;
-  fr1 = QRect(left1, top, right1 - left1, bottom - top);
-  fr2 = QRect(left2, top, right2 - left2, bottom - top);
-  Sender.SetFocusFrame(fr1, fr2);
+  Hex = QRect(left1, top, right1 - left1, bottom - top);
+  Chars = QRect(left2, top, right2 - left2, bottom - top);
+}
+
+void TVexlinDataBinary::FrameBytes(const TVexlinPaintInfo &PaintInfo, qsizetype FirstPosition,
+                                   qsizetype Count, const QColor &Color) const {
+  QPainter *canvas = PaintInfo.Canvas;
+  if (!canvas || Count <= 0)
+    return;
+  const qsizetype perLine = qMax(1, CharsPerLine);
+  const qsizetype last = qMin(Data.size(), FirstPosition + Count - 1);
+  canvas->save();
+  canvas->setBrush(Qt::NoBrush);
+  canvas->setPen(QPen(Color, 1));
+  for (qsizetype p = qMax<qsizetype>(1, FirstPosition); p <= last; ++p) {
+    QRect hex, chars;
+    ByteCellRects(PaintInfo.CellRect, static_cast<int>((p - 1) % perLine),
+                  static_cast<int>((p - 1) / perLine), hex, chars);
+    canvas->drawRect(hex.adjusted(0, 0, -1, -1));
+    canvas->drawRect(chars.adjusted(0, 0, -1, -1));
+  }
+  canvas->restore();
 }
 
 void TVexlinDataBinary::DoMouseLeave(TVexlinView *Sender, TVexlinNode *Node) {

@@ -94,16 +94,12 @@ protected:
   // drawn bold.
   void DrawBytes(TVexlinView &Sender, const TVexlinPaintInfo &PaintInfo,
                  std::initializer_list<qsizetype> BoldPositions);
-  // Where the bytes of a row are drawn.
-  struct TByteGrid {
-    int hexLeft;
-    int charLeft;
-    int top;
-    int pitch;
-    qsizetype perLine;
-  };
   // Marks the found bytes among the positions [from, to) behind their cells.
-  void MarkFound(QPainter &canvas, qsizetype from, qsizetype to, const TByteGrid &grid) const;
+  void MarkFound(QPainter &canvas, const QRect &cell, qsizetype from, qsizetype to) const;
+  // Frames `Count` bytes from the 1-based `FirstPosition` in `Color`, hexadecimal
+  // and character cell alike, in the cells DrawBytes last laid out.
+  void FrameBytes(const TVexlinPaintInfo &PaintInfo, qsizetype FirstPosition, qsizetype Count,
+                  const QColor &Color) const;
   // The common part of every ShowInfoHint: range check, cache, building the
   // "data" element from `Describe`'s attributes, showing and placing.
   void FillInfoHint(int Index, int X, int Y, TInfoHintCache &Cache,
@@ -114,6 +110,10 @@ protected:
   static TInfoHintCache HintCache;
 
 private:
+  // The hexadecimal and character cells of the byte at cell `Col` of line
+  // `Row` in a row whose data cell is `CellRect`.
+  static void ByteCellRects(const QRect &CellRect, int Col, int Row, QRect &Hex, QRect &Chars);
+
   static int LastColumn; // the column LastNodeRect was taken for
 };
 

@@ -14,6 +14,16 @@ TVexlinDataBinary::TInfoHintCache TVexlinDataBinary_Pelmar97::Pelmar97HintCache;
 
 void TVexlinDataBinary_Pelmar97::DrawNode(TVexlinView &Sender, const TVexlinPaintInfo &PaintInfo) {
   DrawBytes(Sender, PaintInfo, {kAdrPosition, kInstPosition});
+  const TS97Fault fault = S97Fault(Data);
+  FrameBytes(PaintInfo, fault.Position + 1, fault.Count, FaultColour());
+}
+
+QString TVexlinDataBinary_Pelmar97::GetTextInfo() const {
+  const QString fault = S97FaultText(S97Fault(Data));
+  const QString text = TVexlinDataBinary::GetTextInfo();
+  if (fault.isEmpty())
+    return text;
+  return text + QStringLiteral("\r\rChyba rámce:\r") + fault;
 }
 
 void TVexlinDataBinary_Pelmar97::DoMouseLeave(TVexlinView *Sender, TVexlinNode *Node) {
@@ -41,6 +51,9 @@ void TVexlinDataBinary_Pelmar97::ShowInfoHint(int Index, int X, int Y) {
     if (Data.size() >= uPelmar97::MinFrameLength)
       attributes.append({QStringLiteral("length_SDATA"),
                          QString::number(Data.size() - uPelmar97::MinFrameLength)});
+    const QString fault = S97FaultText(S97Fault(Data));
+    if (!fault.isEmpty())
+      attributes.append({QStringLiteral("frame_error"), fault});
     attributes.append({QStringLiteral("title"), FieldTitle(Index, Data.size())});
     return attributes;
   });

@@ -2,6 +2,7 @@
 
 #include "base/pterror.h"
 #include "tools/cmdline.h"
+#include "tools/cmdlinehistorykeys.h"
 #include "tools/repeater.h"
 #include "widgets/messages.h"
 
@@ -28,7 +29,8 @@ TCommandLinePanel::TCommandLinePanel(TMessageSink &sink, QWidget *parent)
       cbCR(new QCheckBox(QStringLiteral("+<CR>"), this)),
       bSend(MakeButton("bSend", QStringLiteral("Odeslat"), 52, this)),
       bClear(MakeButton("bClear", QStringLiteral("Smazat"), 51, this)),
-      bMoveUp(MakeButton("bMoveUp", QStringLiteral("MoveUp"), 51, this)) {
+      bMoveUp(MakeButton("bMoveUp", QStringLiteral("MoveUp"), 51, this)),
+      fHistoryKeys(new TCmdLineHistoryKeys(edtCommandLine)) {
   setObjectName(QStringLiteral("frame1"));
   setFixedHeight(kRowHeight);
   edtCommandLine->setObjectName(QStringLiteral("edtCommandLine"));
@@ -36,6 +38,9 @@ TCommandLinePanel::TCommandLinePanel(TMessageSink &sink, QWidget *parent)
   font.setPointSize(10);
   font.setBold(true);
   edtCommandLine->setFont(font);
+  edtCommandLine->setToolTip(
+      QStringLiteral("Šipky nahoru a dolů: odeslané příkazy, %1: hledat v nich")
+          .arg(TCmdLineHistoryKeys::SearchKey().toString(QKeySequence::NativeText)));
   cbCR->setObjectName(QStringLiteral("cbCR"));
   cbCR->setChecked(true);
   // The caption stands left of the box.
@@ -95,6 +100,8 @@ void TCommandLinePanel::bSendClick() {
     return;
   }
   emit sendRequested(fSendPacketPrepared);
+  // The repeater's ticks are no commands of the user's: only these count.
+  fHistoryKeys->Record(edtCommandLine->text());
 }
 
 void TCommandLinePanel::edtCommandLineChange() {

@@ -9,6 +9,7 @@
 
 class QCheckBox;
 class QPushButton;
+class TCmdLineHistoryKeys;
 class TMessageSink;
 class TPelmarCmdLine;
 class TRepeaterGroup;
@@ -40,6 +41,10 @@ public:
   bool AppendCR() const;
   void SetAppendCR(bool on);
 
+  // Up, Down and the history search of the command line; every command
+  // sent with Enter or "Odeslat" is recorded there.
+  TCmdLineHistoryKeys *HistoryKeys() const { return fHistoryKeys; }
+
   // Each tick of the repeater sends the prepared bytes.
   void AttachRepeater(TRepeaterGroup *repeater);
 
@@ -61,6 +66,7 @@ private:
   QPushButton *bSend;
   QPushButton *bClear;
   QPushButton *bMoveUp;
+  TCmdLineHistoryKeys *fHistoryKeys;
   QByteArray fSendPacketPrepared;
   QString fCommandError;
   bool fHintShown = false;

@@ -142,4 +142,42 @@ TEST(Pelmar97, DecodeTakesFieldsAsTheyAre) {
   EXPECT_EQ(tail.CR, '\r');
 }
 
+TEST(Pelmar97, FaultNamesTheBytesAndTheValueExpected) {
+  struct Case {
+    const char *name;
+    QByteArray frame;
+    qsizetype position, count;
+    QString text;
+  };
+  QByteArray badSum = kExample;
+  badSum[10] = char(0x2D);
+  QByteArray badBoth = badSum;
+  badBoth[11] = 0x0A;
+  QByteArray badEnd = kExample;
+  badEnd[11] = 0x0A;
+  QByteArray dropped = kExample;
+  dropped.remove(8, 1);
+  QByteArray badFrm = kExample;
+  badFrm[1] = 'b';
+  QByteArray badPre = kExample;
+  badPre[0] = 0x2B;
+  const Case cases[] = {
+      {"valid", kExample, 0, 0, ""},
+      {"wrong SUM", badSum, 10, 1, "SUM 2D, očekáváno AA"},
+      {"wrong SUM and CR", badBoth, 10, 1, "SUM 2D, očekáváno AA"},
+      {"wrong CR", badEnd, 11, 1, "CR 0A, očekáváno 0D"},
+      {"data byte dropped", dropped, 2, 2, "LEN 0008, očekáváno 0007"},
+      {"wrong FRM", badFrm, 1, 1, "FRM 62, očekáváno 61"},
+      {"wrong PRE", badPre, 0, 1, "PRE 2B, očekáváno 2A"},
+      {"five bytes", kExample.first(5), 0, 0, "Krátký rámec: 5 B, nejméně 8 B"},
+  };
+  for (const Case &c : cases) {
+    const TS97Fault fault = S97Fault(c.frame);
+    EXPECT_EQ(fault.Code, sCheck_S97(c.frame)) << c.name;
+    EXPECT_EQ(fault.Position, c.position) << c.name;
+    EXPECT_EQ(fault.Count, c.count) << c.name;
+    EXPECT_EQ(S97FaultText(fault), c.text) << c.name;
+  }
+}
+
 } // namespace

@@ -4,7 +4,10 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QRegion>
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <vector>
 
 namespace {
 
@@ -260,10 +263,11 @@ TEST_F(BinaryMouse, Pelmar97WindowNamesTheFieldAndTheDataLength) {
     QStringList tail; // the attributes after "length"
   };
   const Case cases[] = {
-      {10, 7, {"length_SDATA=1", "title=DATA [1]"}},
-      {10, 8, {"length_SDATA=1", "title=SUM"}},
-      {9, 7, {"length_SDATA=0", "title=SUM"}},
-      {8, 4, {"title=ADR"}},
+      // Rows of "x" are no frames: PRE is already wrong.
+      {10, 7, {"length_SDATA=1", "frame_error=PRE 78, očekáváno 2A", "title=DATA [1]"}},
+      {10, 8, {"length_SDATA=1", "frame_error=PRE 78, očekáváno 2A", "title=SUM"}},
+      {9, 7, {"length_SDATA=0", "frame_error=PRE 78, očekáváno 2A", "title=SUM"}},
+      {8, 4, {"frame_error=PRE 78, očekáváno 2A", "title=ADR"}},
   };
   for (const Case &c : cases) {
     TVexlinDataBinary_Pelmar97 frame(QByteArray(c.length, 'x'), spRx);
@@ -276,6 +280,38 @@ TEST_F(BinaryMouse, Pelmar97WindowNamesTheFieldAndTheDataLength) {
     EXPECT_EQ(attributes.mid(5), c.tail) << c.length;
     frame.DoMouseLeave(&view, nodeA);
   }
+}
+
+// 2A 61 00 08 01 02 23 14 81 07 AA 0D
+const QByteArray kGoodFrame = QByteArray::fromHex("2A610008010223148107AA0D");
+
+QByteArray WithByte(QByteArray frame, qsizetype at, uint8_t value) {
+  frame[at] = static_cast<char>(value);
+  return frame;
+}
+
+TEST_F(BinaryMouse, Pelmar97WindowSaysWhatIsWrongOnEveryByteOfAFaultyFrame) {
+  TVexlinDataBinary_Pelmar97 good(kGoodFrame, spRx);
+  TVexlinDataBinary_Pelmar97 bad(WithByte(kGoodFrame, 10, 0x2D), spRx);
+  for (int col : {0, 10}) {
+    Move(good, nodeA, HexCell(col, 0));
+    EXPECT_FALSE(view.info.LastAttributes().join(u'|').contains("frame_error")) << col;
+    good.DoMouseLeave(&view, nodeA);
+    Move(bad, nodeB, HexCell(col, 0));
+    const QStringList attributes = view.info.LastAttributes();
+    ASSERT_GE(attributes.size(), 2);
+    EXPECT_EQ(attributes.at(attributes.size() - 2), "frame_error=SUM 2D, očekáváno AA") << col;
+    EXPECT_TRUE(attributes.last().startsWith("title=")) << col;
+    bad.DoMouseLeave(&view, nodeB);
+  }
+}
+
+TEST(Pelmar97Row, DetailTextOfAFaultyFrameEndsWithTheFault) {
+  const QString plain = TVexlinDataBinary(kGoodFrame, spRx).GetTextInfo();
+  EXPECT_EQ(TVexlinDataBinary_Pelmar97(kGoodFrame, spRx).GetTextInfo(), plain);
+  const QByteArray bad = WithByte(kGoodFrame, 10, 0x2D);
+  EXPECT_EQ(TVexlinDataBinary_Pelmar97(bad, spRx).GetTextInfo(),
+            TVexlinDataBinary(bad, spRx).GetTextInfo() + "\r\rChyba rámce:\rSUM 2D, očekáváno AA");
 }
 
 TEST_F(BinaryMouse, Pelmar97KeepsItsOwnCache) {
@@ -389,6 +425,83 @@ TEST_F(BinaryDrawing, Pelmar97AddressAndInstructionAreBoldOnEveryLine) {
     else
       EXPECT_EQ(ink[p], ink[0]) << "position " << p + 1;
   }
+}
+
+TEST_F(BinaryDrawing, Pelmar97FaultyBytesAreFramedInRed) {
+  const QColor red(255, 0, 0);
+  const int w = TVexlinDataBinary::HexCharWidth;
+  const int pitch = TVexlinDataBinary::HexCharHeight + 3;
+  // Five bytes a line, so a two-byte field and the end of the frame wrap.
+  const QRect cell(0, 0, static_cast<int>(w + 4.5 * w * 5) + 2, 3 * pitch);
+  QByteArray dropped = kGoodFrame;
+  dropped.remove(8, 1);
+  struct Case {
+    const char *name;
+    QByteArray frame;
+    std::vector<int> marked; // 1-based
+  };
+  const Case cases[] = {
+      {"valid", kGoodFrame, {}},
+      {"wrong SUM", WithByte(kGoodFrame, 10, 0x2D), {11}},
+      {"wrong CR", WithByte(kGoodFrame, 11, 0x0A), {12}},
+      {"wrong LEN", dropped, {3, 4}},
+  };
+  for (const Case &c : cases) {
+    image.fill(Qt::black);
+    TVexlinDataBinary_Pelmar97 frame(c.frame, spRx);
+    Draw(frame, cell);
+    ASSERT_EQ(TVexlinDataBinary::CharsPerLine, 5);
+    const int split = TVexlinDataBinary::HexColumnWidth;
+    QRegion markedCells;
+    for (int p = 1; p <= c.frame.size(); ++p) {
+      const int col = (p - 1) % 5, line = (p - 1) / 5;
+      const QRect hex(col * 3 * w, line * pitch, 3 * w, pitch);
+      const int left2 = static_cast<int>(split + col * 1.5 * w) + 1;
+      const int right2 = static_cast<int>(split + (col + 1) * 1.5 * w) + 2;
+      const QRect chars(left2, line * pitch, right2 - left2, pitch);
+      const bool marked = std::find(c.marked.begin(), c.marked.end(), p) != c.marked.end();
+      if (marked) {
+        // The whole outline of both cells: top and bottom rows, left and right columns.
+        EXPECT_EQ(Count(QRect(hex.left(), hex.top(), hex.width(), 1), red), hex.width())
+            << c.name << " " << p;
+        EXPECT_EQ(Count(QRect(hex.left(), hex.top(), 1, hex.height()), red), hex.height())
+            << c.name << " " << p;
+        EXPECT_EQ(Count(QRect(chars.right(), chars.top(), 1, chars.height()), red), chars.height())
+            << c.name << " " << p;
+        markedCells += hex;
+        markedCells += chars;
+      }
+    }
+    // Nothing else is red: the valid frame not at all.
+    int redElsewhere = 0;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x)
+        redElsewhere += image.pixelColor(x, y) == red && !markedCells.contains(QPoint(x, y));
+    EXPECT_EQ(redElsewhere, 0) << c.name;
+  }
+}
+
+TEST_F(BinaryDrawing, Pelmar97ValidFrameLooksAsBefore) {
+  // A valid frame draws exactly what it drew before frames were checked: the
+  // same as a faulty frame with the same bytes apart from the SUM, outside
+  // the SUM's cells.
+  const QRect cell(0, 0, 563, 32);
+  TVexlinDataBinary_Pelmar97 good(kGoodFrame, spRx);
+  Draw(good, cell);
+  const QImage goodImage = image;
+  image.fill(Qt::black);
+  TVexlinDataBinary_Pelmar97 bad(WithByte(kGoodFrame, 10, 0x2D), spRx);
+  Draw(bad, cell);
+  const int w = TVexlinDataBinary::HexCharWidth;
+  const int split = TVexlinDataBinary::HexColumnWidth;
+  const QRect sumHex(10 * 3 * w, 0, 3 * w, TVexlinDataBinary::HexCharHeight + 3);
+  const QRect sumChars(static_cast<int>(split + 10 * 1.5 * w), 0, 2 * w + 2, sumHex.height());
+  int differing = 0;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      if (!sumHex.contains(x, y) && !sumChars.contains(x, y))
+        differing += image.pixel(x, y) != goodImage.pixel(x, y);
+  EXPECT_EQ(differing, 0);
 }
 
 } // namespace
