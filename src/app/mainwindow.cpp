@@ -28,6 +28,7 @@
 #include "view/vexlinnode.h"
 #include "view/vexlintree.h"
 #include "widgets/dialogs.h"
+#include "widgets/language.h"
 #include "widgets/named.h"
 #include "widgets/numedit.h"
 
@@ -107,6 +108,7 @@ TfMainPelmarTerm::TfMainPelmarTerm(TPtDialogs &dialogs, const QString &configFil
   fInfoBox = std::make_unique<TformDuradiDarozavi_InstInfoBox>();
   BuildRegions();
   BuildMenus();
+  BuildLanguage();
   BuildConnections();
 
   // From here on queued packets reach the view: one queued call per batch.
@@ -270,7 +272,8 @@ void TfMainPelmarTerm::BuildRegions() {
     const int row = static_cast<int>(fTerminalTree->IndexOf(node));
     TVexlinDataObject *object = node ? node->Data : nullptr;
     if (row >= 0 && object)
-      ShowPacketDetail(this, row, object->GetTextInfo(), QStringLiteral("Line %d."));
+      ShowPacketDetail(this, row, object->GetTextInfo(),
+                       fLanguage->text(QStringLiteral("PacketLine"), QStringLiteral("Line %d.")));
   });
 }
 
@@ -344,11 +347,11 @@ void TfMainPelmarTerm::BuildMenus() {
     mimViewStatusBar->setChecked(!fStatusBar->isHidden());
   });
   // Filled from the language files once they are read; empty until then.
-  QMenu *mimLng = menuBar()->addMenu(QString());
+  mimLng = menuBar()->addMenu(QString());
   mimLng->setObjectName(QStringLiteral("mimLng"));
   mimLng->menuAction()->setVisible(false);
-  QAction *about = menuBar()->addAction(QStringLiteral("O Aplikaci"));
-  about->setObjectName(QStringLiteral("mimAbout"));
+  mimAbout = menuBar()->addAction(QStringLiteral("O Aplikaci"));
+  mimAbout->setObjectName(QStringLiteral("mimAbout"));
 }
 
 // --- connections -----------------------------------------------------------
@@ -701,6 +704,7 @@ void TfMainPelmarTerm::FormShow() {
   for (const QString &problem : fConfig.Problems())
     LogInfoMsg(QStringLiteral("\"%1\": %2").arg(fConfigFileName, problem), kColorMaroon);
   ApplySettings(settings);
+  LoadRememberedLanguage(settings.lngFileName);
   CorrectFormPosition(this);
   fStatusBar->StatusBarRefresh(QString());
   pCenterResize();
@@ -787,6 +791,7 @@ TPtSettings TfMainPelmarTerm::CollectSettings() const {
   s.CustomSufix = fParserPage->edtProtocolCustomParsertSufix->text();
   s.CustomLength = fParserPage->ieProtocolCustomParserLength->GetValue();
   s.MaxLength = fParserPage->ieMaxLen->GetValue();
+  s.lngFileName = fLanguage->FileName();
   return s;
 }
 

@@ -17,6 +17,7 @@ class QSplitter;
 class QTabWidget;
 class QTimer;
 class TCommandLinePanel;
+class TLanguage;
 class QPushButton;
 class TAfComPort;
 class TConnectionController;
@@ -97,6 +98,14 @@ public:
   TAfComPort &SerialPort() { return *AfComPort1; }
   TSerialPortGroup *SerialGroup() const { return fSerialGroup; }
 
+  // The loaded language; windows created later pass themselves to its
+  // RewriteForm when they are built.
+  TLanguage &Language() { return *fLanguage; }
+  // Loads a language file and shows its name and flag on the menu bar;
+  // raises EPtError when the file is missing or does not apply.
+  void LoadLanguage(const QString &fileName);
+  void mimLngClick(int index);
+
 protected:
   void showEvent(QShowEvent *event) override;
   void closeEvent(QCloseEvent *event) override;
@@ -105,6 +114,9 @@ private:
   void BuildMenus();
   void BuildRegions();
   void BuildConnections();
+  void BuildLanguage();
+  void LoadRememberedLanguage(const QString &fileName);
+  void ShowLanguageEntry();
   void FormShow();
   void FormClose();
   void ApplySettings(const TPtSettings &s);
@@ -157,6 +169,10 @@ private:
   TVexlinDataObject *fPendingChain = nullptr; // taken from the queue, not yet shown
   TPtIpcServer *fIpc = nullptr;
   std::unique_ptr<TformDuradiDarozavi_InstInfoBox> fInfoBox;
+
+  std::unique_ptr<TLanguage> fLanguage;
+  QMenu *mimLng = nullptr;
+  QAction *mimAbout = nullptr;
 
   QAction *actShowColumn[3] = {};
   QAction *mimViewPresets = nullptr;
