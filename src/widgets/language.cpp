@@ -216,10 +216,8 @@ void TLanguage::LoadLngFile(const QString &fileName) {
     const QList<QWidget *> windows = QApplication::topLevelWidgets();
     for (const TXmlElement &form : forms.ChildElements())
       for (QWidget *window : windows)
-        if (window->objectName().compare(form.LocalName(), Qt::CaseInsensitive) == 0) {
+        if (window->objectName().compare(form.LocalName(), Qt::CaseInsensitive) == 0)
           BrowseComponent(window, form);
-          break;
-        }
   }
 }
 
