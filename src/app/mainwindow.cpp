@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/arpsnapshotview.h"
 #include "app/connectionpanel.h"
 #include "app/formposition.h"
 #include "app/ipc.h"
@@ -8,20 +9,31 @@
 #include "app/parserpage.h"
 #include "app/serialgroup.h"
 #include "app/statusbar.h"
+#include "base/datafolder.h"
 #include "base/pterror.h"
 #include "base/utils.h"
 #include "connections/connectioncontroller.h"
 #include "connections/connectiontexts.h"
 #include "connections/devicechange.h"
+#include "netutils/addressmonitor.h"
+#include "netutils/arpsnapshot.h"
+#include "netutils/arptable.h"
 #include "pipeline/databinary.h"
 #include "pipeline/datalog.h"
 #include "pipeline/dataobjectqueue.h"
 #include "pipeline/logfile.h"
 #include "serial/comport.h"
 #include "serial/safesync.h"
+#include "tools/bustools.h"
 #include "tools/cmdline.h"
 #include "tools/commandlinepanel.h"
+#include "tools/modbuspanel.h"
+#include "tools/packetcomposer.h"
+#include "tools/presetbar.h"
+#include "tools/presetstablo.h"
+#include "tools/presetstore.h"
 #include "tools/repeater.h"
+#include "tools/responderpage.h"
 #include "view/infowindow.h"
 #include "view/packetdetail.h"
 #include "view/terminalview.h"
@@ -49,6 +61,7 @@
 #include <QScrollArea>
 #include <QSplitter>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -107,6 +120,8 @@ TfMainPelmarTerm::TfMainPelmarTerm(TPtDialogs &dialogs, const QString &configFil
 
   fInfoBox = std::make_unique<TformDuradiDarozavi_InstInfoBox>();
   BuildRegions();
+  BuildPresets();
+  BuildProtocolTools();
   BuildMenus();
   BuildLanguage();
   BuildConnections();
@@ -131,6 +146,9 @@ TfMainPelmarTerm::TfMainPelmarTerm(TPtDialogs &dialogs, const QString &configFil
 }
 
 TfMainPelmarTerm::~TfMainPelmarTerm() {
+  // The test page belongs to the window even while it is off the panel.
+  if (pgcLeftTools->indexOf(fResponder) < 0)
+    delete fResponder;
   // A live connection reports its end to the window while it stops: stopped
   // first, while everything its report touches still exists.
   fConnections->SetConnection(nullptr);
@@ -150,6 +168,62 @@ TfMainPelmarTerm::~TfMainPelmarTerm() {
     FreeDataObjectChain(untaken);
   fReceiver.OnRemainderChanged = nullptr;
   FreeDataObjectChain(fPendingChain);
+}
+
+void TfMainPelmarTerm::BuildPresets() {
+  fPresets = std::make_unique<TPresetsManager>(PathPtFiles());
+  fPresetBar = new TPresetBar(PageControl1, *fPresets, fDialogs, this);
+  fPresetBar->PacketSource = [this] { return frPaket1->GetPacket(); };
+  fPresetBar->CopyToComposer = [this](const QString &data) { frPaket1->CopyPresetToTable(data); };
+  fPresetBar->Send = [this](const QByteArray &data) { Send(data); };
+  fPresetBar->ReplacementAddress = [this] { return fBusTools->ReplacementAddress(); };
+  fPresetBar->SaveConfig = [this] {
+    QString error;
+    if (!fConfig.Save(CollectSettings(), &error))
+      LogInfoMsg(QStringLiteral("\"%1\": %2").arg(fConfigFileName, error), kColorMaroon);
+  };
+  auto *aSetPreset = Named(new QAction(QStringLiteral("Do predvolby"), this), "aSetPreset");
+  aSetPreset->setShortcut(QKeySequence(QStringLiteral("Ctrl+P")));
+  connect(aSetPreset, &QAction::triggered, fPresetBar, &TPresetBar::aSetPresetExecute);
+  addAction(aSetPreset);
+  frPaket1->SaveButton()->setText(aSetPreset->text());
+  connect(frPaket1->SaveButton(), &QPushButton::clicked, aSetPreset, &QAction::trigger);
+  auto *aPresetSettings = Named(new QAction(QStringLiteral("Predvoleb"), this), "aPresetSettings");
+  aPresetSettings->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
+  connect(aPresetSettings, &QAction::triggered, fPresetBar, &TPresetBar::ShowPresetsList);
+  addAction(aPresetSettings);
+}
+
+void TfMainPelmarTerm::BuildProtocolTools() {
+  fModBusPanel = new TfModBusPanel(this);
+  connect(fModBusPanel, &TfModBusPanel::sendRequested, this, &TfMainPelmarTerm::Send);
+  auto *actModBusPanel = Named(new QAction(this), "actModBusPanel");
+  actModBusPanel->setShortcut(QKeySequence(QStringLiteral("Ctrl+M")));
+  connect(actModBusPanel, &QAction::triggered, this, [this] {
+    fModBusPanel->show();
+    fModBusPanel->raise();
+  });
+  addAction(actModBusPanel);
+  fResponder = new TResponderPage;
+  auto *actDataResponder =
+      Named(new QAction(QStringLiteral("Simulátor"), this), "actDataResponder");
+  actDataResponder->setShortcut(QKeySequence(QStringLiteral("Ctrl+R")));
+  connect(actDataResponder, &QAction::triggered, this, [this] {
+    if (const int index = pgcLeftTools->indexOf(fResponder); index >= 0)
+      pgcLeftTools->removeTab(index);
+    else
+      pgcLeftTools->addTab(fResponder, QStringLiteral("Odpovídač"));
+  });
+  addAction(actDataResponder);
+}
+
+void TfMainPelmarTerm::actCommandTabloExecute() {
+  if (!fPresetsTablo) {
+    fPresetsTablo = new TfPresetsTablo(PathPtFiles(), fDialogs, this);
+    fPresetsTablo->SetOnDataSend([this](const QByteArray &data) { Send(data); });
+  }
+  fPresetsTablo->show();
+  fPresetsTablo->raise();
 }
 
 void TfMainPelmarTerm::BuildRegions() {
@@ -185,13 +259,24 @@ void TfMainPelmarTerm::BuildRegions() {
   fParserPage = new TParserPage(fReceiver, fDialogs);
   pgcLeftTools->addTab(fParserPage, QStringLiteral("Parser"));
   pLeft = Named(new QWidget, "pLeft");
+  auto *composerLayout = new QVBoxLayout(pLeft);
+  composerLayout->setContentsMargins(0, 0, 0, 0);
+  frPaket1 = Named(new TfrPaket(fDialogs), "frPaket1");
+  composerLayout->addWidget(frPaket1);
   pgcLeftTools->addTab(pLeft, QStringLiteral("Pelmar97"));
   auto *tsTools = Named(new QWidget, "tsTools");
   auto *toolsLayout = new QVBoxLayout(tsTools);
+  fBusTools = new TBusTools;
+  toolsLayout->addWidget(fBusTools);
   fRepeater = new TRepeaterGroup;
   toolsLayout->addWidget(fRepeater);
   toolsLayout->addStretch(1);
-  pgcLeftTools->addTab(tsTools, QStringLiteral("Nástroje"));
+  // Like the connection tab, the tools scroll in a short window.
+  auto *toolsScroll = Named(new QScrollArea, "sbTools");
+  toolsScroll->setFrameShape(QFrame::NoFrame);
+  toolsScroll->setWidgetResizable(true);
+  toolsScroll->setWidget(tsTools);
+  pgcLeftTools->addTab(toolsScroll, QStringLiteral("Nástroje"));
   pgcLeftTools->setCurrentIndex(0);
   pMiddle->addWidget(pgcLeftTools);
 
@@ -235,6 +320,12 @@ void TfMainPelmarTerm::BuildRegions() {
   // under the bar is watched as well.
   new TGeometryWatch([this] { pCenterResize(); }, {Splitter2, pBottom}, this);
 
+  fBusTools->LogInfoMsg = [this](const QString &text, QColor c) {
+    LogInfoMsg(text, RGBColor(uint8_t(c.red()), uint8_t(c.green()), uint8_t(c.blue())));
+  };
+  connect(fBusTools, &TBusTools::sendRequested, this, &TfMainPelmarTerm::Send);
+  frPaket1->Init();
+  connect(frPaket1, &TfrPaket::sendRequested, this, &TfMainPelmarTerm::Send);
   frame1->AttachRepeater(fRepeater);
   connect(frame1, &TCommandLinePanel::sendRequested, this, &TfMainPelmarTerm::Send);
   connect(frame1->ClearButton(), &QAbstractButton::clicked, this, &TfMainPelmarTerm::bClearClick);
@@ -301,6 +392,7 @@ void TfMainPelmarTerm::BuildMenus() {
   QAction *tablo = tools->addAction(QStringLiteral("Tablo příkazů"));
   tablo->setObjectName(QStringLiteral("actCommandTablo"));
   tablo->setShortcut(QKeySequence(QStringLiteral("Ctrl+T")));
+  connect(tablo, &QAction::triggered, this, &TfMainPelmarTerm::actCommandTabloExecute);
 
   QMenu *view = menuBar()->addMenu(QStringLiteral("Zobrazení"));
   view->setObjectName(QStringLiteral("mimView"));
@@ -395,10 +487,19 @@ void TfMainPelmarTerm::BuildConnections() {
       Named(new QPushButton(QStringLiteral("Spustit správce zařízení")), "btnDeviceManager");
   pnlConnection->AddBottomButton(btnDeviceManager);
   connect(btnDeviceManager, &QPushButton::clicked, this, &TfMainPelmarTerm::btnDeviceManagerClick);
+  btnGetArp = Named(new QPushButton(QStringLiteral("Arp table")), "btnGetArp");
+  pnlConnection->AddBottomButton(btnGetArp);
+  connect(btnGetArp, &QPushButton::clicked, this, &TfMainPelmarTerm::btnGetArpClick);
   connect(pnlConnection->btnPing, &QPushButton::clicked, this, &TfMainPelmarTerm::btnPingClick);
   StartProgram = [](const TProgramStart &start) {
     return QProcess::startDetached(start.program, start.arguments);
   };
+
+  // Watches the local addresses from start to end of the run.
+  idpdrmn1 = Named(new TAddressMonitor(this), "idpdrmn1");
+  connect(idpdrmn1, &TAddressMonitor::statusChanged, this,
+          &TfMainPelmarTerm::idpdrmn1StatusChanged);
+  idpdrmn1->Start();
 
   fDeviceMonitor = new TDeviceChangeMonitor(this);
   connect(fDeviceMonitor, &TDeviceChangeMonitor::deviceChanged, this,
@@ -517,6 +618,20 @@ void TfMainPelmarTerm::btnPingClick() {
   }
   if (!StartProgram(*terminal))
     fDialogs.ShowMessage(this, QStringLiteral("Nepodařilo se spustit %1.").arg(terminal->program));
+}
+
+void TfMainPelmarTerm::btnGetArpClick() {
+  const TNetSnapshot snapshot = ReadNetSnapshot();
+  if (!snapshot.ArpTable)
+    LogInfoMsg(ArpTableFailsText(), kColorRed);
+  TArpSnapshotRow rows =
+      ArpSnapshotRows(snapshot, [](const TArpNetRow &row) { return DeleteArpEntry(row); });
+  fTerminal->FlushNodeItem(AddArpSnapshotRows(*fTerminalTree, rows));
+}
+
+void TfMainPelmarTerm::idpdrmn1StatusChanged(int adapter, const QString &newIP,
+                                             const QString &oldIP) {
+  LogInfoMsg(AddressChangeLine({adapter, newIP, oldIP}), kColorBlack);
 }
 
 // --- data path -------------------------------------------------------------
@@ -704,6 +819,14 @@ void TfMainPelmarTerm::FormShow() {
   for (const QString &problem : fConfig.Problems())
     LogInfoMsg(QStringLiteral("\"%1\": %2").arg(fConfigFileName, problem), kColorMaroon);
   ApplySettings(settings);
+  // The preset files are read once, when the tabs are first built.
+  fPresets->LoadPresets();
+  for (const QString &problem : fPresets->LoadErrors())
+    LogInfoMsg(QStringLiteral("Soubor předvoleb nelze načíst: %1").arg(problem), kColorMaroon);
+  fPresetBar->ReloadPresets();
+  frPaket1->Table()->setCurrentCell(TfrPaket::rowSDATA, 1);
+  if (settings.presetPageIndex >= 0 && settings.presetPageIndex < PageControl1->count())
+    PageControl1->setCurrentIndex(settings.presetPageIndex);
   LoadRememberedLanguage(settings.lngFileName);
   CorrectFormPosition(this);
   fStatusBar->StatusBarRefresh(QString());
@@ -802,6 +925,8 @@ void TfMainPelmarTerm::closeEvent(QCloseEvent *event) {
 }
 
 void TfMainPelmarTerm::FormClose() {
+  for (const QString &problem : fPresets->SavePresets())
+    fDialogs.ShowMessage(this, problem);
   QString error;
   if (!fConfig.Save(CollectSettings(), &error))
     fDialogs.ShowMessage(this, QStringLiteral("\"%1\": %2").arg(fConfigFileName, error));

@@ -19,6 +19,7 @@ class QTimer;
 class TCommandLinePanel;
 class TLanguage;
 class QPushButton;
+class TAddressMonitor;
 class TAfComPort;
 class TConnectionController;
 class TConnectionPanel;
@@ -28,6 +29,13 @@ struct TDeviceChange;
 struct TProgramStart;
 class TParserPage;
 class TRepeaterGroup;
+class TfrPaket;
+class TfModBusPanel;
+class TfPresetsTablo;
+class TResponderPage;
+class TBusTools;
+class TPresetBar;
+class TPresetsManager;
 class TPtDialogs;
 class TPtIpcServer;
 class TPtStatusBar;
@@ -78,6 +86,11 @@ public:
   void wmDeviceChange(const TDeviceChange &change);
   void btnDeviceManagerClick();
   void btnPingClick();
+  // Lists the adapters and the ARP table in the packet list.
+  void btnGetArpClick();
+  // A local address was added, removed or changed.
+  void idpdrmn1StatusChanged(int adapter, const QString &newIP, const QString &oldIP);
+  TAddressMonitor *AddressMonitor() const { return idpdrmn1; }
   // Starts a program detached; tests replace it.
   std::function<bool(const TProgramStart &)> StartProgram;
   // A block from another process: 0x01 first means received, else sent.
@@ -92,6 +105,16 @@ public:
   TVexlinTree *vstRxBuffer() const { return fRxBuffer; }
   TParserPage *ParserPage() const { return fParserPage; }
   TCommandLinePanel *CommandLine() const { return frame1; }
+  TfrPaket *Composer() const { return frPaket1; }
+  TPresetBar *PresetBar() const { return fPresetBar; }
+  TBusTools *BusTools() const { return fBusTools; }
+  // Null until first opened with Ctrl+T.
+  TfPresetsTablo *PresetsTablo() const { return fPresetsTablo; }
+  TfModBusPanel *ModBusPanel() const { return fModBusPanel; }
+  TResponderPage *ResponderPage() const { return fResponder; }
+  void actCommandTabloExecute();
+  TPresetsManager &Presets() { return *fPresets; }
+  QTabWidget *PresetTabs() const { return PageControl1; }
   TPtStatusBar *PtStatusBar() const { return fStatusBar; }
   TConnectionController &Connections() { return *fConnections; }
   TConnectionPanel *ConnectionPanel() const { return pnlConnection; }
@@ -113,6 +136,8 @@ protected:
 private:
   void BuildMenus();
   void BuildRegions();
+  void BuildPresets();
+  void BuildProtocolTools();
   void BuildConnections();
   void BuildLanguage();
   void LoadRememberedLanguage(const QString &fileName);
@@ -150,6 +175,8 @@ private:
   TDeviceChangeMonitor *fDeviceMonitor = nullptr;
   QPushButton *btnDeviceManager = nullptr;
   QPushButton *btnPing = nullptr;
+  QPushButton *btnGetArp = nullptr;
+  TAddressMonitor *idpdrmn1 = nullptr;
   QWidget *pLeft = nullptr;
   QWidget *pCenter = nullptr;
   QSplitter *Splitter2 = nullptr;
@@ -158,8 +185,15 @@ private:
   TTerminalView *fTerminal = nullptr;
   TVexlinTree *fRxBuffer = nullptr;
   TCommandLinePanel *frame1 = nullptr;
+  TfrPaket *frPaket1 = nullptr;
+  std::unique_ptr<TPresetsManager> fPresets;
+  TPresetBar *fPresetBar = nullptr;
   TParserPage *fParserPage = nullptr;
   TRepeaterGroup *fRepeater = nullptr;
+  TBusTools *fBusTools = nullptr;
+  TfPresetsTablo *fPresetsTablo = nullptr; // written to its file when the window goes
+  TfModBusPanel *fModBusPanel = nullptr;
+  TResponderPage *fResponder = nullptr; // on the left panel only while switched on
   TPtStatusBar *fStatusBar = nullptr;
   QCheckBox *chkScroll = nullptr;
   QLabel *lblBuffer = nullptr;

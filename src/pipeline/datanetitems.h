@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
 // Rows that name a network address: found serial-to-Ethernet modules, ARP
 // entries and network interfaces.
@@ -57,10 +58,28 @@ public:
   int link_MAC = -1;
 };
 
+// One entry of the system's ARP table: IP and MAC copy to the clipboard, and
+// "Delete" removes the entry from the system table.
 class TVexlinDataArpTableItem : public TVexlinDataAddressItem {
 public:
   static constexpr const char *ClassName = "TVexlinDataArpTableItem";
   TVexlinDataObjectClass ClassType() const override { return ClassOf<TVexlinDataArpTableItem>(); }
+
+  // Removes an entry from the system table; true on success.
+  using TDeleteEntry = std::function<bool(const TArpNetRow &)>;
+
+  // A row read back from a saved log: IP and MAC can be copied, nothing deleted.
+  TVexlinDataArpTableItem();
+  // A row of the live table, stamped now; "Delete" asks `deleteEntry`.
+  TVexlinDataArpTableItem(const TArpNetRow &NetRow, TDeleteEntry deleteEntry);
+
+  void DrawNode(TVexlinView &Sender, const TVexlinPaintInfo &PaintInfo) override;
+
+  void onClickIp(TVexlinDataObject *Sender);
+  void onClickMac(TVexlinDataObject *Sender);
+  void onClickDelete(TVexlinDataObject *Sender);
+
+  TDeleteEntry fDeleteEntry;
 };
 
 class TVexlinDataNetInterface : public TVexlinDataAddressItem {
@@ -68,6 +87,16 @@ public:
   static constexpr const char *ClassName = "TVexlinDataNetInterface";
   TVexlinDataObjectClass ClassType() const override { return ClassOf<TVexlinDataNetInterface>(); }
 };
+
+// The word and colour an ARP entry of `arpType` is drawn with ("" and black
+// for an unknown type).
+QString ArpTypeWord(int32_t arpType);
+QColor ArpTypeColor(int32_t arpType);
+// A physical address as upper-case hexadecimal pairs joined by ":", at most
+// 8 bytes of it; "" when it is empty.
+QString PhysAddressText(const uint8_t *bytes, size_t length);
+// Four address bytes in memory order as dotted decimal.
+QString Ipv4Text(const std::array<uint8_t, 4> &addr);
 
 // Reads "ip: <IP>" and "mac: <MAC>" pairs from a saved text; other tokens are
 // skipped. True when either was found.

@@ -177,8 +177,9 @@ void TVexlinDataObject_WithMenu::DoMouseDown(TVexlinView &, Qt::MouseButton Butt
     return;
   for (const TLinkMenuItem &link : fLinkMenu) {
     if (link.isMouseOver) {
-      if (link.onClick)
-        link.onClick(this);
+      // A copy: the handler may take its own link out of the menu.
+      const TLinkNotifyEvent onClick = link.onClick;
+      onClick(this);
       return;
     }
   }

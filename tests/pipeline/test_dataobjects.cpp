@@ -174,7 +174,7 @@ struct Menu : TVexlinMenu {
 };
 
 TEST(LinkMenu, AddRemoveByCallbackIdentity) {
-  TVexlinDataArpTableItem item;
+  TVexlinDataObject_WithMenu item;
   LinkOwner owner, stranger;
   EXPECT_EQ(item.AddLinkMenu("Copy", TLinkNotifyEvent::Bind<&LinkOwner::Clicked>(&owner)), 0);
   EXPECT_EQ(item.AddLinkMenu("Delete", TLinkNotifyEvent::Bind<&LinkOwner::Other>(&owner)), 1);
@@ -192,7 +192,7 @@ TEST(LinkMenu, AddRemoveByCallbackIdentity) {
 
 TEST(LinkMenu, MouseTrackingClickAndContextMenu) {
   TRecordingView view;
-  TVexlinDataArpTableItem item;
+  TVexlinDataObject_WithMenu item;
   LinkOwner owner;
   item.AddLinkMenu("Hidden", TLinkNotifyEvent::Bind<&LinkOwner::Other>(&owner));
   item.fLinkMenu[0].DontDraw = true;

@@ -1,0 +1,137 @@
+#include "tools/cmdline.h"
+#include "tools/modbuspanel.h"
+#include "tools/presetstablo.h"
+#include "tools/responderpage.h"
+#include "widgets/messages.h"
+
+#include <QAction>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+struct TabloSink : TMessageSink {
+  QStringList errors, balloons;
+  void ShowError(QWidget *, const QString &, const QString &text) override { errors << text; }
+  void ShowBalloon(QWidget *, const QString &, const QString &text) override {
+    if (!text.isEmpty())
+      balloons << text;
+  }
+};
+
+class TabloTest : public ::testing::Test {
+protected:
+  std::unique_ptr<TfPresetsTablo> Open() {
+    auto tablo = std::make_unique<TfPresetsTablo>(dir.path(), sink);
+    tablo->SetOnDataSend([this](const QByteArray &data) { sent.append(data); });
+    return tablo;
+  }
+  QStringList Texts(const TfPresetsTablo &tablo) {
+    QStringList out;
+    for (const auto *row : tablo.Rows())
+      out << row->lblIndex->text() + " " + row->edtCommandLine->text() +
+                 (row->btnSend->isEnabled() ? " +" : " -");
+    return out;
+  }
+
+  QTemporaryDir dir;
+  TabloSink sink;
+  QList<QByteArray> sent;
+};
+
+TEST_F(TabloTest, FirstOpeningShowsTheDefaultRows) {
+  auto tablo = Open();
+  EXPECT_EQ(Texts(*tablo), QStringList({"1. AT{0x0D} +", "2. Hello!{0x0D} +", "3.  -", "4.  -"}));
+  tablo->Rows()[1]->btnSend->click();
+  // Enter sends a row even when its button is disabled: the bytes are then empty.
+  tablo->show();
+  QTest::keyClick(tablo->Rows()[2]->edtCommandLine, Qt::Key_Return);
+  EXPECT_EQ(sent, QList<QByteArray>({"Hello!\r", ""}));
+  EXPECT_TRUE(sink.errors.isEmpty());
+}
+
+TEST_F(TabloTest, RowsAreRemovedAddedRenumberedAndKeptAcrossRestarts) {
+  {
+    auto tablo = Open();
+    tablo->Rows()[1]->btnRemove->click();
+    EXPECT_EQ(Texts(*tablo), QStringList({"1. AT{0x0D} +", "2.  -", "3.  -"}));
+    tablo->AddButton()->click();
+    tablo->Rows()[3]->edtCommandLine->setText("{$01,02}x");
+    EXPECT_EQ(tablo->Rows()[3]->lblIndex->text(), "4.");
+    tablo->AddButton()->click();
+  } // written as the window goes
+  auto tablo = Open();
+  EXPECT_EQ(Texts(*tablo),
+            QStringList({"1. AT{0x0D} +", "2.  -", "3.  -", "4. {$01,02}x +", "5.  -"}));
+  tablo->Rows()[3]->btnSend->click();
+  EXPECT_EQ(sent, QList<QByteArray>({QByteArray("\x01\x02x")}));
+}
+
+TEST_F(TabloTest, AnUnclosedGroupKeepsTheLastGoodState) {
+  auto tablo = Open();
+  TfrmPresetTabloItem *row = tablo->Rows()[0];
+  row->edtCommandLine->setText("AT{0x0D");
+  ASSERT_EQ(sink.balloons.size(), 1);
+  EXPECT_TRUE(sink.balloons[0].contains("}"));
+  EXPECT_EQ(row->SendPacketPrepared, "AT\r");
+  EXPECT_EQ(row->Fnode.Attribute("data"), "AT{0x0D}");
+}
+
+TEST_F(TabloTest, AFileThatCannotBeReadIsReportedAndKept) {
+  const QByteArray broken = "<tablo><item data=\"x\">";
+  {
+    QFile f(dir.filePath("pt.tablo.xml"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(broken);
+  }
+  {
+    auto tablo = Open();
+    ASSERT_EQ(sink.errors.size(), 1);
+    EXPECT_TRUE(sink.errors[0].contains("pt.tablo.xml"));
+    EXPECT_EQ(tablo->Rows().size(), 4); // works on the defaults meanwhile
+  }
+  QFile f(dir.filePath("pt.tablo.xml"));
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_EQ(f.readAll(), broken);
+}
+
+TEST(ModBusPanel, SendersGiveTheirFrames) {
+  TfModBusPanel panel;
+  QList<QByteArray> sent;
+  QObject::connect(&panel, &TfModBusPanel::sendRequested,
+                   [&](const QByteArray &data) { sent.append(data); });
+  panel.btnCmdSend->click();
+  panel.btn2->click();
+  panel.btnDanfodd->click();
+  panel.btn1Click(); // the Modbus group is shown disabled; its sender still works
+  ASSERT_EQ(sent.size(), 4);
+  EXPECT_EQ(sent[0], QByteArray());
+  EXPECT_EQ(sent[1], "@20*160120#F6\r");
+  EXPECT_EQ(sent[2], QByteArray::fromHex("7EFF030002FFFF0015B18B7E"));
+  EXPECT_EQ(sent[3].left(2), QByteArray::fromHex("0002"));
+  EXPECT_EQ(sent[3].size(), 8);
+  EXPECT_FALSE(panel.gbModBus->isEnabled());
+}
+
+TEST(ResponderPage, AddOpensTheDialogAndEditAndRemoveWaitForARow) {
+  TResponderPage page;
+  EXPECT_FALSE(page.actEdit->isEnabled());
+  EXPECT_FALSE(page.actRemove->isEnabled());
+  QString request, response;
+  page.RunDialog = [&](TRequestResponseDialog &dialog) {
+    request = dialog.edtRequest->text();
+    response = dialog.edtResponse->text();
+    return int(QDialog::Accepted);
+  };
+  page.actAdd->trigger();
+  EXPECT_EQ(request, "AT{0x0D}");
+  EXPECT_EQ(response, "OK{0x0D}");
+}
+
+} // namespace

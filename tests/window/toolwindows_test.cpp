@@ -1,0 +1,53 @@
+#include "tools/modbuspanel.h"
+#include "tools/presetstablo.h"
+#include "tools/responderpage.h"
+#include "windowfixture.h"
+
+#include <QAction>
+#include <QPushButton>
+#include <QTabWidget>
+
+namespace {
+
+using ToolWindowsTest = WindowTest;
+
+TEST_F(ToolWindowsTest, CommandTableSendsAndIsSavedWhenTheWindowEnds) {
+  EXPECT_EQ(window->PresetsTablo(), nullptr);
+  window->findChild<QAction *>("actCommandTablo")->trigger();
+  TfPresetsTablo *tablo = window->PresetsTablo();
+  ASSERT_NE(tablo, nullptr);
+  EXPECT_TRUE(tablo->isVisible());
+  tablo->close();
+  window->findChild<QAction *>("actCommandTablo")->trigger();
+  EXPECT_EQ(window->PresetsTablo(), tablo); // one window, shown again
+  tablo->Rows()[0]->btnSend->click();
+  ASSERT_TRUE(WaitFor([&] { return window->vstTerminal()->RowCount() == 1; }));
+  EXPECT_EQ(Rows(window->vstTerminal())[0].bytes, "AT\r");
+  tablo->AddButton()->click();
+  const QString file = tablo->FileName();
+  EXPECT_FALSE(QFile::exists(file));
+  Close();
+  ASSERT_TRUE(QFile::exists(file));
+  Open();
+  window->findChild<QAction *>("actCommandTablo")->trigger();
+  EXPECT_EQ(window->PresetsTablo()->Rows().size(), 5);
+}
+
+TEST_F(ToolWindowsTest, ProtocolPanelAndTheResponderTab) {
+  window->findChild<QAction *>("actModBusPanel")->trigger();
+  EXPECT_TRUE(window->ModBusPanel()->isVisible());
+  window->ModBusPanel()->btnCmdSend->click();
+  ASSERT_TRUE(WaitFor([&] { return window->vstTerminal()->RowCount() == 1; }));
+  EXPECT_EQ(Rows(window->vstTerminal())[0].bytes, "");
+
+  auto *tabs = window->findChild<QTabWidget *>("pgcLeftTools");
+  const int before = tabs->count();
+  QAction *responder = window->findChild<QAction *>("actDataResponder");
+  responder->trigger();
+  ASSERT_EQ(tabs->count(), before + 1);
+  EXPECT_EQ(tabs->tabText(before), "Odpovídač");
+  responder->trigger();
+  EXPECT_EQ(tabs->count(), before);
+}
+
+} // namespace
