@@ -18,6 +18,7 @@
 #include "netutils/addressmonitor.h"
 #include "netutils/arpsnapshot.h"
 #include "netutils/arptable.h"
+#include "netutils/versioncheck.h"
 #include "pipeline/databinary.h"
 #include "pipeline/datalog.h"
 #include "pipeline/dataobjectqueue.h"
@@ -39,6 +40,7 @@
 #include "view/terminalview.h"
 #include "view/vexlinnode.h"
 #include "view/vexlintree.h"
+#include "widgets/asciitable.h"
 #include "widgets/dialogs.h"
 #include "widgets/language.h"
 #include "widgets/named.h"
@@ -124,6 +126,7 @@ TfMainPelmarTerm::TfMainPelmarTerm(TPtDialogs &dialogs, const QString &configFil
   BuildProtocolTools();
   BuildMenus();
   BuildLanguage();
+  BuildAbout();
   BuildConnections();
 
   // From here on queued packets reach the view: one queued call per batch.

@@ -3,6 +3,7 @@
 #include "app/ptconfig.h"
 #include "pipeline/receivepath.h"
 #include "pipeline/vexlinview.h"
+#include "widgets/about.h"
 
 #include <QMainWindow>
 #include <exception>
@@ -18,6 +19,10 @@ class QTabWidget;
 class QTimer;
 class TCommandLinePanel;
 class TLanguage;
+class TFormTranslator;
+class TfAbout;
+class TfAsciiTable;
+class TThreadReqVer;
 class QPushButton;
 class TAddressMonitor;
 class TAfComPort;
@@ -129,6 +134,14 @@ public:
   void LoadLanguage(const QString &fileName);
   void mimLngClick(int index);
 
+  // Alt+A: one ASCII table window, brought to the front when open.
+  void aAsciiTableExecute();
+  TfAsciiTable *AsciiTable() const { return fAsciiTable.get(); }
+  // Opens a further about box; it goes when closed.
+  TfAbout *ShowAbout();
+  // Opens the about box's history file; tests replace it.
+  TDocumentOpener OpenDocument;
+
 protected:
   void showEvent(QShowEvent *event) override;
   void closeEvent(QCloseEvent *event) override;
@@ -140,6 +153,7 @@ private:
   void BuildProtocolTools();
   void BuildConnections();
   void BuildLanguage();
+  void BuildAbout();
   void LoadRememberedLanguage(const QString &fileName);
   void ShowLanguageEntry();
   void FormShow();
@@ -205,6 +219,9 @@ private:
   std::unique_ptr<TformDuradiDarozavi_InstInfoBox> fInfoBox;
 
   std::unique_ptr<TLanguage> fLanguage;
+  std::unique_ptr<TFormTranslator> fFormTranslator;
+  std::unique_ptr<TfAsciiTable> fAsciiTable;
+  std::unique_ptr<TThreadReqVer> fVerRequest;
   QMenu *mimLng = nullptr;
   QAction *mimAbout = nullptr;
 

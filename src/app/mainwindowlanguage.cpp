@@ -18,6 +18,9 @@
 
 void TfMainPelmarTerm::BuildLanguage() {
   fLanguage = std::make_unique<TLanguage>();
+  // Windows built from now on are translated when first shown.
+  fFormTranslator = std::make_unique<TFormTranslator>(
+      *fLanguage, [this](const QString &error) { LogInfoMsg(error, kColorMaroon); });
   fLanguage->RefreshLanguages(PathPtFiles() + QStringLiteral("pt.lng.*.xml"));
   const auto &languages = fLanguage->Languages();
   for (int i = 0; i < int(languages.size()); ++i) {

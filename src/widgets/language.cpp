@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
@@ -23,6 +24,13 @@
 const char kLanguageNamespace[] = "http://www.pelmarterminal.org/xml/2008/language";
 
 namespace {
+
+// The language generation a window was last translated with.
+constexpr char kTranslatedWith[] = "ptLanguageGeneration";
+
+void MarkTranslated(QWidget *form, int generation) {
+  form->setProperty(kTranslatedWith, generation);
+}
 
 TXmlElement ChildByLocalName(const TXmlElement &parent, const QString &name,
                              Qt::CaseSensitivity cs) {
@@ -204,6 +212,11 @@ void TLanguage::LoadLngFile(const QString &fileName) {
     throw EPtError(QStringLiteral("Language file \"%1\": %2").arg(path, document->ErrorText()));
   XML = std::move(document);
   fFileName = QFileInfo(path).absoluteFilePath();
+  ++fGeneration;
+  const QList<QWidget *> windows = QApplication::topLevelWidgets();
+  // Every window now has its turn here, also when this file fails on it.
+  for (QWidget *window : windows)
+    MarkTranslated(window, fGeneration);
 
   for (const TXmlElement &forms : LanguageNode().ChildElements()) {
     if (forms.LocalName().toUpper() != QLatin1String("FORMS"))
@@ -213,7 +226,6 @@ void TLanguage::LoadLngFile(const QString &fileName) {
     for (const TXmlAttribute &attribute : forms.Attributes())
       if (!SetComponentProperty(qApp, attribute.Name, attribute.Value))
         Fail(forms, attribute.Name, QStringLiteral("no such property or value"));
-    const QList<QWidget *> windows = QApplication::topLevelWidgets();
     for (const TXmlElement &form : forms.ChildElements())
       for (QWidget *window : windows)
         if (window->objectName().compare(form.LocalName(), Qt::CaseInsensitive) == 0)
@@ -224,6 +236,7 @@ void TLanguage::LoadLngFile(const QString &fileName) {
 void TLanguage::RewriteForm(QWidget *form) const {
   if (!form)
     return;
+  MarkTranslated(form, fGeneration);
   const TXmlElement forms =
       ChildByLocalName(LanguageNode(), QStringLiteral("forms"), Qt::CaseSensitive);
   if (const TXmlElement element = ChildByLocalName(forms, form->objectName(), Qt::CaseInsensitive))
@@ -273,4 +286,32 @@ void TLanguage::Fail(const TXmlElement &element, const QString &attribute,
                      const QString &reason) const {
   throw EPtError(QStringLiteral("Language file \"%1\", element \"%2\", attribute \"%3\": %4")
                      .arg(fFileName, element.LocalName(), attribute, reason));
+}
+
+// --- TFormTranslator ---------------------------------------------------------
+
+TFormTranslator::TFormTranslator(const TLanguage &language,
+                                 std::function<void(const QString &)> onError, QObject *parent)
+    : QObject(parent), fLanguage(language), fOnError(std::move(onError)) {
+  qApp->installEventFilter(this);
+}
+
+TFormTranslator::~TFormTranslator() {
+  qApp->removeEventFilter(this);
+}
+
+bool TFormTranslator::eventFilter(QObject *watched, QEvent *event) {
+  // The show event comes before the window reaches the screen.
+  if (event->type() == QEvent::Show && watched->isWidgetType() && fLanguage.Generation() > 0) {
+    auto *form = static_cast<QWidget *>(watched);
+    if (form->isWindow() && form->property(kTranslatedWith).toInt() != fLanguage.Generation()) {
+      try {
+        fLanguage.RewriteForm(form);
+      } catch (const std::exception &error) {
+        if (fOnError)
+          fOnError(ExceptionText(error));
+      }
+    }
+  }
+  return QObject::eventFilter(watched, event);
 }

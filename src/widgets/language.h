@@ -2,8 +2,10 @@
 
 #include "base/xmldoc.h"
 
+#include <QObject>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -49,6 +51,9 @@ public:
   QString text(const QString &key, const QString &defaultValue) const;
 
   QString FileName() const { return fFileName; }
+  // Counts the files loaded; a window translated with the current one
+  // carries this number (see TFormTranslator).
+  int Generation() const { return fGeneration; }
   // The loaded language's name ("language" when none) and flag ("" when none).
   QString LngName() const;
   QString FlagName() const;
@@ -64,6 +69,24 @@ private:
   std::vector<std::unique_ptr<TLanguageItem>> FLanguages;
   std::unique_ptr<TXmlDocument> XML;
   QString fFileName;
+  int fGeneration = 0;
+};
+
+// Translates every window of the application the first time it is shown
+// after a language was loaded, so windows built later need no call of their
+// own. A file that fails on such a window is reported through `onError`.
+class TFormTranslator : public QObject {
+public:
+  TFormTranslator(const TLanguage &language, std::function<void(const QString &)> onError,
+                  QObject *parent = nullptr);
+  ~TFormTranslator() override;
+
+protected:
+  bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+  const TLanguage &fLanguage;
+  std::function<void(const QString &)> fOnError;
 };
 
 // Sets the property `name` the way the language files name them ("Caption",
