@@ -207,7 +207,9 @@ void TfMainPelmarTerm::BuildProtocolTools() {
     fModBusPanel->raise();
   });
   addAction(actModBusPanel);
-  fResponder = new TResponderPage;
+  // Hidden among the window's own until switched on, so a language reaches it.
+  fResponder = new TResponderPage(this);
+  fResponder->hide();
   auto *actDataResponder =
       Named(new QAction(QStringLiteral("Simulátor"), this), "actDataResponder");
   actDataResponder->setShortcut(QKeySequence(QStringLiteral("Ctrl+R")));
@@ -215,7 +217,7 @@ void TfMainPelmarTerm::BuildProtocolTools() {
     if (const int index = pgcLeftTools->indexOf(fResponder); index >= 0)
       pgcLeftTools->removeTab(index);
     else
-      pgcLeftTools->addTab(fResponder, QStringLiteral("Odpovídač"));
+      pgcLeftTools->addTab(fResponder, fResponder->windowTitle());
   });
   addAction(actDataResponder);
 }
@@ -414,6 +416,7 @@ void TfMainPelmarTerm::BuildMenus() {
     CheckCompact();
   });
   QMenu *columns = view->addMenu(QStringLiteral("Komunikace možnosti"));
+  columns->setObjectName(QStringLiteral("mimViewColumns"));
   const char *captions[3] = {"Zobrazovat číslo řádku", "Zobrazovat časy", "Zobrazovat adresu"};
   const char *names[3] = {"actShowColumnIndex", "actShowColumnTimestamp", "actShowColumnAddress"};
   for (int i = 0; i < 3; ++i) {

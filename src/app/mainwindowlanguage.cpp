@@ -18,6 +18,8 @@
 
 void TfMainPelmarTerm::BuildLanguage() {
   fLanguage = std::make_unique<TLanguage>();
+  // The message texts of tools without a window of their own come from here.
+  SetCurrentLanguage(fLanguage.get());
   // Windows built from now on are translated when first shown.
   fFormTranslator = std::make_unique<TFormTranslator>(
       *fLanguage, [this](const QString &error) { LogInfoMsg(error, kColorMaroon); });

@@ -19,7 +19,9 @@
 #include <QRadioButton>
 #include <QStackedWidget>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTextEdit>
+#include <QTreeWidget>
 
 const char kLanguageNamespace[] = "http://www.pelmarterminal.org/xml/2008/language";
 
@@ -71,6 +73,13 @@ bool SetQtProperty(QObject *component, const QString &name, const QString &value
   return false;
 }
 
+bool HasProperty(const QObject *component, const char *name) {
+  return component->metaObject()->indexOfProperty(name) >= 0;
+}
+
+// A menu's or box's title, a tab page's tab text, a window's title, else
+// the component's text or title; a widget with neither (a page off its tab
+// control) keeps it as its window title, so it can be put back with it.
 bool SetCaption(QObject *component, const QString &value) {
   if (auto *menu = qobject_cast<QMenu *>(component)) {
     menu->setTitle(value);
@@ -80,19 +89,38 @@ bool SetCaption(QObject *component, const QString &value) {
     box->setTitle(value);
     return true;
   }
-  if (auto *widget = qobject_cast<QWidget *>(component)) {
-    int index = -1;
-    if (QTabWidget *tabs = TabOfPage(widget, &index)) {
+  auto *widget = qobject_cast<QWidget *>(component);
+  int index = -1;
+  if (widget && (widget->isWindow() || TabOfPage(widget, &index))) {
+    if (QTabWidget *tabs = TabOfPage(widget, &index))
       tabs->setTabText(index, value);
-      return true;
-    }
-    if (widget->isWindow()) {
-      widget->setWindowTitle(value);
-      return true;
-    }
+    widget->setWindowTitle(value);
+    return true;
   }
-  return SetQtProperty(component, QStringLiteral("text"), value) ||
-         SetQtProperty(component, QStringLiteral("title"), value);
+  if (SetQtProperty(component, QStringLiteral("text"), value) ||
+      SetQtProperty(component, QStringLiteral("title"), value))
+    return true;
+  if (widget && !HasProperty(widget, "text") && !HasProperty(widget, "title")) {
+    widget->setWindowTitle(value);
+    return true;
+  }
+  return false;
+}
+
+QString Caption(const QObject *component) {
+  if (auto *menu = qobject_cast<const QMenu *>(component))
+    return menu->title();
+  if (auto *box = qobject_cast<const QGroupBox *>(component))
+    return box->title();
+  auto *widget = qobject_cast<QWidget *>(const_cast<QObject *>(component));
+  int index = -1;
+  if (widget && !widget->isWindow())
+    if (QTabWidget *tabs = TabOfPage(widget, &index))
+      return tabs->tabText(index);
+  if (widget &&
+      (widget->isWindow() || (!HasProperty(widget, "text") && !HasProperty(widget, "title"))))
+    return widget->windowTitle();
+  return component->property(HasProperty(component, "text") ? "text" : "title").toString();
 }
 
 bool SetText(QObject *component, const QString &value) {
@@ -114,7 +142,8 @@ bool SetText(QObject *component, const QString &value) {
   return SetCaption(component, value);
 }
 
-// Replaces the entries of a list-like control, keeping the selected position.
+// Replaces the entries of a list-like control, keeping the selected position;
+// for a table or tree the entries are its column headers.
 void LoadStringList(QObject *component, const TXmlElement &items) {
   QStringList values;
   for (const TXmlElement &item : items.ChildElements())
@@ -132,6 +161,13 @@ void LoadStringList(QObject *component, const TXmlElement &items) {
     list->addItems(values);
     if (selected < list->count())
       list->setCurrentRow(selected);
+  } else if (auto *table = qobject_cast<QTableWidget *>(component)) {
+    for (int c = 0; c < table->columnCount() && c < values.size(); ++c)
+      if (QTableWidgetItem *header = table->horizontalHeaderItem(c))
+        header->setText(values[c]);
+  } else if (auto *tree = qobject_cast<QTreeWidget *>(component)) {
+    for (int c = 0; c < tree->columnCount() && c < values.size(); ++c)
+      tree->headerItem()->setText(c, values[c]);
   } else if (auto *box = qobject_cast<QGroupBox *>(component)) {
     // A radio group: its buttons keep their state, only their texts change.
     const QList<QRadioButton *> buttons = box->findChildren<QRadioButton *>();
@@ -140,12 +176,14 @@ void LoadStringList(QObject *component, const TXmlElement &items) {
   }
 }
 
-QObject *OwnedComponent(QObject *owner, const QString &name) {
+// Every component of `owner` with the name: rows of a list repeat theirs.
+QList<QObject *> OwnedComponents(QObject *owner, const QString &name) {
+  QList<QObject *> found;
   const QList<QObject *> owned = owner->findChildren<QObject *>();
   for (QObject *child : owned)
     if (child->objectName().compare(name, Qt::CaseInsensitive) == 0)
-      return child;
-  return nullptr;
+      found << child;
+  return found;
 }
 
 } // namespace
@@ -159,6 +197,59 @@ bool SetComponentProperty(QObject *component, const QString &name, const QString
   if (key == QLatin1String("text"))
     return SetText(component, value);
   return SetQtProperty(component, name, value);
+}
+
+bool GetComponentProperty(const QObject *component, const QString &name, QString *value) {
+  auto *object = const_cast<QObject *>(component);
+  const QString key = name.toLower();
+  if (key == QLatin1String("caption") || key == QLatin1String("title")) {
+    *value = Caption(object);
+    return true;
+  }
+  if (key == QLatin1String("hint")) {
+    *value = object->property("toolTip").toString();
+    return object->property("toolTip").isValid();
+  }
+  if (key == QLatin1String("text")) {
+    if (auto *edit = qobject_cast<QPlainTextEdit *>(object))
+      *value = edit->toPlainText();
+    else if (auto *edit = qobject_cast<QTextEdit *>(object))
+      *value = edit->toPlainText();
+    else if (auto *combo = qobject_cast<QComboBox *>(object))
+      *value = combo->currentText();
+    else
+      *value = Caption(object);
+    return true;
+  }
+  const QMetaObject *meta = object->metaObject();
+  for (int i = 0; i < meta->propertyCount(); ++i)
+    if (QString::fromLatin1(meta->property(i).name()).compare(name, Qt::CaseInsensitive) == 0) {
+      *value = meta->property(i).read(object).toString();
+      return true;
+    }
+  return false;
+}
+
+QStringList ComponentItems(const QObject *component) {
+  QStringList values;
+  if (auto *combo = qobject_cast<const QComboBox *>(component)) {
+    for (int i = 0; i < combo->count(); ++i)
+      values << combo->itemText(i);
+  } else if (auto *list = qobject_cast<const QListWidget *>(component)) {
+    for (int i = 0; i < list->count(); ++i)
+      values << list->item(i)->text();
+  } else if (auto *table = qobject_cast<const QTableWidget *>(component)) {
+    for (int c = 0; c < table->columnCount(); ++c)
+      values << (table->horizontalHeaderItem(c) ? table->horizontalHeaderItem(c)->text()
+                                                : QString());
+  } else if (auto *tree = qobject_cast<const QTreeWidget *>(component)) {
+    for (int c = 0; c < tree->columnCount(); ++c)
+      values << tree->headerItem()->text(c);
+  } else if (auto *box = qobject_cast<const QGroupBox *>(component)) {
+    for (const QRadioButton *button : box->findChildren<QRadioButton *>())
+      values << button->text();
+  }
+  return values;
 }
 
 // --- TLanguageItem -----------------------------------------------------------
@@ -185,6 +276,23 @@ QString TLanguageItem::FlagName() const {
 }
 
 // --- TLanguage ---------------------------------------------------------------
+
+namespace {
+const TLanguage *gCurrentLanguage = nullptr;
+} // namespace
+
+void SetCurrentLanguage(const TLanguage *language) {
+  gCurrentLanguage = language;
+}
+
+QString LanguageText(const QString &key, const QString &defaultValue) {
+  return gCurrentLanguage ? gCurrentLanguage->text(key, defaultValue) : defaultValue;
+}
+
+TLanguage::~TLanguage() {
+  if (gCurrentLanguage == this)
+    gCurrentLanguage = nullptr;
+}
 
 int TLanguage::RefreshLanguages(const QString &filePathMask) {
   FLanguages.clear();
@@ -273,7 +381,8 @@ void TLanguage::BrowseComponent(QObject *component, const TXmlElement &element) 
       Fail(element, attribute.Name, QStringLiteral("no such property or value"));
   for (const TXmlElement &child : element.ChildElements())
     if (child.LocalName() != QLatin1String("items"))
-      BrowseComponent(OwnedComponent(component, child.LocalName()), child);
+      for (QObject *owned : OwnedComponents(component, child.LocalName()))
+        BrowseComponent(owned, child);
 }
 
 TXmlElement TLanguage::LanguageNode() const {

@@ -35,6 +35,11 @@ private:
 // name and supplies the keyed message texts. Main thread only.
 class TLanguage {
 public:
+  TLanguage() = default;
+  TLanguage(const TLanguage &) = delete;
+  TLanguage &operator=(const TLanguage &) = delete;
+  ~TLanguage();
+
   // Rebuilds the list of languages from the files matching `filePathMask`
   // (a folder plus a wildcard name); returns how many were found.
   int RefreshLanguages(const QString &filePathMask);
@@ -89,7 +94,19 @@ private:
   std::function<void(const QString &)> fOnError;
 };
 
+// Makes `language` the one LanguageText asks; null for none. A language
+// that goes stops being asked.
+void SetCurrentLanguage(const TLanguage *language);
+// A message text of the program's language, for code that has no window to
+// ask: `defaultValue` while no language is loaded.
+QString LanguageText(const QString &key, const QString &defaultValue);
+
 // Sets the property `name` the way the language files name them ("Caption",
 // "Hint", "Text" and Qt's own property names); false when the component has
 // no such property or the value does not convert.
 bool SetComponentProperty(QObject *component, const QString &name, const QString &value);
+// Reads back what SetComponentProperty sets; false for an unknown name.
+bool GetComponentProperty(const QObject *component, const QString &name, QString *value);
+// The entries an "items" list sets: a list's entries, a table's or tree's
+// column headers, a radio group's button texts.
+QStringList ComponentItems(const QObject *component);
