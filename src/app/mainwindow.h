@@ -4,6 +4,7 @@
 #include "pipeline/receivepath.h"
 #include "pipeline/vexlinview.h"
 #include "widgets/about.h"
+#include "widgets/ownedwindows.h"
 
 #include <QMainWindow>
 #include <exception>
@@ -222,6 +223,7 @@ private:
   std::unique_ptr<TFormTranslator> fFormTranslator;
   std::unique_ptr<TfAsciiTable> fAsciiTable;
   std::unique_ptr<TThreadReqVer> fVerRequest;
+  TOwnedWindows fAboutBoxes; // each closes on its own; any left go with us
   QMenu *mimLng = nullptr;
   QAction *mimAbout = nullptr;
 

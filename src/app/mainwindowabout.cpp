@@ -73,6 +73,7 @@ TfAbout *TfMainPelmarTerm::ShowAbout() {
                               if (OpenDocument)
                                 OpenDocument(file, inBrowser);
                             });
+  fAboutBoxes.Add(about);
   about->setWindowTitle(windowTitle());
   CentreOnScreen(about);
   about->show();
