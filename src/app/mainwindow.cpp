@@ -19,6 +19,7 @@
 #include "netutils/arpsnapshot.h"
 #include "netutils/arptable.h"
 #include "netutils/versioncheck.h"
+#include "netutils/lantronixfinder.h"
 #include "pipeline/databinary.h"
 #include "pipeline/datalog.h"
 #include "pipeline/dataobjectqueue.h"
@@ -128,6 +129,7 @@ TfMainPelmarTerm::TfMainPelmarTerm(TPtDialogs &dialogs, const QString &configFil
   BuildLanguage();
   BuildAbout();
   BuildConnections();
+  BuildDiscovery();
 
   // From here on queued packets reach the view: one queued call per batch.
   VexlinDataObject_SetTarget([this] {
@@ -149,6 +151,8 @@ TfMainPelmarTerm::TfMainPelmarTerm(TPtDialogs &dialogs, const QString &configFil
 }
 
 TfMainPelmarTerm::~TfMainPelmarTerm() {
+  // Module queries end now, not whenever their time-outs would.
+  delete fLantronix;
   // The test page belongs to the window even while it is off the panel.
   if (pgcLeftTools->indexOf(fResponder) < 0)
     delete fResponder;
@@ -615,15 +619,7 @@ void TfMainPelmarTerm::btnDeviceManagerClick() {
 }
 
 void TfMainPelmarTerm::btnPingClick() {
-  const QString host = pnlConnection->edtTcpHost->text().trimmed();
-  const std::optional<TProgramStart> terminal =
-      TerminalCommand({QStringLiteral("ping"), host}, SystemExecutableFinder());
-  if (!terminal) {
-    fDialogs.ShowMessage(this, QStringLiteral("Nebyl nalezen žádný terminál pro spuštění ping."));
-    return;
-  }
-  if (!StartProgram(*terminal))
-    fDialogs.ShowMessage(this, QStringLiteral("Nepodařilo se spustit %1.").arg(terminal->program));
+  StartInTerminal({QStringLiteral("ping"), pnlConnection->edtTcpHost->text().trimmed()});
 }
 
 void TfMainPelmarTerm::btnGetArpClick() {

@@ -26,6 +26,10 @@ class TfAsciiTable;
 class TThreadReqVer;
 class QPushButton;
 class TAddressMonitor;
+class TLantronixFinder;
+class TVexlinDataLantronixScanItem;
+class QUrl;
+struct TVexlinNode;
 class TAfComPort;
 class TConnectionController;
 class TConnectionPanel;
@@ -99,6 +103,14 @@ public:
   TAddressMonitor *AddressMonitor() const { return idpdrmn1; }
   // Starts a program detached; tests replace it.
   std::function<bool(const TProgramStart &)> StartProgram;
+  // Opens an address in the desktop's browser; tests replace it.
+  std::function<bool(const QUrl &)> OpenUrl;
+  // Searches for serial-to-Ethernet modules; found ones become rows under
+  // the search's log line.
+  void actLantronixSearchExecute();
+  void udpServerLantronixUDPRead(TVexlinDataLantronixScanItem *item);
+  TLantronixFinder *LantronixFinder() const { return fLantronix; }
+  QAction *LantronixSearchAction() const { return actLantronixSearch; }
   // A block from another process: 0x01 first means received, else sent.
   void WMCopyData(const QByteArray &block);
 
@@ -157,6 +169,9 @@ private:
   void BuildAbout();
   void LoadRememberedLanguage(const QString &fileName);
   void ShowLanguageEntry();
+  void BuildDiscovery();
+  // Runs `command` in a terminal window, or says why it cannot.
+  void StartInTerminal(const QStringList &command);
   void FormShow();
   void FormClose();
   void ApplySettings(const TPtSettings &s);
@@ -192,6 +207,12 @@ private:
   QPushButton *btnPing = nullptr;
   QPushButton *btnGetArp = nullptr;
   TAddressMonitor *idpdrmn1 = nullptr;
+  QAction *actLantronixSearch = nullptr;
+  QPushButton *btnLantronixSearch2 = nullptr;
+  TLantronixFinder *fLantronix = nullptr;
+  QTimer *tmr1 = nullptr;
+  TVexlinNode *fLastLantronixFinderRootNode = nullptr;
+  TVexlinDataObject *fLastLantronixFinderRootDataObject = nullptr;
   QWidget *pLeft = nullptr;
   QWidget *pCenter = nullptr;
   QSplitter *Splitter2 = nullptr;

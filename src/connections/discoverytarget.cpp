@@ -8,10 +8,15 @@ TDiscoveryTarget TDiscoveryTarget::FromEnvironment() {
   QHostAddress parsed;
   if (!address.isEmpty() && parsed.setAddress(QString::fromLatin1(address)))
     target.address = parsed;
-  bool ok = false;
-  const uint port = qEnvironmentVariable("PT_DISCOVERY_PORT").toUInt(&ok);
-  if (ok && port > 0 && port <= 65535)
-    target.port = static_cast<quint16>(port);
+  auto port = [](const char *name, quint16 &value, bool zeroAllowed) {
+    bool ok = false;
+    const uint number = qEnvironmentVariable(name).toUInt(&ok);
+    if (ok && (number > 0 || zeroAllowed) && number <= 65535)
+      value = static_cast<quint16>(number);
+  };
+  port("PT_DISCOVERY_PORT", target.port, false);
+  port("PT_DISCOVERY_LISTEN_PORT", target.listenPort, true);
+  port("PT_DISCOVERY_TELNET_PORT", target.telnetPort, false);
   return target;
 }
 

@@ -1,23 +1,14 @@
+#include "pipeline/addressrow.h"
 #include "pipeline/datalog.h"
 #include "pipeline/datanetitems.h"
 
-#include <QClipboard>
-#include <QFontMetrics>
-#include <QGuiApplication>
 #include <QPalette>
 
 namespace {
 
-constexpr TColor kLightYellow = RGBColor(255, 255, 192);
-constexpr TColor kLabelGrey = RGBColor(128, 128, 128);
 constexpr TColor kRemovedMaroon = RGBColor(128, 0, 0);
 constexpr TColor kDeletedGreen = RGBColor(0, 128, 0);
 constexpr TColor kFailedRed = RGBColor(255, 0, 0);
-
-void CopyToClipboard(const QString &text) {
-  if (qGuiApp)
-    QGuiApplication::clipboard()->setText(text);
-}
 
 void QueueLogLine(const QString &text, TColor color) {
   (new TVexlinDataLog(text, color))->Push();
@@ -71,16 +62,10 @@ QString Ipv4Text(const std::array<uint8_t, 4> &addr) {
 }
 
 TVexlinDataArpTableItem::TVexlinDataArpTableItem() {
-  // The addresses are clicked where they are drawn, not in the link strip.
-  link_Ip = AddLinkMenu(QStringLiteral("Copy IP to Clipboard"),
-                        TLinkNotifyEvent::Bind<&TVexlinDataArpTableItem::onClickIp>(this));
-  link_MAC = AddLinkMenu(QStringLiteral("Copy MAC to Clipboard"),
-                         TLinkNotifyEvent::Bind<&TVexlinDataArpTableItem::onClickMac>(this));
-  for (int link : {link_Ip, link_MAC}) {
-    fLinkMenu[link].InRow = false;
-    fLinkMenu[link].DontDraw = true;
-    fLinkMenu[link].CursorOver = crDrag;
-  }
+  link_Ip =
+      AddAddressCopyLinks(*this, TLinkNotifyEvent::Bind<&TVexlinDataArpTableItem::onClickIp>(this),
+                          TLinkNotifyEvent::Bind<&TVexlinDataArpTableItem::onClickMac>(this));
+  link_MAC = link_Ip + 1;
 }
 
 TVexlinDataArpTableItem::TVexlinDataArpTableItem(const TArpNetRow &NetRow, TDeleteEntry deleteEntry)
@@ -98,59 +83,40 @@ TVexlinDataArpTableItem::TVexlinDataArpTableItem(const TArpNetRow &NetRow, TDele
 
 void TVexlinDataArpTableItem::DrawNode(TVexlinView &Sender, const TVexlinPaintInfo &PaintInfo) {
   ParentVDT = &Sender;
-  QPainter *canvas = PaintInfo.Canvas;
-  if (!canvas)
+  if (!PaintInfo.Canvas)
     return;
-  canvas->save();
-  const QRect &c = PaintInfo.ContentRect;
-  canvas->fillRect(c, ToQColor(kLightYellow));
-  const QFont plain = Sender.Font();
-  QFont underlined = plain;
-  underlined.setUnderline(true);
-  const QFontMetrics metrics(plain);
-  const int x0 = c.left() + LeftDataOffset;
-  const int top = c.top() + 1;
-  const QColor typeColor = ArpTypeColor(ArpType);
-  auto text = [&](int x, const QString &s, const QColor &color, bool underline) {
-    canvas->setFont(underline ? underlined : plain);
-    canvas->setPen(color);
-    canvas->drawText(QRect(x, top, metrics.horizontalAdvance(s) + 1, qMax(0, c.bottom() - top + 1)),
-                     Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip, s);
-  };
-  // An address is drawn in a hot area as wide as the longest address, so the
-  // columns line up from row to row.
-  auto address = [&](int left, const QString &widest, int link, const QString &value) {
-    const int right = left + metrics.horizontalAdvance(widest);
-    const bool over = link >= 0 && fLinkMenu[link].isMouseOver;
-    if (link >= 0)
-      fLinkMenu[link].Rect = QRect(QPoint(left, c.top()), QPoint(right, c.bottom()));
-    text(left + 4, value, typeColor, over);
-    return right;
-  };
-
-  text(x0 + 14, QStringLiteral("IP: "), ToQColor(kLabelGrey), false);
-  const int d = x0 + 10 + metrics.horizontalAdvance(QStringLiteral("IP: "));
-  const int f = address(d, QStringLiteral("255.255.255.255"), link_Ip, IP) + 15;
-  text(f + 4, QStringLiteral("MAC: "), ToQColor(kLabelGrey), false);
-  const int g = f + metrics.horizontalAdvance(QStringLiteral("MAC: "));
-  const int o = address(g, QStringLiteral("00:00:00:00:00:00"), link_MAC, MAC) + 25;
-  text(o + 4, ArpTypeWord(ArpType), typeColor, false);
-  int u = o + metrics.horizontalAdvance(QStringLiteral("dynamicA")) + 10;
-  if (fRemoved) {
-    const QString removed = QStringLiteral("removed");
-    text(u, removed, ToQColor(kRemovedMaroon), false);
-    u += metrics.horizontalAdvance(removed) + 15;
+  int u = 0;
+  {
+    TAddressRowPainter row(Sender, PaintInfo, kAddressRowColor);
+    const QColor grey = ToQColor(kAddressLabelGrey);
+    const QColor typeColor = ArpTypeColor(ArpType);
+    const int x0 = row.Left();
+    row.Text(x0 + 14, QStringLiteral("IP: "), grey);
+    const int d = x0 + 10 + row.Width(QStringLiteral("IP: "));
+    const int f =
+        row.Address(d, QStringLiteral("255.255.255.255"), &fLinkMenu[link_Ip], IP, typeColor) + 15;
+    row.Text(f + 4, QStringLiteral("MAC: "), grey);
+    const int g = f + row.Width(QStringLiteral("MAC: "));
+    const int o =
+        row.Address(g, QStringLiteral("00:00:00:00:00:00"), &fLinkMenu[link_MAC], MAC, typeColor) +
+        25;
+    row.Text(o + 4, ArpTypeWord(ArpType), typeColor);
+    u = o + row.Width(QStringLiteral("dynamicA")) + 10;
+    if (fRemoved) {
+      const QString removed = QStringLiteral("removed");
+      row.Text(u, removed, ToQColor(kRemovedMaroon));
+      u += row.Width(removed) + 15;
+    }
   }
-  canvas->restore();
   DrawNodeMenu(Sender, PaintInfo, u);
 }
 
 void TVexlinDataArpTableItem::onClickIp(TVexlinDataObject *) {
-  CopyToClipboard(IP);
+  CopyTextToClipboard(IP);
 }
 
 void TVexlinDataArpTableItem::onClickMac(TVexlinDataObject *) {
-  CopyToClipboard(MAC);
+  CopyTextToClipboard(MAC);
 }
 
 void TVexlinDataArpTableItem::onClickDelete(TVexlinDataObject *) {

@@ -1,13 +1,8 @@
 #include "pipeline/datanetitems.h"
 
 #include "base/ansicodepage.h"
+#include "pipeline/addressrow.h"
 #include "pipeline/savedtexttokens.h"
-
-namespace {
-
-constexpr TColor kLightYellow = RGBColor(255, 255, 192);
-
-} // namespace
 
 bool ReadAddressSaveText(const QString &text, QString &ip, QString &mac) {
   TSavedTextTokens tokens(text, TSavedTextTokens::AddressCharacters);
@@ -26,7 +21,7 @@ bool ReadAddressSaveText(const QString &text, QString &ip, QString &mac) {
 }
 
 TColor TVexlinDataLantronixScanItem::GetBckColor() const {
-  return kLightYellow;
+  return kAddressRowColor;
 }
 
 QByteArray TVexlinDataLantronixScanItem::GetText4Save() const {
@@ -41,7 +36,7 @@ bool TVexlinDataLantronixScanItem::LoadFromSavedFile(const QString &data) {
 }
 
 TColor TVexlinDataAddressItem::GetBckColor() const {
-  return kLightYellow;
+  return kAddressRowColor;
 }
 
 QByteArray TVexlinDataAddressItem::GetText4Save() const {

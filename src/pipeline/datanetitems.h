@@ -9,6 +9,16 @@
 // Rows that name a network address: found serial-to-Ethernet modules, ARP
 // entries and network interfaces.
 
+// What the links of a found module do with its IP; empty hooks do nothing.
+struct TLantronixLinks {
+  std::function<void(const QString &ip)> Set;  // into the TCP connection settings
+  std::function<void(const QString &ip)> Open; // as Set, then connect
+  std::function<void(const QString &ip)> Telnet;
+  std::function<void(const QString &ip)> Ping;
+  std::function<void(const QString &ip)> Web;
+  bool TelnetAvailable = false; // "Telnet" is offered only when a client exists
+};
+
 // A found serial-to-Ethernet module.
 class TVexlinDataLantronixScanItem : public TVexlinDataObject_WithMenu {
 public:
@@ -17,18 +27,44 @@ public:
     return ClassOf<TVexlinDataLantronixScanItem>();
   }
 
+  // A row read back from a saved log: IP and MAC can be copied.
+  TVexlinDataLantronixScanItem();
+  // A module that has just answered, stamped now, with the whole link strip.
+  TVexlinDataLantronixScanItem(const QString &AIP, const QString &AMAC, TLantronixLinks links);
+  ~TVexlinDataLantronixScanItem() override;
+
+  void DrawNode(TVexlinView &Sender, const TVexlinPaintInfo &PaintInfo) override;
   TColor GetBckColor() const override;
   // "Nalezen modul - ip: <IP><TAB>mac: <MAC>[<TAB>info: <Info>]"
   QByteArray GetText4Save() const override;
   // Reads IP and MAC back; the identification is not.
   bool LoadFromSavedFile(const QString &data) override;
 
+  void onClickIp(TVexlinDataObject *Sender);
+  void onClickMac(TVexlinDataObject *Sender);
+  void onClickSet(TVexlinDataObject *Sender);
+  void onClickOpen(TVexlinDataObject *Sender);
+  void onClickTelnet(TVexlinDataObject *Sender);
+  void onClickPing(TVexlinDataObject *Sender);
+  void onClickWeb(TVexlinDataObject *Sender);
+
+  // Where the link strips of all module rows start at the earliest, so that
+  // they line up; it only grows.
+  static int MaxMenuLeft;
+
   int link_ip = -1;
   int link_mac = -1;
+  // The identification query still running for this row (0: none), and
+  // what ends it when the row goes first.
+  quint64 TR = 0;
+  std::function<void()> fCancelQuery;
   QString IP;
   QString MAC;
   QString Info;
   uint32_t TelnetRcv = 0;
+
+private:
+  TLantronixLinks fLinks;
 };
 
 // A copy of one row of the system's ARP table, kept to delete the entry.

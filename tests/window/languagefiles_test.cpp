@@ -23,10 +23,6 @@
 
 namespace {
 
-// Built on another branch; the files name them already.
-const QSet<QString> kBuiltElsewhere{QStringLiteral("btnLantronixSearch2"),
-                                    QStringLiteral("actLantronixSearch")};
-
 QString Shipped(const char *name) {
   return QStringLiteral(PT_DATA_FILES_DIR "/") + QLatin1String(name);
 }
@@ -100,7 +96,7 @@ protected:
         continue;
       }
       const QList<QObject *> owned = Named(component, child.LocalName());
-      if (owned.isEmpty() && !kBuiltElsewhere.contains(child.LocalName()))
+      if (owned.isEmpty())
         problems << "no component " + path + '/' + child.LocalName();
       for (QObject *o : owned)
         CheckElement(o, child, path + '/' + child.LocalName(), texts, problems);
