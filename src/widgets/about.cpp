@@ -34,6 +34,7 @@ TfAbout::TfAbout(const QString &programFolder, const QString &dataFolder, TDocum
       fDataFolder(dataFolder), fOpener(std::move(opener)) {
   setObjectName(QStringLiteral("fAbout"));
   setAttribute(Qt::WA_DeleteOnClose);
+  setAttribute(Qt::WA_QuitOnClose, false); // the main window's close ends the program
   setFixedSize(301, 157);
   auto *outer = new QVBoxLayout(this);
   outer->setContentsMargins(10, 10, 10, 10);

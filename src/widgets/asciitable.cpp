@@ -145,6 +145,9 @@ QString ASCIIDescriptions(int value) {
 
 TfAsciiTable::TfAsciiTable(QWidget *parent) : QWidget(parent, Qt::Window) {
   setObjectName(QStringLiteral("fAsciiTable"));
+  // Left open, it must not keep the program running once the main window
+  // is closed.
+  setAttribute(Qt::WA_QuitOnClose, false);
   setWindowTitle(QStringLiteral("ASCII tabulka"));
   resize(416, 514);
   auto *layout = new QVBoxLayout(this);

@@ -5,8 +5,10 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QSignalSpy>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -177,4 +179,23 @@ TEST(AboutBox, HistoryLineReactsOnlyWhenThereIsSomethingToOpen) {
     EXPECT_EQ(QFileInfo(opened[0].first.toLocalFile()).fileName(), c.opens);
     EXPECT_EQ(opened[0].second, c.inBrowser);
   }
+}
+
+TEST_F(WindowTest, OpenToolWindowsDoNotKeepTheProgramRunning) {
+  // The program's own loop, as it runs it: closing the main window ends it
+  // although the ASCII table and an about box are still open.
+  QSignalSpy lastClosed(qApp, &QGuiApplication::lastWindowClosed);
+  bool gaveUp = false;
+  QTimer::singleShot(0, window.get(), [this] {
+    window->aAsciiTableExecute();
+    window->ShowAbout();
+    window->close();
+  });
+  QTimer::singleShot(5000, qApp, [&gaveUp] {
+    gaveUp = true;
+    QCoreApplication::quit();
+  });
+  QCoreApplication::exec();
+  EXPECT_FALSE(gaveUp);
+  EXPECT_EQ(lastClosed.count(), 1);
 }
