@@ -191,10 +191,13 @@ TEST_F(WindowTest, OpenToolWindowsDoNotKeepTheProgramRunning) {
     window->ShowAbout();
     window->close();
   });
-  QTimer::singleShot(5000, qApp, [&gaveUp] {
+  QTimer giveUp; // stopped with the test, whichever way it ends
+  giveUp.setSingleShot(true);
+  QObject::connect(&giveUp, &QTimer::timeout, [&gaveUp] {
     gaveUp = true;
     QCoreApplication::quit();
   });
+  giveUp.start(5000);
   QCoreApplication::exec();
   EXPECT_FALSE(gaveUp);
   EXPECT_EQ(lastClosed.count(), 1);
