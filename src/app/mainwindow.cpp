@@ -130,6 +130,7 @@ TfMainPelmarTerm::TfMainPelmarTerm(TPtDialogs &dialogs, const QString &configFil
   BuildAbout();
   BuildConnections();
   BuildDiscovery();
+  BuildFind();
 
   // From here on queued packets reach the view: one queued call per batch.
   VexlinDataObject_SetTarget([this] {
@@ -298,7 +299,13 @@ void TfMainPelmarTerm::BuildRegions() {
   fTerminal = new TTerminalView(*fTerminalTree);
   fTerminal->setParent(this);
   fTerminalTree->SetInfoWindow(fInfoBox.get());
-  Splitter2->addWidget(fTerminalTree);
+  // The list and the find bar under it share the splitter's upper pane.
+  pList = Named(new QWidget, "pList");
+  auto *listLayout = new QVBoxLayout(pList);
+  listLayout->setContentsMargins(0, 0, 0, 0);
+  listLayout->setSpacing(0);
+  listLayout->addWidget(fTerminalTree, 1);
+  Splitter2->addWidget(pList);
   pBottom = Named(new QWidget, "pBottom");
   auto *bottomLayout = new QVBoxLayout(pBottom);
   bottomLayout->setContentsMargins(0, 0, 0, 0);

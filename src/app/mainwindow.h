@@ -27,6 +27,8 @@ class TThreadReqVer;
 class QPushButton;
 class TAddressMonitor;
 class TLantronixFinder;
+class TFindBar;
+class TRowFinder;
 class TVexlinDataLantronixScanItem;
 class QUrl;
 struct TVexlinNode;
@@ -110,6 +112,9 @@ public:
   void actLantronixSearchExecute();
   void udpServerLantronixUDPRead(TVexlinDataLantronixScanItem *item);
   TLantronixFinder *LantronixFinder() const { return fLantronix; }
+  // Find in the packet list (Ctrl+F, F3, Shift+F3).
+  TFindBar *FindBar() const { return fFindBar; }
+  TRowFinder *RowFinder() const { return fFinder; }
   QAction *LantronixSearchAction() const { return actLantronixSearch; }
   // A block from another process: 0x01 first means received, else sent.
   void WMCopyData(const QByteArray &block);
@@ -170,6 +175,7 @@ private:
   void LoadRememberedLanguage(const QString &fileName);
   void ShowLanguageEntry();
   void BuildDiscovery();
+  void BuildFind();
   // Runs `command` in a terminal window, or says why it cannot.
   void StartInTerminal(const QStringList &command);
   void FormShow();
@@ -217,7 +223,10 @@ private:
   QWidget *pCenter = nullptr;
   QSplitter *Splitter2 = nullptr;
   QWidget *pBottom = nullptr;
+  QWidget *pList = nullptr;
   TVexlinTree *fTerminalTree = nullptr;
+  TRowFinder *fFinder = nullptr;
+  TFindBar *fFindBar = nullptr;
   TTerminalView *fTerminal = nullptr;
   TVexlinTree *fRxBuffer = nullptr;
   TCommandLinePanel *frame1 = nullptr;

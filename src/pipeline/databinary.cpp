@@ -1,6 +1,7 @@
 #include "pipeline/databinary.h"
 
 #include "base/utils.h"
+#include "pipeline/bytefinder.h"
 #include "pipeline/savedtexttokens.h"
 
 #include <QFontMetrics>
@@ -243,6 +244,7 @@ QRect TVexlinDataBinary::LastNodeRect;
 int TVexlinDataBinary::LastDataIndex = -1;
 QRect TVexlinDataBinary::fr1;
 QRect TVexlinDataBinary::fr2;
+const TByteFinder *TVexlinDataBinary::FindMarks = nullptr;
 int TVexlinDataBinary::LastColumn = NoColumn;
 TVexlinDataBinary::TInfoHintCache TVexlinDataBinary::HintCache;
 
@@ -349,6 +351,9 @@ void TVexlinDataBinary::DrawBytes(TVexlinView &Sender, const TVexlinPaintInfo &P
     firstLine = qBound<qint64>(0, fromTop >= 0 ? fromTop / pitch : 0, lines);
     endLine = qBound<qint64>(firstLine, toBottom >= 0 ? toBottom / pitch + 1 : 0, lines);
   }
+  if (FindMarks)
+    MarkFound(*canvas, firstLine * perLine, qMin(count, endLine * perLine),
+              {hexLeft, charLeft, cell.top() + 1, pitch, perLine});
   for (qsizetype line = firstLine; line < endLine; ++line) {
     const qsizetype lineStart = line * perLine;
     const int top = static_cast<int>(cell.top() + 1 + line * pitch);
@@ -375,6 +380,29 @@ void TVexlinDataBinary::DrawBytes(TVexlinView &Sender, const TVexlinPaintInfo &P
   const int separator = cell.left() + HexColumnWidth + LeftDataOffset;
   canvas->drawLine(separator, cell.top(), separator, cell.bottom());
   canvas->restore();
+}
+
+void TVexlinDataBinary::MarkFound(QPainter &canvas, qsizetype from, qsizetype to,
+                                  const TByteGrid &grid) const {
+  const qsizetype n = FindMarks->Pattern().size();
+  // Occurrences that reach into the drawn lines from either side count too.
+  const qsizetype start = qMax<qsizetype>(0, from - n + 1);
+  const QByteArrayView window =
+      QByteArrayView(Data).sliced(start, qMin(Data.size(), to + n - 1) - start);
+  const QColor mark(255, 230, 0);
+  for (qsizetype at = FindMarks->IndexIn(window); at >= 0;
+       at = FindMarks->IndexIn(window, at + 1)) {
+    for (qsizetype p = qMax(from, start + at); p < qMin(to, start + at + n); ++p) {
+      const int c = static_cast<int>(p % grid.perLine);
+      const int top = static_cast<int>(grid.top + (p / grid.perLine) * grid.pitch);
+      canvas.fillRect(
+          QRect(grid.hexLeft + c * 3 * HexCharWidth - 1, top, 2 * HexCharWidth + 2, HexCharHeight),
+          mark);
+      canvas.fillRect(QRect(grid.charLeft + static_cast<int>(c * 1.5 * HexCharWidth), top,
+                            static_cast<int>(1.5 * HexCharWidth), HexCharHeight),
+                      mark);
+    }
+  }
 }
 
 // --- mouse tracking and the information window -----------------------------------

@@ -11,6 +11,7 @@
 #include <initializer_list>
 
 class QFontMetrics;
+class TByteFinder;
 
 // One packet of raw bytes, received or transmitted. A row shows it as a
 // hexadecimal area (three character widths per byte) beside a character area
@@ -46,6 +47,7 @@ public:
   // Reads the direction and the bytes of a saved packet text; true when the
   // text had a byte list.
   bool LoadFromSavedFile(const QString &data) override;
+  QByteArrayView SearchBytes(QByteArray &) const override { return Data; }
 
   // Fills the information window for the 1-based byte `Index` and puts its
   // top-left corner at (X - 5, Y - 5) in screen coordinates; hides it when
@@ -76,6 +78,9 @@ public:
   static int LastDataIndex; // 1-based, -1 for none
   static QRect fr1;         // frame around the byte's hexadecimal cell
   static QRect fr2;         // frame around the byte's character cell
+  // What the find bar looks for: its occurrences are marked in every row
+  // drawn; none when null.
+  static const TByteFinder *FindMarks;
 
 protected:
   // The byte position and value the information window was last filled for.
@@ -89,6 +94,16 @@ protected:
   // drawn bold.
   void DrawBytes(TVexlinView &Sender, const TVexlinPaintInfo &PaintInfo,
                  std::initializer_list<qsizetype> BoldPositions);
+  // Where the bytes of a row are drawn.
+  struct TByteGrid {
+    int hexLeft;
+    int charLeft;
+    int top;
+    int pitch;
+    qsizetype perLine;
+  };
+  // Marks the found bytes among the positions [from, to) behind their cells.
+  void MarkFound(QPainter &canvas, qsizetype from, qsizetype to, const TByteGrid &grid) const;
   // The common part of every ShowInfoHint: range check, cache, building the
   // "data" element from `Describe`'s attributes, showing and placing.
   void FillInfoHint(int Index, int X, int Y, TInfoHintCache &Cache,

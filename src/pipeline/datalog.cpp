@@ -68,6 +68,11 @@ QByteArray TVexlinDataLog::GetText4Save() const {
   return AnsiFromText(Text);
 }
 
+QByteArrayView TVexlinDataLog::SearchBytes(QByteArray &scratch) const {
+  scratch = AnsiFromText(Text);
+  return scratch;
+}
+
 bool TVexlinDataLog::LoadFromSavedFile(const QString &data) {
   Text = data;
   return false;

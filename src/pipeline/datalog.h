@@ -23,6 +23,7 @@ public:
   QByteArray GetText4Save() const override;
   // Takes the text; the colour of a reloaded line is black.
   bool LoadFromSavedFile(const QString &data) override;
+  QByteArrayView SearchBytes(QByteArray &scratch) const override;
 
   QString Text;
   TColor TextColor = 0;

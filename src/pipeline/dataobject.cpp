@@ -184,3 +184,8 @@ void TVexlinDataObject_WithMenu::DoMouseDown(TVexlinView &, Qt::MouseButton Butt
     }
   }
 }
+
+QByteArrayView TVexlinDataObject::SearchBytes(QByteArray &scratch) const {
+  scratch = GetText4Save();
+  return scratch;
+}

@@ -5,6 +5,7 @@
 #include "pipeline/vexlinview.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <Qt>
 
@@ -70,6 +71,9 @@ public:
   // GetText4Save appended to `out`; kinds that save often write in place.
   virtual void AppendText4Save(QByteArray &out) const { out.append(GetText4Save()); }
   virtual bool LoadFromSavedFile(const QString &data);
+  // The bytes the find bar looks in (a packet's bytes, a line's text in the
+  // Windows-1250 code page); `scratch` holds them when they must be made.
+  virtual QByteArrayView SearchBytes(QByteArray &scratch) const;
 
   // Stamps the current time when the object has none, then queues it; the
   // queue owns the object from here on.

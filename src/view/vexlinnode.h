@@ -25,6 +25,7 @@ struct TVexlinNode {
   int32_t Height = 0;                // measured, or an estimate while unmeasured
   uint8_t Epoch = 0;                 // measured when equal to the tree's measuring epoch
   bool Expanded = false;
+  bool Hidden = false; // filtered out: no height, not drawn
 
   TVexlinNode *Parent() const;
   size_t ChildCount() const;

@@ -92,7 +92,8 @@ TVexlinNode *TVexlinRows::Append(TVexlinDataObject *data) {
   node->Height = fDefaultHeight;
   node->Epoch = 0;
   node->Expanded = false;
-  fIndex.Append(node->Height);
+  node->Hidden = fFilter && !fFilter(*node);
+  fIndex.Append(Extent(*node));
   return node;
 }
 
@@ -104,11 +105,16 @@ TVexlinNode *TVexlinRows::AddChild(TVexlinNode *parent, TVexlinDataObject *data)
   child->ChildLinks.Parent = parent;
   child->Data = data;
   child->Height = fDefaultHeight;
+  child->Hidden = fFilter && !fFilter(*child);
   TVexlinNode *result = child.get();
+  TVexlinNode &root = *Root(*parent);
+  const int64_t before = Extent(root);
   MutableLinks(*parent).Children.push_back(std::move(child));
   ++fChildCount;
-  if (parent->Expanded && IsVisible(*parent))
-    ChangeExtent(*parent, result->Height);
+  // A kept child brings its filtered-out ancestors back.
+  for (TVexlinNode *p = result->Hidden ? nullptr : parent; p && p->Hidden; p = p->Parent())
+    p->Hidden = false;
+  ChangeExtent(root, Extent(root) - before);
   return result;
 }
 
@@ -164,14 +170,18 @@ int TVexlinRows::Depth(const TVexlinNode *node) const {
 }
 
 bool TVexlinRows::IsVisible(const TVexlinNode &node) const {
+  if (node.Hidden)
+    return false;
   for (const TVexlinNode *p = node.Parent(); p; p = p->Parent()) {
-    if (!p->Expanded)
+    if (!p->Expanded || p->Hidden)
       return false;
   }
   return true;
 }
 
 int64_t TVexlinRows::Extent(const TVexlinNode &node) const {
+  if (node.Hidden)
+    return 0;
   int64_t extent = node.Height;
   if (node.Expanded) {
     for (size_t i = 0; i < node.ChildCount(); ++i)
@@ -239,7 +249,8 @@ size_t TVexlinRows::MeasureRange(size_t from, size_t limit) {
       continue;
     const int height = std::max(0, fMeasurer ? fMeasurer(node) : fDefaultHeight);
     node.Epoch = fEpoch;
-    pending += height - node.Height;
+    if (!node.Hidden)
+      pending += height - node.Height;
     node.Height = height;
   }
   fIndex.Add(pendingRow, pending);
@@ -313,17 +324,80 @@ TVexlinNode *TVexlinRows::AtY(int64_t y, int64_t *top) const {
 }
 
 TVexlinNode *TVexlinRows::NextVisible(const TVexlinNode &node) const {
-  if (node.Expanded && node.HasChildren())
-    return node.Child(0);
   const TVexlinNode *current = &node;
-  while (const TVexlinNode *parent = current->Parent()) {
-    const ptrdiff_t i = IndexOf(current);
-    if (i >= 0 && static_cast<size_t>(i) + 1 < parent->ChildCount())
-      return parent->Child(static_cast<size_t>(i) + 1);
-    current = parent;
+  bool descend = true;
+  for (;;) {
+    TVexlinNode *next = nullptr;
+    if (descend && current->Expanded && current->HasChildren()) {
+      next = current->Child(0);
+    } else {
+      // The next sibling of the row or of its nearest ancestor that has one.
+      while (const TVexlinNode *parent = current->Parent()) {
+        const ptrdiff_t i = IndexOf(current);
+        if (i >= 0 && static_cast<size_t>(i) + 1 < parent->ChildCount()) {
+          next = parent->Child(static_cast<size_t>(i) + 1);
+          break;
+        }
+        current = parent;
+      }
+      if (!next) {
+        // Long runs of filtered-out top-level rows are skipped through the index.
+        const ptrdiff_t i = TopIndex(current);
+        return i >= 0 ? ShownTopFrom(static_cast<size_t>(i) + 1) : nullptr;
+      }
+    }
+    if (!next->Hidden)
+      return next;
+    current = next;
+    descend = false;
   }
-  const ptrdiff_t i = TopIndex(current);
-  return i >= 0 ? At(static_cast<size_t>(i) + 1) : nullptr;
+}
+
+TVexlinNode *TVexlinRows::ShownTopFrom(size_t from) const {
+  const size_t kBlock = TRowHeightIndex::kBlockRows;
+  size_t r = from;
+  for (; r < fCount && r % kBlock != 0; ++r)
+    if (Extent(*At(r)) > 0)
+      return At(r);
+  if (r >= fCount)
+    return nullptr;
+  // The block holding the first position at or after the start of r's block.
+  const int64_t y = fIndex.BlockTop(r / kBlock);
+  if (y >= fIndex.Total())
+    return nullptr;
+  int64_t blockTop = 0;
+  for (r = std::max(r, fIndex.BlockAt(y, blockTop) * kBlock); r < fCount; ++r)
+    if (Extent(*At(r)) > 0)
+      return At(r);
+  return nullptr;
+}
+
+bool TVexlinRows::FilterTree(TVexlinNode &node) {
+  bool shown = !fFilter || fFilter(node);
+  for (size_t i = 0; i < node.ChildCount(); ++i)
+    shown = FilterTree(*node.Child(i)) || shown;
+  node.Hidden = !shown;
+  return shown;
+}
+
+void TVexlinRows::ApplyRowFilter(size_t from, size_t to) {
+  to = std::min(to, fCount);
+  int64_t pending = 0;
+  size_t pendingRow = from;
+  for (size_t r = from; r < to; ++r) {
+    // One index update per block of rows.
+    if (r / TRowHeightIndex::kBlockRows != pendingRow / TRowHeightIndex::kBlockRows) {
+      fIndex.Add(pendingRow, pending);
+      pending = 0;
+      pendingRow = r;
+    }
+    TVexlinNode &node = *At(r);
+    const int64_t before = Extent(node);
+    FilterTree(node);
+    pending += Extent(node) - before;
+  }
+  if (from < to)
+    fIndex.Add(pendingRow, pending);
 }
 
 void TVexlinRows::DisposeTree(TVexlinNode &node, const Disposer &dispose) {

@@ -52,8 +52,19 @@ public:
   size_t MeasureRange(size_t from, size_t limit);
 
   void SetExpanded(TVexlinNode &node, bool expanded);
-  // Whether every ancestor is expanded.
+  // Whether the row is not filtered out and every ancestor is expanded and
+  // not filtered out.
   bool IsVisible(const TVexlinNode &node) const;
+
+  // Which rows a filter keeps: a row stays when it or one of its children is
+  // kept. Null keeps every row.
+  using RowFilter = std::function<bool(const TVexlinNode &)>;
+  // Rows added from now on are tested as they come.
+  void SetRowFilter(RowFilter keep) { fFilter = std::move(keep); }
+  bool HasRowFilter() const { return bool(fFilter); }
+  // Tests the top-level rows [from, to) and their children against the row
+  // filter (shows them all without one); the layout stays consistent.
+  void ApplyRowFilter(size_t from, size_t to);
 
   // Top of a visible row in content coordinates, or -1 when hidden.
   int64_t Top(const TVexlinNode &node) const;
@@ -81,6 +92,10 @@ private:
   // Height of a row with its expanded children.
   int64_t Extent(const TVexlinNode &node) const;
   TVexlinNode *Root(const TVexlinNode &node) const;
+  // Sets the hidden marks of a row and its children; true when it is shown.
+  bool FilterTree(TVexlinNode &node);
+  // The first top-level row at or after `from` that takes up space.
+  TVexlinNode *ShownTopFrom(size_t from) const;
   void ChangeExtent(const TVexlinNode &node, int64_t delta);
   void RebuildIndex();
   void RemoveTop(size_t index);
@@ -96,6 +111,7 @@ private:
   size_t fChildCount = 0;
   TRowHeightIndex fIndex;
   Measurer fMeasurer;
+  RowFilter fFilter;
   int fDefaultHeight;
   uint8_t fEpoch = 1;
 };

@@ -144,6 +144,14 @@ void TVexlinTree::SetExpanded(TVexlinNode *node, bool expanded) {
   }
 }
 
+void TVexlinTree::ApplyRowFilter(size_t from, size_t to) {
+  fRows.ApplyRowFilter(from, to);
+  if (!IsUpdating()) {
+    UpdateScrollBars();
+    viewport()->update();
+  }
+}
+
 void TVexlinTree::EndUpdate() {
   if (fUpdateCount == 0 || --fUpdateCount > 0)
     return;

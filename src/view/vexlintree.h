@@ -61,6 +61,14 @@ public:
   int64_t NodeTop(const TVexlinNode *node) const;
   int64_t TotalHeight() const { return fRows.TotalHeight(); }
   void SetExpanded(TVexlinNode *node, bool expanded);
+  // Rows the filter does not keep (nor any of their children) are left out
+  // of the layout; rows added later are tested as they come. Null keeps all.
+  void SetRowFilter(TVexlinRows::RowFilter keep) { fRows.SetRowFilter(std::move(keep)); }
+  bool HasRowFilter() const { return fRows.HasRowFilter(); }
+  // Tests the top-level rows [from, to) against the filter and relayouts.
+  void ApplyRowFilter(size_t from, size_t to);
+  // Not filtered out, and every ancestor expanded.
+  bool IsNodeVisible(const TVexlinNode *node) const { return node && fRows.IsVisible(*node); }
 
   // Bulk update: no repaint and no scroll-bar update until the last EndUpdate
   // (and then on the next frame).

@@ -1,0 +1,305 @@
+#include "view/rowfinder.h"
+
+#include "pipeline/databinary.h"
+#include "view/vexlinnode.h"
+#include "view/vexlintree.h"
+
+#include <QTimer>
+
+namespace {
+
+// Rows between two looks at the clock.
+constexpr size_t kRowsPerCheck = 256;
+// Rows filtered between two relayouts of the list.
+constexpr size_t kFilterChunk = 8192;
+
+} // namespace
+
+TRowFinder::TRowFinder(TVexlinTree &tree, QObject *parent)
+    : QObject(parent), fTree(tree), fWork(new QTimer(this)), fNewRows(new QTimer(this)) {
+  fWork->setSingleShot(true);
+  fWork->setInterval(0);
+  connect(fWork, &QTimer::timeout, this, &TRowFinder::Step);
+  fNewRows->setInterval(250);
+  connect(fNewRows, &QTimer::timeout, this, [this] {
+    if (fPattern && fCountedTo < fTree.RowCount())
+      Schedule();
+  });
+  // Removed rows take the positions and counts with them.
+  connect(&fTree, &TVexlinTree::rowsRemoved, this, [this] {
+    const bool filtering = fFilterOn;
+    Reset();
+    if (filtering)
+      SetFilter(true);
+  });
+}
+
+TRowFinder::~TRowFinder() {
+  if (TVexlinDataBinary::FindMarks == Pattern())
+    TVexlinDataBinary::FindMarks = nullptr;
+  fTree.SetRowFilter(nullptr);
+}
+
+void TRowFinder::SetPattern(std::optional<TByteFinder> pattern) {
+  if (TVexlinDataBinary::FindMarks == Pattern())
+    TVexlinDataBinary::FindMarks = nullptr;
+  fPattern = std::move(pattern);
+  TVexlinDataBinary::FindMarks = Pattern();
+  const bool filtering = fFilterOn;
+  Reset();
+  if (fPattern)
+    fNewRows->start();
+  else
+    fNewRows->stop();
+  if (filtering)
+    SetFilter(true);
+  fTree.viewport()->update();
+  Schedule();
+  emit countChanged();
+}
+
+void TRowFinder::Reset() {
+  fFind = TFind();
+  fCurrent = nullptr;
+  fCurrentTop = -1;
+  fCountedTo = 0;
+  fMatchingRows = 0;
+  fOccurrences = 0;
+  fOrdinal = 0;
+  fFilterAt = fFilterTo = 0;
+  fReturnTo = nullptr;
+}
+
+bool TRowFinder::Counted() const {
+  return fPattern && fCountedTo >= fTree.RowCount();
+}
+
+bool TRowFinder::Matches(const TVexlinNode &node) const {
+  if (!fPattern || !node.Data)
+    return false;
+  QByteArray scratch;
+  return fPattern->IndexIn(node.Data->SearchBytes(scratch)) >= 0;
+}
+
+size_t TRowFinder::CountMatches(const TVexlinNode &node, size_t &occurrences) const {
+  if (!node.Data)
+    return 0;
+  QByteArray scratch;
+  const qsizetype n = fPattern->CountIn(node.Data->SearchBytes(scratch));
+  occurrences += static_cast<size_t>(n);
+  return n > 0 ? 1 : 0;
+}
+
+void TRowFinder::Walk(TVexlinNode *top, std::vector<TVexlinNode *> &out) const {
+  out.push_back(top);
+  for (size_t i = 0; i < top->ChildCount(); ++i)
+    Walk(top->Child(i), out);
+}
+
+void TRowFinder::SetFilter(bool on) {
+  fFilterOn = on;
+  // Back to the row the user was at once the list is rebuilt.
+  fReturnTo = fCurrent ? fCurrent : fTree.FocusedNode();
+  if (fReturnTo && !fTree.IsNodeVisible(fReturnTo))
+    fReturnTo = nullptr;
+  if (on && fPattern)
+    fTree.SetRowFilter([this](const TVexlinNode &node) { return Matches(node); });
+  else
+    fTree.SetRowFilter(nullptr);
+  fFilterAt = 0;
+  fFilterTo = fTree.RowCount();
+  if (fFilterTo == 0)
+    emit filterDone();
+  Schedule();
+}
+
+void TRowFinder::FindNext(bool forward) {
+  const size_t rows = fTree.RowCount();
+  if (!fPattern || rows == 0) {
+    emit notFound();
+    return;
+  }
+  fFind = TFind();
+  fFind.active = true;
+  fFind.forward = forward;
+  std::vector<TVexlinNode *> walk;
+  if (fCurrent && fCurrentTop >= 0 && static_cast<size_t>(fCurrentTop) < rows) {
+    Walk(fTree.NodeAt(static_cast<size_t>(fCurrentTop)), walk);
+    const auto at = std::find(walk.begin(), walk.end(), fCurrent);
+    fFind.top = static_cast<size_t>(fCurrentTop);
+    fFind.inside = at == walk.end() ? 0 : static_cast<size_t>(at - walk.begin());
+  } else {
+    // No current row: the first row looked at is the one at the end the
+    // walk starts from.
+    fCurrent = nullptr;
+    fFind.fresh = true;
+    fFind.fromEnd = true;
+    fFind.top = forward ? 0 : rows - 1;
+    Walk(fTree.NodeAt(fFind.top), walk);
+    fFind.inside = forward ? 0 : walk.size() - 1;
+  }
+  fFind.startTop = fFind.top;
+  fFind.startInside = fFind.inside;
+  Schedule();
+}
+
+bool TRowFinder::Advance(TFind &f, size_t walkSize) const {
+  const size_t rows = fTree.RowCount();
+  auto sizeOf = [this](size_t top) {
+    std::vector<TVexlinNode *> walk;
+    Walk(fTree.NodeAt(top), walk);
+    return walk.size();
+  };
+  if (f.forward) {
+    if (f.inside + 1 < walkSize) {
+      ++f.inside;
+      return false;
+    }
+    f.inside = 0;
+    if (++f.top < rows)
+      return false;
+    f.top = 0;
+    return true;
+  }
+  if (f.inside > 0) {
+    --f.inside;
+    return false;
+  }
+  const bool wrapped = f.top == 0;
+  f.top = wrapped ? rows - 1 : f.top - 1;
+  f.inside = fTree.NodeAt(f.top)->HasChildren() ? sizeOf(f.top) - 1 : 0;
+  return wrapped;
+}
+
+bool TRowFinder::StepFind() {
+  std::vector<TVexlinNode *> walk;
+  for (size_t n = 0;; ++n) {
+    if (n % kRowsPerCheck == kRowsPerCheck - 1 && SliceOver())
+      return true;
+    TFind &f = fFind;
+    walk.clear();
+    Walk(fTree.NodeAt(f.top), walk);
+    bool backAtStart = false;
+    if (f.fresh) {
+      f.fresh = false;
+    } else {
+      const bool wrapped = Advance(f, walk.size());
+      if (wrapped && !fCurrent) {
+        // Every row was looked at from the first one on.
+        f.active = false;
+        emit notFound();
+        return false;
+      }
+      f.wrapped = f.wrapped || wrapped;
+      backAtStart = f.top == f.startTop && f.inside == f.startInside;
+      walk.clear();
+      Walk(fTree.NodeAt(f.top), walk);
+    }
+    TVexlinNode *node = walk[std::min(f.inside, walk.size() - 1)];
+    if (Matches(*node)) {
+      f.active = false;
+      SetCurrent(node, static_cast<ptrdiff_t>(f.top), f.forward, f.wrapped, f.fromEnd);
+      emit found(node, f.wrapped);
+      emit countChanged();
+      return false;
+    }
+    if (backAtStart) {
+      f.active = false;
+      emit notFound();
+      return false;
+    }
+  }
+}
+
+void TRowFinder::SetCurrent(TVexlinNode *node, ptrdiff_t top, bool forward, bool wrapped,
+                            bool fromEnd) {
+  // The place among the matching rows moves by one, unless the walk wrapped
+  // or started at an end; unknown places are set by the count.
+  if (wrapped || fromEnd)
+    fOrdinal = forward ? 1 : (Counted() ? fMatchingRows : 0);
+  else if (fOrdinal > 0 && fCurrent)
+    fOrdinal = forward ? fOrdinal + 1 : fOrdinal - 1;
+  else
+    fOrdinal = 0;
+  fCurrent = node;
+  fCurrentTop = top;
+  Reveal(node);
+}
+
+bool TRowFinder::StepCount() {
+  const size_t rows = fTree.RowCount();
+  std::vector<TVexlinNode *> walk;
+  for (size_t n = 0; fCountedTo < rows; ++n) {
+    if (n % kRowsPerCheck == kRowsPerCheck - 1 && SliceOver()) {
+      emit countChanged();
+      return true;
+    }
+    TVexlinNode *top = fTree.NodeAt(fCountedTo);
+    if (top->HasChildren()) {
+      walk.clear();
+      Walk(top, walk);
+    }
+    const size_t count = top->HasChildren() ? walk.size() : 1;
+    for (size_t i = 0; i < count; ++i) {
+      TVexlinNode *node = top->HasChildren() ? walk[i] : top;
+      if (CountMatches(*node, fOccurrences) == 0)
+        continue;
+      ++fMatchingRows;
+      if (node == fCurrent)
+        fOrdinal = fMatchingRows;
+    }
+    ++fCountedTo;
+  }
+  emit countChanged();
+  return false;
+}
+
+bool TRowFinder::StepFilter() {
+  while (fFilterAt < fFilterTo) {
+    const size_t to = std::min(fFilterTo, fFilterAt + kFilterChunk);
+    fTree.ApplyRowFilter(fFilterAt, to);
+    fFilterAt = to;
+    if (fFilterAt < fFilterTo && SliceOver())
+      return true;
+  }
+  fFilterTo = 0;
+  fFilterAt = 0;
+  if (fReturnTo && fTree.IsNodeVisible(fReturnTo))
+    fTree.ScrollToNode(fReturnTo, true);
+  fReturnTo = nullptr;
+  emit filterDone();
+  return false;
+}
+
+bool TRowFinder::SliceOver() const {
+  return fSlice.elapsed() >= kSliceMs;
+}
+
+void TRowFinder::Schedule() {
+  if (!fWork->isActive())
+    fWork->start();
+}
+
+void TRowFinder::Step() {
+  fSlice.start();
+  for (;;) {
+    if (FilterBusy())
+      StepFilter();
+    else if (fFind.active)
+      StepFind();
+    else if (fPattern && fCountedTo < fTree.RowCount())
+      StepCount();
+    else
+      return;
+    if (SliceOver()) {
+      Schedule();
+      return;
+    }
+  }
+}
+
+void TRowFinder::Reveal(TVexlinNode *node) {
+  fTree.SetFocusedNode(node);
+  fTree.ScrollToNode(node, true);
+  fTree.viewport()->update();
+}

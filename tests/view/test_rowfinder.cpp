@@ -1,0 +1,141 @@
+#include "pipeline/databinary.h"
+#include "pipeline/datalog.h"
+#include "view/rowfinder.h"
+#include "view/vexlinnode.h"
+#include "view/vexlintree.h"
+#include "waitfor.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Rows: 0 "AB", 1 log "hello AB", 2 "CD" with children "EF" and "AB!",
+// 3 "ABAB", 4 "xy".
+class RowFinderTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    tree.resize(600, 400);
+    Add("AB");
+    tree.AddRow(new TVexlinDataLog(QStringLiteral("hello AB"), 0));
+    TVexlinNode *parent = Add("CD");
+    tree.AddChild(parent, new TVexlinDataBinary(QByteArray("EF"), spRx));
+    tree.AddChild(parent, new TVexlinDataBinary(QByteArray("AB!"), spRx));
+    tree.SetExpanded(parent, true);
+    Add("ABAB");
+    Add("xy");
+  }
+  TVexlinNode *Add(const QByteArray &bytes) {
+    return tree.AddRow(new TVexlinDataBinary(bytes, spRx));
+  }
+  QByteArray Bytes(const TVexlinNode *node) {
+    QByteArray scratch;
+    return node->Data->SearchBytes(scratch).toByteArray();
+  }
+  // Runs one find and returns the row found ("" for none) and whether it wrapped.
+  std::pair<QByteArray, bool> Next(bool forward) {
+    QByteArray row = "?";
+    bool wrapped = false;
+    QObject context;
+    QObject::connect(&finder, &TRowFinder::found, &context, [&](TVexlinNode *n, bool w) {
+      row = Bytes(n);
+      wrapped = w;
+    });
+    QObject::connect(&finder, &TRowFinder::notFound, &context, [&] { row = ""; });
+    finder.FindNext(forward);
+    EXPECT_TRUE(WaitFor([&] { return row != "?"; }));
+    return {row, wrapped};
+  }
+  // The rows the list shows, top to bottom.
+  QStringList Shown() {
+    QStringList shown;
+    for (int64_t y = 0; y < tree.TotalHeight();) {
+      TVexlinNode *n = tree.NodeAtY(y);
+      shown << QString::fromLatin1(Bytes(n));
+      y = tree.NodeTop(n) + n->Height;
+    }
+    return shown;
+  }
+
+  TVexlinTree tree;
+  TRowFinder finder{tree};
+};
+
+TEST_F(RowFinderTest, FindsForwardAndBackwardAcrossTheEnds) {
+  finder.SetPattern(TByteFinder("AB", false));
+  using R = std::pair<QByteArray, bool>;
+  EXPECT_EQ(Next(true), R("AB", false));
+  EXPECT_EQ(Next(true), R("hello AB", false));
+  EXPECT_EQ(Next(true), R("AB!", false)); // a child row
+  EXPECT_EQ(Next(true), R("ABAB", false));
+  EXPECT_EQ(Next(true), R("AB", true)); // past the end, from the top again
+  EXPECT_EQ(Next(false), R("ABAB", true));
+  EXPECT_EQ(Next(false), R("AB!", false));
+  EXPECT_EQ(tree.FocusedNode(), finder.Current());
+}
+
+TEST_F(RowFinderTest, APatternThatIsNotThereIsReported) {
+  finder.SetPattern(TByteFinder("ZZ", false));
+  EXPECT_EQ(Next(true).first, "");
+  EXPECT_EQ(Next(false).first, "");
+  EXPECT_EQ(finder.Current(), nullptr);
+}
+
+TEST_F(RowFinderTest, CountsRowsAndOccurrencesAndTheCurrentPlace) {
+  finder.SetPattern(TByteFinder("AB", false));
+  ASSERT_TRUE(WaitFor([&] { return finder.Counted(); }));
+  EXPECT_EQ(finder.MatchingRows(), 4u);
+  EXPECT_EQ(finder.Occurrences(), 5u);
+  Next(true);
+  EXPECT_EQ(finder.CurrentOrdinal(), 1u);
+  Next(true);
+  Next(true);
+  EXPECT_EQ(finder.CurrentOrdinal(), 3u);
+  Next(true);
+  Next(true);
+  EXPECT_EQ(finder.CurrentOrdinal(), 1u); // wrapped
+  Next(false);
+  EXPECT_EQ(finder.CurrentOrdinal(), 4u);
+  // Rows arriving later are counted as they come.
+  Add("--AB--");
+  EXPECT_TRUE(WaitFor([&] { return finder.MatchingRows() == 5u; }, 3000));
+}
+
+TEST_F(RowFinderTest, TheFilterShowsMatchingRowsAndTheParentsOfMatchingChildren) {
+  finder.SetPattern(TByteFinder("AB", false));
+  Next(true);
+  Next(true); // the log line is the current row
+  finder.SetFilter(true);
+  ASSERT_TRUE(WaitFor([&] { return !finder.FilterBusy(); }));
+  EXPECT_EQ(Shown(), QStringList({"AB", "hello AB", "CD", "AB!", "ABAB"}));
+  // Arriving rows are tested as they come.
+  Add("no");
+  Add("yes AB");
+  EXPECT_EQ(Shown(), QStringList({"AB", "hello AB", "CD", "AB!", "ABAB", "yes AB"}));
+  // A new pattern filters again.
+  finder.SetPattern(TByteFinder("EF", false));
+  ASSERT_TRUE(WaitFor([&] { return !finder.FilterBusy(); }));
+  EXPECT_EQ(Shown(), QStringList({"CD", "EF"}));
+
+  finder.SetPattern(TByteFinder("AB", false));
+  Next(true);
+  Next(true);
+  TVexlinNode *current = finder.Current();
+  ASSERT_EQ(Bytes(current), "hello AB");
+  finder.SetFilter(false);
+  ASSERT_TRUE(WaitFor([&] { return !finder.FilterBusy(); }));
+  EXPECT_EQ(Shown().size(), 9); // every row again
+  EXPECT_EQ(tree.FocusedNode(), current);
+}
+
+TEST_F(RowFinderTest, ClearingTheListForgetsPlacesAndCounts) {
+  finder.SetPattern(TByteFinder("AB", false));
+  Next(true);
+  ASSERT_TRUE(WaitFor([&] { return finder.Counted(); }));
+  tree.Clear();
+  EXPECT_EQ(finder.Current(), nullptr);
+  EXPECT_EQ(finder.MatchingRows(), 0u);
+  Add("AB");
+  EXPECT_EQ(Next(true).first, "AB");
+}
+
+} // namespace

@@ -1,0 +1,115 @@
+#include "app/findbar.h"
+#include "view/rowfinder.h"
+#include "windowfixture.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+
+namespace {
+
+class FindTest : public WindowTest {
+protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    for (const QByteArray &bytes :
+         {QByteArray("\x01\x2A\x61\x02", 4), QByteArray("hello"), QByteArray("AT\r"),
+          QByteArray("\x2A\x61"), QByteArray("Hello world")})
+      (new TVexlinDataBinary(bytes, spRx))->Push();
+    ASSERT_TRUE(WaitFor([&] { return window->vstTerminal()->RowCount() == 5; }));
+    bar = window->FindBar();
+  }
+  void Type(const QString &text, int mode, bool ignoreCase = false) {
+    QTest::keyClick(window.get(), Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(bar->isVisible());
+    ASSERT_TRUE(bar->edtFind->hasFocus());
+    bar->cbFindMode->setCurrentIndex(mode);
+    bar->chkFindIgnoreCase->setChecked(ignoreCase);
+    bar->edtFind->clear();
+    QTest::keyClicks(bar->edtFind, text);
+  }
+  // The index of the row found by a key, -1 for none.
+  int Press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    TRowFinder &finder = *window->RowFinder();
+    bool done = false;
+    QObject context;
+    QObject::connect(&finder, &TRowFinder::found, &context, [&] { done = true; });
+    QObject::connect(&finder, &TRowFinder::notFound, &context, [&] { done = true; });
+    QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+    EXPECT_TRUE(WaitFor([&] { return done; }));
+    TVexlinNode *current = finder.Current();
+    return current ? int(window->vstTerminal()->IndexOf(current)) : -1;
+  }
+  TFindBar *bar = nullptr;
+};
+
+TEST_F(FindTest, EnterAndF3WalkTheMatchingRowsInEachNotation) {
+  Type(QStringLiteral("2a 61"), 0);
+  EXPECT_EQ(Press(Qt::Key_Return), 0);
+  EXPECT_EQ(Press(Qt::Key_F3), 3);
+  EXPECT_EQ(bar->lblFindCount->text(), "2 z 2");
+  EXPECT_EQ(Press(Qt::Key_F3), 0);
+  EXPECT_FALSE(bar->lblFindHint->text().isEmpty()); // wrapped
+  EXPECT_EQ(Press(Qt::Key_F3, Qt::ShiftModifier), 3);
+
+  Type(QStringLiteral("HELLO"), 1, true);
+  EXPECT_EQ(Press(Qt::Key_Return), 1);
+  EXPECT_EQ(Press(Qt::Key_Return), 4);
+  Type(QStringLiteral("HELLO"), 1, false);
+  EXPECT_EQ(Press(Qt::Key_Return), -1);
+  EXPECT_EQ(bar->lblFindHint->text(), "Nenalezeno.");
+
+  Type(QStringLiteral("AT{0x0D}"), 2);
+  EXPECT_EQ(Press(Qt::Key_Return), 2);
+
+  Type(QStringLiteral("2A 6"), 0);
+  QTest::keyClick(bar->edtFind, Qt::Key_Return);
+  EXPECT_EQ(bar->lblFindHint->text(), "Lichý počet šestnáctkových číslic");
+}
+
+TEST_F(FindTest, FoundBytesAreMarkedAndEscapeTakesTheMarksAway) {
+  auto marked = [&] {
+    const QImage image = window->vstTerminal()->viewport()->grab().toImage();
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x)
+        if (image.pixelColor(x, y) == QColor(255, 230, 0))
+          return true;
+    return false;
+  };
+  EXPECT_FALSE(marked());
+  Type(QStringLiteral("2A61"), 0);
+  Press(Qt::Key_Return);
+  EXPECT_TRUE(marked());
+  QTest::keyClick(bar->edtFind, Qt::Key_Escape);
+  EXPECT_FALSE(bar->isVisible());
+  EXPECT_FALSE(marked());
+}
+
+TEST_F(FindTest, TheFilterKeepsMatchingRowsAndNewOnesAndReturnsToTheRow) {
+  TVexlinTree *list = window->vstTerminal();
+  Type(QStringLiteral("hello"), 1, true);
+  EXPECT_EQ(Press(Qt::Key_Return), 1);
+  TVexlinNode *current = window->RowFinder()->Current();
+  bar->chkFindFilter->setChecked(true);
+  ASSERT_TRUE(WaitFor([&] { return !window->RowFinder()->FilterBusy(); }));
+  auto shown = [&] {
+    int n = 0;
+    for (size_t i = 0; i < list->RowCount(); ++i)
+      n += list->IsNodeVisible(list->NodeAt(i)) ? 1 : 0;
+    return n;
+  };
+  EXPECT_EQ(shown(), 2);
+  (new TVexlinDataBinary(QByteArray("no"), spRx))->Push();
+  (new TVexlinDataBinary(QByteArray("say hello"), spRx))->Push();
+  ASSERT_TRUE(WaitFor([&] { return list->RowCount() == 7; }));
+  EXPECT_EQ(shown(), 3);
+  bar->chkFindFilter->setChecked(false);
+  ASSERT_TRUE(WaitFor([&] { return !window->RowFinder()->FilterBusy(); }));
+  EXPECT_EQ(shown(), 7);
+  EXPECT_EQ(list->FocusedNode(), current);
+  EXPECT_GE(list->NodeTop(current), list->ScrollY());
+}
+
+} // namespace
