@@ -2,6 +2,7 @@
 
 #include "view/rowfinder.h"
 #include "view/vexlinnode.h"
+#include "widgets/language.h"
 #include "widgets/named.h"
 
 #include <QCheckBox>
@@ -70,10 +71,13 @@ TFindBar::TFindBar(TRowFinder &finder, QWidget *parent)
   connect(btnFindClose, &QPushButton::clicked, this, &TFindBar::Close);
   connect(&fFinder, &TRowFinder::countChanged, this, &TFindBar::ShowCount);
   connect(&fFinder, &TRowFinder::found, this, [this](TVexlinNode *, bool wrapped) {
-    Hint(wrapped ? QStringLiteral("Hledání pokračovalo od druhého konce.") : QString());
+    Hint(wrapped ? LanguageText(QStringLiteral("FindWrapped"),
+                                QStringLiteral("Hledání pokračovalo od druhého konce."))
+                 : QString());
   });
-  connect(&fFinder, &TRowFinder::notFound, this,
-          [this] { Hint(QStringLiteral("Nenalezeno."), true); });
+  connect(&fFinder, &TRowFinder::notFound, this, [this] {
+    Hint(LanguageText(QStringLiteral("FindNotFound"), QStringLiteral("Nenalezeno.")), true);
+  });
 }
 
 void TFindBar::Open() {
@@ -141,11 +145,13 @@ void TFindBar::ShowCount() {
   const QString rows = QString::number(fFinder.MatchingRows());
   QString text;
   if (!fFinder.Counted())
-    text = QStringLiteral("počítá se… %1").arg(rows);
+    text = LanguageText(QStringLiteral("FindCounting"), QStringLiteral("počítá se… %1")).arg(rows);
   else if (fFinder.CurrentOrdinal() > 0)
-    text = QStringLiteral("%1 z %2").arg(fFinder.CurrentOrdinal()).arg(rows);
+    text = LanguageText(QStringLiteral("FindOrdinal"), QStringLiteral("%1 z %2"))
+               .arg(fFinder.CurrentOrdinal())
+               .arg(rows);
   else
-    text = QStringLiteral("%1 řádků").arg(rows);
+    text = LanguageText(QStringLiteral("FindRows"), QStringLiteral("%1 řádků")).arg(rows);
   lblFindCount->setText(text);
 }
 

@@ -19,6 +19,7 @@
 #include "netutils/arpsnapshot.h"
 #include "netutils/arptable.h"
 #include "netutils/lantronixfinder.h"
+#include "netutils/versioncheck.h"
 #include "pipeline/databinary.h"
 #include "pipeline/datalog.h"
 #include "pipeline/dataobjectqueue.h"
@@ -41,7 +42,9 @@
 #include "view/terminalview.h"
 #include "view/vexlinnode.h"
 #include "view/vexlintree.h"
+#include "widgets/asciitable.h"
 #include "widgets/dialogs.h"
+#include "widgets/language.h"
 #include "widgets/named.h"
 #include "widgets/numedit.h"
 
@@ -124,6 +127,8 @@ TfMainPelmarTerm::TfMainPelmarTerm(TPtDialogs &dialogs, const QString &configFil
   BuildPresets();
   BuildProtocolTools();
   BuildMenus();
+  BuildLanguage();
+  BuildAbout();
   BuildConnections();
   BuildDiscovery();
   BuildFind();
@@ -211,7 +216,9 @@ void TfMainPelmarTerm::BuildProtocolTools() {
     fModBusPanel->raise();
   });
   addAction(actModBusPanel);
-  fResponder = new TResponderPage;
+  // Hidden among the window's own until switched on, so a language reaches it.
+  fResponder = new TResponderPage(this);
+  fResponder->hide();
   auto *actDataResponder =
       Named(new QAction(QStringLiteral("Simulátor"), this), "actDataResponder");
   actDataResponder->setShortcut(QKeySequence(QStringLiteral("Ctrl+R")));
@@ -219,7 +226,7 @@ void TfMainPelmarTerm::BuildProtocolTools() {
     if (const int index = pgcLeftTools->indexOf(fResponder); index >= 0)
       pgcLeftTools->removeTab(index);
     else
-      pgcLeftTools->addTab(fResponder, QStringLiteral("Odpovídač"));
+      pgcLeftTools->addTab(fResponder, fResponder->windowTitle());
   });
   addAction(actDataResponder);
 }
@@ -376,7 +383,8 @@ void TfMainPelmarTerm::BuildRegions() {
     const int row = static_cast<int>(fTerminalTree->IndexOf(node));
     TVexlinDataObject *object = node ? node->Data : nullptr;
     if (row >= 0 && object)
-      ShowPacketDetail(this, row, object->GetTextInfo(), QStringLiteral("Line %d."));
+      ShowPacketDetail(this, row, object->GetTextInfo(),
+                       fLanguage->text(QStringLiteral("PacketLine"), QStringLiteral("Line %d.")));
   });
 }
 
@@ -426,6 +434,7 @@ void TfMainPelmarTerm::BuildMenus() {
     CheckCompact();
   });
   QMenu *columns = view->addMenu(QStringLiteral("Komunikace možnosti"));
+  columns->setObjectName(QStringLiteral("mimViewColumns"));
   const char *captions[3] = {"Zobrazovat číslo řádku", "Zobrazovat časy", "Zobrazovat adresu"};
   const char *names[3] = {"actShowColumnIndex", "actShowColumnTimestamp", "actShowColumnAddress"};
   for (int i = 0; i < 3; ++i) {
@@ -454,11 +463,11 @@ void TfMainPelmarTerm::BuildMenus() {
     mimViewStatusBar->setChecked(!fStatusBar->isHidden());
   });
   // Filled from the language files once they are read; empty until then.
-  QMenu *mimLng = menuBar()->addMenu(QString());
+  mimLng = menuBar()->addMenu(QString());
   mimLng->setObjectName(QStringLiteral("mimLng"));
   mimLng->menuAction()->setVisible(false);
-  QAction *about = menuBar()->addAction(QStringLiteral("O Aplikaci"));
-  about->setObjectName(QStringLiteral("mimAbout"));
+  mimAbout = menuBar()->addAction(QStringLiteral("O Aplikaci"));
+  mimAbout->setObjectName(QStringLiteral("mimAbout"));
 }
 
 // --- connections -----------------------------------------------------------
@@ -857,6 +866,7 @@ void TfMainPelmarTerm::FormShow() {
   frPaket1->Table()->setCurrentCell(TfrPaket::rowSDATA, 1);
   if (settings.presetPageIndex >= 0 && settings.presetPageIndex < PageControl1->count())
     PageControl1->setCurrentIndex(settings.presetPageIndex);
+  LoadRememberedLanguage(settings.lngFileName);
   CorrectFormPosition(this);
   fStatusBar->StatusBarRefresh(QString());
   pCenterResize();
@@ -943,6 +953,7 @@ TPtSettings TfMainPelmarTerm::CollectSettings() const {
   s.CustomSufix = fParserPage->edtProtocolCustomParsertSufix->text();
   s.CustomLength = fParserPage->ieProtocolCustomParserLength->GetValue();
   s.MaxLength = fParserPage->ieMaxLen->GetValue();
+  s.lngFileName = fLanguage->FileName();
   return s;
 }
 

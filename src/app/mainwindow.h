@@ -3,6 +3,8 @@
 #include "app/ptconfig.h"
 #include "pipeline/receivepath.h"
 #include "pipeline/vexlinview.h"
+#include "widgets/about.h"
+#include "widgets/ownedwindows.h"
 
 #include <QMainWindow>
 #include <exception>
@@ -18,6 +20,11 @@ class QSplitter;
 class QTabWidget;
 class QTimer;
 class TCommandLinePanel;
+class TLanguage;
+class TFormTranslator;
+class TfAbout;
+class TfAsciiTable;
+class TThreadReqVer;
 class QPushButton;
 class TAddressMonitor;
 class TLantronixFinder;
@@ -143,6 +150,22 @@ public:
   TAfComPort &SerialPort() { return *AfComPort1; }
   TSerialPortGroup *SerialGroup() const { return fSerialGroup; }
 
+  // The loaded language; windows created later pass themselves to its
+  // RewriteForm when they are built.
+  TLanguage &Language() { return *fLanguage; }
+  // Loads a language file and shows its name and flag on the menu bar;
+  // raises EPtError when the file is missing or does not apply.
+  void LoadLanguage(const QString &fileName);
+  void mimLngClick(int index);
+
+  // Alt+A: one ASCII table window, brought to the front when open.
+  void aAsciiTableExecute();
+  TfAsciiTable *AsciiTable() const { return fAsciiTable.get(); }
+  // Opens a further about box; it goes when closed.
+  TfAbout *ShowAbout();
+  // Opens the about box's history file; tests replace it.
+  TDocumentOpener OpenDocument;
+
 protected:
   void showEvent(QShowEvent *event) override;
   void closeEvent(QCloseEvent *event) override;
@@ -153,6 +176,10 @@ private:
   void BuildPresets();
   void BuildProtocolTools();
   void BuildConnections();
+  void BuildLanguage();
+  void BuildAbout();
+  void LoadRememberedLanguage(const QString &fileName);
+  void ShowLanguageEntry();
   void BuildDiscovery();
   void BuildFind();
   void BuildSelection();
@@ -230,6 +257,14 @@ private:
   TVexlinDataObject *fPendingChain = nullptr; // taken from the queue, not yet shown
   TPtIpcServer *fIpc = nullptr;
   std::unique_ptr<TformDuradiDarozavi_InstInfoBox> fInfoBox;
+
+  std::unique_ptr<TLanguage> fLanguage;
+  std::unique_ptr<TFormTranslator> fFormTranslator;
+  std::unique_ptr<TfAsciiTable> fAsciiTable;
+  std::unique_ptr<TThreadReqVer> fVerRequest;
+  TOwnedWindows fAboutBoxes; // each closes on its own; any left go with us
+  QMenu *mimLng = nullptr;
+  QAction *mimAbout = nullptr;
 
   QAction *actShowColumn[3] = {};
   QAction *mimViewPresets = nullptr;

@@ -5,6 +5,7 @@
 #include "connections/connectiontexts.h"
 #include "serial/comerrors.h"
 #include "serial/comport.h"
+#include "widgets/language.h"
 #include "widgets/named.h"
 
 #include <QApplication>
@@ -196,7 +197,7 @@ void TSerialPortGroup::ConnectPort() {
   });
   connect(&fPort, &TAfComPort::OnPortClose, this, [this] {
     if (fWindow.StatusBarRefresh)
-      fWindow.StatusBarRefresh(kNoActivePort);
+      fWindow.StatusBarRefresh(LanguageText(QStringLiteral("NoActivePort"), kNoActivePort));
     Log(QStringLiteral("Serial port close"), kColorMaroon);
     if (fWindow.PanelRefresh)
       fWindow.PanelRefresh();

@@ -1,5 +1,7 @@
 #include "base/versioninfo.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QStringList>
 
 namespace {
@@ -41,4 +43,28 @@ QString GetVersionInfo(const QString &key) {
 
 QString GetFileVersion() {
   return GetVersionInfo(QStringLiteral("FileVersion"));
+}
+
+bool GetVersion(TFileVersion &version, const QString &fileName) {
+  if (!fileName.isEmpty() &&
+      QFileInfo(fileName).canonicalFilePath() !=
+          QFileInfo(QCoreApplication::applicationFilePath()).canonicalFilePath())
+    return false;
+  const QStringList parts = GetVersionInfo(QStringLiteral("ProductVersion")).split(u'.');
+  uint16_t numbers[4] = {};
+  for (int i = 0; i < 4; ++i) {
+    bool ok = false;
+    numbers[i] = parts.value(i).toUShort(&ok);
+    if (!ok)
+      return false;
+  }
+  version = {numbers[0], numbers[1], numbers[2], numbers[3]};
+  return true;
+}
+
+QString GetVersionToStr(const QString &fileName) {
+  TFileVersion v;
+  if (!GetVersion(v, fileName))
+    return QString();
+  return QStringLiteral("%1.%2.%3.%4").arg(v.Major).arg(v.Minor).arg(v.Release).arg(v.Build);
 }

@@ -49,42 +49,46 @@ TBusTools::TBusTools(QWidget *parent)
   ieScanWait->SetMinValue(10);
   ieScanWait->SetValue(100);
 
-  auto *scan = new QGroupBox(QStringLiteral("Vyhledávání zařízení (SCAN)"));
+  auto *scan = Named(new QGroupBox(QStringLiteral("Vyhledávání zařízení (SCAN)")), "gbScan");
   auto *scanGrid = new QGridLayout(scan);
-  auto *lblFrom = new QLabel(QStringLiteral("From ADR:"));
-  auto *lblTo = new QLabel(QStringLiteral("To ADR:"));
-  auto *lblWait = new QLabel(QStringLiteral("Interval:"));
+  auto *lblFrom = Named(new QLabel(QStringLiteral("From ADR:")), "lblScanFrom");
+  auto *lblTo = Named(new QLabel(QStringLiteral("To ADR:")), "lblScanTo");
+  auto *lblWait = Named(new QLabel(QStringLiteral("Interval:")), "lblScanWait");
   scanGrid->addWidget(lblFrom, 0, 0);
   scanGrid->addWidget(cbbScanAdrFrom, 0, 1, 1, 2);
   scanGrid->addWidget(lblTo, 1, 0);
   scanGrid->addWidget(cbbScanAdrTo, 1, 1, 1, 2);
   scanGrid->addWidget(lblWait, 2, 0);
   scanGrid->addWidget(ieScanWait, 2, 1);
-  scanGrid->addWidget(new QLabel(QStringLiteral("ms")), 2, 2);
+  scanGrid->addWidget(Named(new QLabel(QStringLiteral("ms")), "lblScanWaitUnit"), 2, 2);
   scanGrid->addWidget(lblScanInfo, 3, 0, 1, 2);
   scanGrid->addWidget(btnScan, 3, 2);
   fScanControls = {cbbScanAdrFrom, cbbScanAdrTo, ieScanWait, lblFrom, lblTo, lblWait};
 
-  auto *readdr = new QGroupBox(QStringLiteral("Přenastavení komunikačních parametrů"));
+  auto *readdr =
+      Named(new QGroupBox(QStringLiteral("Přenastavení komunikačních parametrů")), "gbReaddr");
   auto *readdrGrid = new QGridLayout(readdr);
-  readdrGrid->addWidget(new QLabel(QStringLiteral("Old ADR:")), 0, 0);
+  readdrGrid->addWidget(Named(new QLabel(QStringLiteral("Old ADR:")), "lblOldADR"), 0, 0);
   readdrGrid->addWidget(cbbOldADR, 0, 1);
-  readdrGrid->addWidget(new QLabel(QStringLiteral("New ADR:")), 1, 0);
+  readdrGrid->addWidget(Named(new QLabel(QStringLiteral("New ADR:")), "lblNewADR"), 1, 0);
   readdrGrid->addWidget(cbbNewADR, 1, 1);
-  readdrGrid->addWidget(new QLabel(QStringLiteral("New speed:")), 2, 0);
+  readdrGrid->addWidget(Named(new QLabel(QStringLiteral("New speed:")), "lblNewSpeed"), 2, 0);
   readdrGrid->addWidget(cbbNewSpeed, 2, 1);
   readdrGrid->addWidget(btnSendReaddr, 3, 1, Qt::AlignRight);
   cbbNewSpeed->addItems({"110 ", "300 ", "600 ", "1 200 ", "2 400 ", "4 800 ", "9 600 ", "19 200 ",
                          "38 400 ", "57 600 ", "115 200 ", "230 400"});
   cbbNewSpeed->setCurrentIndex(6);
 
-  auto *protocol = new QGroupBox(QStringLiteral("Přepnutí komunikačního protokolu"));
+  auto *protocol =
+      Named(new QGroupBox(QStringLiteral("Přepnutí komunikačního protokolu")), "gbProtocolChange");
   auto *protocolGrid = new QGridLayout(protocol);
-  protocolGrid->addWidget(new QLabel(QStringLiteral("ADR:")), 0, 0);
+  protocolGrid->addWidget(Named(new QLabel(QStringLiteral("ADR:")), "lblProtocolChangeAdr"), 0, 0);
   protocolGrid->addWidget(cbbProtokolChangeAdr, 0, 1);
-  protocolGrid->addWidget(new QLabel(QStringLiteral("Old protocol:")), 1, 0);
+  protocolGrid->addWidget(Named(new QLabel(QStringLiteral("Old protocol:")), "lblOldProtocol"), 1,
+                          0);
   protocolGrid->addWidget(cbbProtocolChangeFrom, 1, 1);
-  protocolGrid->addWidget(new QLabel(QStringLiteral("New protocol:")), 2, 0);
+  protocolGrid->addWidget(Named(new QLabel(QStringLiteral("New protocol:")), "lblNewProtocol"), 2,
+                          0);
   protocolGrid->addWidget(cbbProtocolChangeTo, 2, 1);
   protocolGrid->addWidget(btnProtocolChange, 3, 1, Qt::AlignRight);
   for (QComboBox *box : {cbbProtocolChangeFrom, cbbProtocolChangeTo})

@@ -45,28 +45,30 @@ TfModBusPanel::TfModBusPanel(QWidget *parent)
 
   auto *first = new QGroupBox;
   auto *firstGrid = new QGridLayout(first);
-  firstGrid->addWidget(new QLabel(QStringLiteral("CMD:")), 0, 0);
-  firstGrid->addWidget(new QLineEdit(QStringLiteral("{$FF}")), 0, 1);
-  firstGrid->addWidget(new QLabel(QStringLiteral("DATA:")), 1, 0);
-  firstGrid->addWidget(new QLineEdit(QStringLiteral("$80")), 1, 1);
+  firstGrid->addWidget(Named(new QLabel(QStringLiteral("CMD:")), "lblCmd"), 0, 0);
+  firstGrid->addWidget(Named(new QLineEdit(QStringLiteral("{$FF}")), "edtCmd"), 0, 1);
+  firstGrid->addWidget(Named(new QLabel(QStringLiteral("DATA:")), "lblCmdData"), 1, 0);
+  firstGrid->addWidget(Named(new QLineEdit(QStringLiteral("$80")), "edtCmdData"), 1, 1);
   firstGrid->addWidget(btnCmdSend, 1, 2);
 
-  auto *epnp = new QGroupBox(QStringLiteral("EPNP (Encapsulated PesNet Protocol)"));
+  auto *epnp =
+      Named(new QGroupBox(QStringLiteral("EPNP (Encapsulated PesNet Protocol)")), "gbEpnp");
   auto *epnpGrid = new QGridLayout(epnp);
-  epnpGrid->addWidget(new QLabel(QStringLiteral("Data:")), 0, 0);
+  epnpGrid->addWidget(Named(new QLabel(QStringLiteral("Data:")), "lblEpnpData"), 0, 0);
   epnpGrid->addWidget(edt2, 0, 1);
   epnpGrid->addWidget(btn2, 0, 2);
 
   auto *modbusGrid = new QGridLayout(gbModBus);
-  modbusGrid->addWidget(new QLabel(QStringLiteral("Device address:")), 0, 0);
+  modbusGrid->addWidget(Named(new QLabel(QStringLiteral("Device address:")), "lblDeviceAddress"), 0,
+                        0);
   modbusGrid->addWidget(ieDeviceAddress, 0, 1);
-  modbusGrid->addWidget(new QLabel(QStringLiteral("From:")), 1, 0);
+  modbusGrid->addWidget(Named(new QLabel(QStringLiteral("From:")), "lblFrom"), 1, 0);
   modbusGrid->addWidget(ieFrom, 1, 1);
-  modbusGrid->addWidget(new QLabel(QStringLiteral("Count:")), 2, 0);
+  modbusGrid->addWidget(Named(new QLabel(QStringLiteral("Count:")), "lblCount"), 2, 0);
   modbusGrid->addWidget(ieCount, 2, 1);
-  modbusGrid->addWidget(new QLabel(QStringLiteral("Protokol:")), 3, 0);
+  modbusGrid->addWidget(Named(new QLabel(QStringLiteral("Protokol:")), "lblProtocol"), 3, 0);
   modbusGrid->addWidget(cbbProtocol, 3, 1);
-  modbusGrid->addWidget(new QLabel(QStringLiteral("Instrukce:")), 4, 0);
+  modbusGrid->addWidget(Named(new QLabel(QStringLiteral("Instrukce:")), "lblInstruction"), 4, 0);
   modbusGrid->addWidget(cbbInstruction, 4, 1);
   modbusGrid->addWidget(btn1, 5, 1, Qt::AlignRight);
   cbbProtocol->addItems({QStringLiteral("Modbus TCP"), QStringLiteral("Modbus RTU"),

@@ -4,7 +4,9 @@
 #include "codecs/commandtext.h"
 #include "codecs/pelmar97.h"
 #include "tools/presetstore.h"
+#include "widgets/language.h"
 #include "widgets/messages.h"
+#include "widgets/named.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -41,9 +43,9 @@ TfSavePacket::TfSavePacket(TMessageSink &sink, QWidget *parent)
   cbGroup->setObjectName(QStringLiteral("cbGroup"));
   cbGroup->setEditable(true);
   auto *grid = new QGridLayout(this);
-  grid->addWidget(new QLabel(QStringLiteral("Název:")), 0, 0);
+  grid->addWidget(Named(new QLabel(QStringLiteral("Název:")), "lblName"), 0, 0);
   grid->addWidget(eName, 0, 1);
-  grid->addWidget(new QLabel(QStringLiteral("Skupina:")), 1, 0);
+  grid->addWidget(Named(new QLabel(QStringLiteral("Skupina:")), "lblGroup"), 1, 0);
   grid->addWidget(cbGroup, 1, 1);
   auto *buttons = new QHBoxLayout;
   QPushButton *ok = DialogButton(QStringLiteral("Ok"), "btnOk", this);
@@ -60,12 +62,16 @@ TfSavePacket::TfSavePacket(TMessageSink &sink, QWidget *parent)
 
 void TfSavePacket::accept() {
   if (eName->text().isEmpty()) {
-    fSink.ShowError(eName, QString(), QStringLiteral("Nebyl zadán popisek předvolby!"));
+    fSink.ShowError(eName, QString(),
+                    LanguageText(QStringLiteral("ExceptionPresetCaptionNotEntered"),
+                                 QStringLiteral("Nebyl zadán popisek předvolby!")));
     eName->setFocus();
     return;
   }
   if (cbGroup->currentText().isEmpty()) {
-    fSink.ShowError(cbGroup, QString(), QStringLiteral("Nebyl zadán název skupiny!"));
+    fSink.ShowError(cbGroup, QString(),
+                    LanguageText(QStringLiteral("ExceptionPresetGroupNotEntered"),
+                                 QStringLiteral("Nebyl zadán název skupiny!")));
     cbGroup->setFocus();
     return;
   }
@@ -80,7 +86,7 @@ TfPresetCheckList::TfPresetCheckList(TPresetsManager &store, QWidget *parent)
   vst->setObjectName(QStringLiteral("vst"));
   vst->setHeaderHidden(true);
   auto *layout = new QVBoxLayout(this);
-  layout->addWidget(new QLabel(QStringLiteral("Předvolby:")));
+  layout->addWidget(Named(new QLabel(QStringLiteral("Předvolby:")), "lblPresets"));
   layout->addWidget(vst, 1);
   QPushButton *close = DialogButton(QStringLiteral("Zavřít"), "btnClose", this);
   layout->addWidget(close, 0, Qt::AlignRight);
@@ -280,7 +286,7 @@ void TPresetBar::onPresetButtonClick(TDataButton *Button) {
 
 void TPresetBar::aSetPresetExecute() {
   TfSavePacket dialog(fSink, fWindow);
-  dialog.eName->setText(QStringLiteral("předvolba"));
+  dialog.eName->setText(LanguageText(QStringLiteral("Preset"), QStringLiteral("předvolba")));
   dialog.eName->selectAll();
   dialog.eName->setFocus();
   for (int i = 0; i < PageControl1->count(); ++i)

@@ -15,12 +15,13 @@
 TRequestResponseDialog::TRequestResponseDialog(QWidget *parent)
     : QDialog(parent), edtRequest(Named(new QLineEdit(QStringLiteral("AT{0x0D}")), "edtRequest")),
       edtResponse(Named(new QLineEdit(QStringLiteral("OK{0x0D}")), "edtResponse")) {
+  setObjectName(QStringLiteral("fRequestResponse"));
   setWindowTitle(QStringLiteral("Request/Response"));
   setModal(true);
   auto *form = new QFormLayout(this);
-  form->addRow(QStringLiteral("Request:"), edtRequest);
-  form->addRow(QStringLiteral("Response:"), edtResponse);
-  auto *ok = new QPushButton(QStringLiteral("Ok"));
+  form->addRow(Named(new QLabel(QStringLiteral("Request:")), "lblRequest"), edtRequest);
+  form->addRow(Named(new QLabel(QStringLiteral("Response:")), "lblResponse"), edtResponse);
+  auto *ok = Named(new QPushButton(QStringLiteral("Ok")), "btnOk");
   ok->setDefault(true);
   form->addRow(ok);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
@@ -32,7 +33,9 @@ TResponderPage::TResponderPage(QWidget *parent)
       actEdit(Named(new QAction(QStringLiteral("Edit"), this), "actEdit")),
       actRemove(Named(new QAction(QStringLiteral("Remove"), this), "actRemove")) {
   setObjectName(QStringLiteral("tsDataResponder"));
-  auto *warning = new QLabel(QStringLiteral("Testovací funkce !!!"));
+  // The caption its tab gets when the page is put on the panel.
+  setWindowTitle(QStringLiteral("Odpovídač"));
+  auto *warning = Named(new QLabel(QStringLiteral("Testovací funkce !!!")), "lblWarning");
   warning->setStyleSheet(
       QStringLiteral("color: red; background-color: yellow; font-size: 14pt; font-weight: bold"));
   lvResponder->setHeaderLabels(

@@ -241,6 +241,9 @@ TEST_F(LantronixFinderTest, EveryAnswerBecomesARowThatLearnsItsIdentification) {
 TEST_F(LantronixFinderTest, TheListenerClosesWhenItsTimeIsOver) {
   TFakeModules modules(1, TFakeModules::TBanner::Silent);
   TLantronixFinder finder(Target(modules), Quick(0));
+  std::vector<std::unique_ptr<TVexlinDataLantronixScanItem>> rows;
+  QObject::connect(&finder, &TLantronixFinder::moduleFound, &finder,
+                   [&](TVexlinDataLantronixScanItem *item) { rows.emplace_back(item); });
   finder.SetListenTime(200);
   ASSERT_TRUE(finder.Start());
   EXPECT_FALSE(finder.CloseWhenDue());
