@@ -41,3 +41,31 @@ private:
   size_t fRows = 0;
   int64_t fTotal = 0;
 };
+
+// Height changes of rows visited in ascending order, handed to the index
+// once per block instead of once per row; the rest goes in when it ends.
+class TBlockedHeightChanges {
+public:
+  explicit TBlockedHeightChanges(TRowHeightIndex &index) : fIndex(index) {}
+  ~TBlockedHeightChanges() { Flush(); }
+  TBlockedHeightChanges(const TBlockedHeightChanges &) = delete;
+  TBlockedHeightChanges &operator=(const TBlockedHeightChanges &) = delete;
+
+  void Add(size_t row, int64_t delta) {
+    if (row / TRowHeightIndex::kBlockRows != fRow / TRowHeightIndex::kBlockRows) {
+      Flush();
+      fRow = row;
+    }
+    fPending += delta;
+  }
+
+private:
+  void Flush() {
+    fIndex.Add(fRow, fPending);
+    fPending = 0;
+  }
+
+  TRowHeightIndex &fIndex;
+  size_t fRow = 0;
+  int64_t fPending = 0;
+};

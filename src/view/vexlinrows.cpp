@@ -224,15 +224,9 @@ void TVexlinRows::MarkAllUnmeasured() {
 
 size_t TVexlinRows::MeasureRange(size_t from, size_t limit) {
   const size_t end = std::min(fCount, from + limit);
-  int64_t pending = 0;
-  size_t pendingRow = from;
+  // Deltas of plain rows are summed per block: one index update per block.
+  TBlockedHeightChanges changes(fIndex);
   for (size_t r = from; r < end; ++r) {
-    // Deltas of plain rows are summed per block: one index update per block.
-    if (r / TRowHeightIndex::kBlockRows != pendingRow / TRowHeightIndex::kBlockRows) {
-      fIndex.Add(pendingRow, pending);
-      pending = 0;
-      pendingRow = r;
-    }
     TVexlinNode &node = *At(r);
     if (node.fLinkKind != TVexlinNode::TLinkKind::None) {
       Measure(node);
@@ -250,10 +244,9 @@ size_t TVexlinRows::MeasureRange(size_t from, size_t limit) {
     const int height = std::max(0, fMeasurer ? fMeasurer(node) : fDefaultHeight);
     node.Epoch = fEpoch;
     if (!node.Hidden)
-      pending += height - node.Height;
+      changes.Add(r, height - node.Height);
     node.Height = height;
   }
-  fIndex.Add(pendingRow, pending);
   return end;
 }
 
@@ -382,22 +375,13 @@ bool TVexlinRows::FilterTree(TVexlinNode &node) {
 
 void TVexlinRows::ApplyRowFilter(size_t from, size_t to) {
   to = std::min(to, fCount);
-  int64_t pending = 0;
-  size_t pendingRow = from;
+  TBlockedHeightChanges changes(fIndex);
   for (size_t r = from; r < to; ++r) {
-    // One index update per block of rows.
-    if (r / TRowHeightIndex::kBlockRows != pendingRow / TRowHeightIndex::kBlockRows) {
-      fIndex.Add(pendingRow, pending);
-      pending = 0;
-      pendingRow = r;
-    }
     TVexlinNode &node = *At(r);
     const int64_t before = Extent(node);
     FilterTree(node);
-    pending += Extent(node) - before;
+    changes.Add(r, Extent(node) - before);
   }
-  if (from < to)
-    fIndex.Add(pendingRow, pending);
 }
 
 void TVexlinRows::DisposeTree(TVexlinNode &node, const Disposer &dispose) {
