@@ -3,6 +3,7 @@
 // The list the view benchmarks share: 10 million rows of packets and log
 // lines, built once (by BM_ViewAppend, or on first use).
 #include "pipeline/dataobjectregistry.h"
+#include "qtbenchmain.h"
 #include "view/terminalview.h"
 #include "view_rows.h"
 
@@ -29,6 +30,8 @@ struct TBenchList {
 
 // The 10-million-row list, built once by BM_ViewAppend (or on first use).
 inline std::unique_ptr<TBenchList> gBig;
+// The list is a widget: it must go before the application does.
+inline const bool gBigCleanup = (BenchCleanups().push_back([] { gBig.reset(); }), true);
 
 inline void Fill(TBenchList &list, size_t rows, benchmark::State *timed) {
   TBenchRowSource source;
