@@ -24,6 +24,7 @@
 #include "pipeline/datalog.h"
 #include "pipeline/dataobjectqueue.h"
 #include "pipeline/logfile.h"
+#include "pipeline/logrecorder.h"
 #include "serial/comport.h"
 #include "serial/safesync.h"
 #include "tools/bustools.h"
@@ -395,6 +396,11 @@ void TfMainPelmarTerm::BuildMenus() {
       file->addAction(QStringLiteral("Uložit data"), this, &TfMainPelmarTerm::aSaveDataExecute);
   save->setObjectName(QStringLiteral("aSaveData"));
   save->setShortcut(QKeySequence(QStringLiteral("Ctrl+S")));
+  aRecord = file->addAction(QStringLiteral("Nahrávat do souboru…"), this,
+                            &TfMainPelmarTerm::aRecordExecute);
+  aRecord->setObjectName(QStringLiteral("aRecord"));
+  aRecord->setCheckable(true);
+  aRecord->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+R")));
   QAction *saveSelected = file->addAction(QStringLiteral("Uložit vybrané…"), this,
                                           &TfMainPelmarTerm::aSaveSelectedExecute);
   saveSelected->setObjectName(QStringLiteral("aSaveSelected"));
@@ -704,6 +710,9 @@ void TfMainPelmarTerm::wmVexlinDataObject() {
     fPendingChain->PrevDataObj = nullptr;
     QMetaObject::invokeMethod(this, &TfMainPelmarTerm::wmVexlinDataObject, Qt::QueuedConnection);
   }
+  if (Recording())
+    for (const TVexlinDataObject *o = slice; o; o = o->NextDataObj)
+      fRecorder->Add(*o);
   fTerminal->AppendChain(slice);
 }
 
@@ -800,6 +809,65 @@ void TfMainPelmarTerm::SaveRows(const QString &name,
   if (!SaveLogFile(name, objects, &error))
     fDialogs.ShowMessage(this,
                          QStringLiteral("Soubor \"%1\" se nepodařilo uložit: %2").arg(name, error));
+}
+
+bool TfMainPelmarTerm::Recording() const {
+  return fRecorder && fRecorder->Active();
+}
+
+void TfMainPelmarTerm::aRecordExecute() {
+  if (Recording()) {
+    RecordFlush();
+    QString error;
+    fRecorder->Stop(&error);
+    fStatusBar->SetRecording(QString());
+    aRecord->setChecked(false);
+    tmrRecord->stop();
+    return;
+  }
+  aRecord->setChecked(false);
+  const QString filter = QStringLiteral("Vexlin data (*.vexlin.txt)");
+  const QString name = WithFilterExtension(
+      fDialogs.SaveFileName(this, ProposeLogFileName(NowDateTime()), filter), filter);
+  if (name.isEmpty())
+    return;
+  if (!fRecorder)
+    fRecorder = std::make_unique<TLogRecorder>();
+  QString error;
+  if (!fRecorder->Start(name, 0, &error)) {
+    LogInfoMsg(
+        QStringLiteral("Nahrávání do souboru \"%1\" se nepodařilo spustit: %2").arg(name, error),
+        kColorRed);
+    return;
+  }
+  if (!tmrRecord) {
+    // At least once a second: a crash or power cut loses at most that much.
+    tmrRecord = new QTimer(this);
+    tmrRecord->setInterval(1000);
+    connect(tmrRecord, &QTimer::timeout, this, &TfMainPelmarTerm::RecordFlush);
+  }
+  tmrRecord->start();
+  aRecord->setChecked(true);
+  RecordFlush();
+}
+
+void TfMainPelmarTerm::RecordFlush() {
+  if (!Recording())
+    return;
+  const QString name = fRecorder->FileName();
+  QString error;
+  if (!fRecorder->Flush(&error)) {
+    // The rows stay in the list; only the file stops growing.
+    LogInfoMsg(QStringLiteral("Nahrávání do souboru \"%1\" se zastavilo: %2").arg(name, error),
+               kColorRed);
+    fStatusBar->SetRecording(QString());
+    aRecord->setChecked(false);
+    tmrRecord->stop();
+    return;
+  }
+  fStatusBar->SetRecording(QStringLiteral("Nahrává se: %1 (%2 kB)")
+                               .arg(QFileInfo(fRecorder->FileName()).fileName())
+                               .arg((fRecorder->Size() + 1023) / 1024));
 }
 
 void TfMainPelmarTerm::aSaveSelectedExecute() {
@@ -964,6 +1032,8 @@ void TfMainPelmarTerm::closeEvent(QCloseEvent *event) {
 }
 
 void TfMainPelmarTerm::FormClose() {
+  if (Recording())
+    aRecordExecute(); // the last second goes to the file too
   for (const QString &problem : fPresets->SavePresets())
     fDialogs.ShowMessage(this, problem);
   QString error;

@@ -31,6 +31,7 @@ class TLantronixFinder;
 class TFindBar;
 class TRowFinder;
 class TRowCopier;
+class TLogRecorder;
 class TVexlinDataLantronixScanItem;
 class QUrl;
 struct TVexlinNode;
@@ -84,6 +85,12 @@ public:
   void pmiMoveUpClick();
   void aSaveDataExecute();
   void aOpenDataExecute();
+  // Starts recording every arriving row into a log file (asking for its
+  // name), or stops the recording under way.
+  void aRecordExecute();
+  bool Recording() const;
+  // Writes what the recording gathered; a failed write stops it with a red line.
+  void RecordFlush();
   // Saves the selected rows as a log file, asking for its name.
   void aSaveSelectedExecute();
   // Copies the selected rows to the clipboard in one of the copy formats.
@@ -236,6 +243,9 @@ private:
   TRowFinder *fFinder = nullptr;
   TFindBar *fFindBar = nullptr;
   TRowCopier *fCopier = nullptr;
+  std::unique_ptr<TLogRecorder> fRecorder;
+  QAction *aRecord = nullptr;
+  QTimer *tmrRecord = nullptr;
   TTerminalView *fTerminal = nullptr;
   TVexlinTree *fRxBuffer = nullptr;
   TCommandLinePanel *frame1 = nullptr;

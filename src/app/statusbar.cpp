@@ -34,6 +34,13 @@ int TPtStatusBar::WhatPanelClick(QPoint p) const {
   return -1;
 }
 
+void TPtStatusBar::SetRecording(const QString &text) {
+  if (text == fRecording)
+    return;
+  fRecording = text;
+  update();
+}
+
 void TPtStatusBar::paintEvent(QPaintEvent *) {
   QPainter painter(this);
   painter.fillRect(rect(), palette().window());
@@ -59,6 +66,14 @@ void TPtStatusBar::paintEvent(QPaintEvent *) {
       painter.setPen(Qt::black);
       painter.drawText(r, Qt::AlignCenter, QLatin1String(kLampNames[i - 2]));
     }
+  }
+  if (!fRecording.isEmpty()) {
+    int empty = 0;
+    for (int i = 0; i < 6; ++i)
+      empty += kPanelWidths[i];
+    painter.setPen(QColor(192, 0, 0));
+    painter.drawText(QRect(empty + 4, 0, width() - empty - 8, height()),
+                     Qt::AlignVCenter | Qt::AlignLeft, fRecording);
   }
 }
 

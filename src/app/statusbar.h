@@ -16,6 +16,10 @@ public:
   // Panel 0 gets "ver." and the file version; panel 1 gets `S` unless empty.
   void StatusBarRefresh(const QString &S);
   QString PanelText(int panel) const;
+  // What a recording writes to (file and size), shown over the empty
+  // panels; empty while nothing records.
+  void SetRecording(const QString &text);
+  QString Recording() const { return fRecording; }
   // The panel under a point in the bar's coordinates; -1 on a border or
   // beyond the last panel.
   int WhatPanelClick(QPoint p) const;
@@ -37,4 +41,5 @@ protected:
 
 private:
   QString fPanels[2];
+  QString fRecording;
 };

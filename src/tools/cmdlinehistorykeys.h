@@ -48,7 +48,7 @@ class TCmdLineHistoryKeys : public QObject {
 public:
   // Ctrl+R belongs to the main window (the responder tab), so the search
   // takes the key next to it.
-  static QKeySequence SearchKey() { return QKeySequence(QStringLiteral("Ctrl+Shift+R")); }
+  static QKeySequence SearchKey() { return QKeySequence(QStringLiteral("Ctrl+Alt+R")); }
 
   // Owned by `edit`; starts with the history of the user's settings.
   explicit TCmdLineHistoryKeys(QLineEdit *edit);

@@ -116,7 +116,7 @@ protected:
   void Up() { PressKey(Line(), Qt::Key_Up); }
   void Down() { PressKey(Line(), Qt::Key_Down); }
   TCmdLineHistorySearch *OpenSearch() {
-    PressKey(Line(), Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
+    PressKey(Line(), Qt::Key_R, Qt::ControlModifier | Qt::AltModifier);
     return panel.HistoryKeys()->Search();
   }
 
@@ -212,7 +212,7 @@ TEST_F(CommandHistoryPanel, SearchFiltersAndPutsThePickIntoTheLine) {
   EXPECT_EQ(listed, (QStringList{"AT+CWMODE?", "at+rst", "AT+GMR"}));
   EXPECT_EQ(search->List()->currentRow(), 0);
   PressKey(search->SearchEdit(), Qt::Key_Down);
-  PressKey(search->SearchEdit(), Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
+  PressKey(search->SearchEdit(), Qt::Key_R, Qt::ControlModifier | Qt::AltModifier);
   PressKey(search->SearchEdit(), Qt::Key_Down); // already the oldest match
   PressKey(search->SearchEdit(), Qt::Key_Up);
   EXPECT_EQ(search->List()->currentItem()->text(), "at+rst");

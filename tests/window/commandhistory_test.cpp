@@ -62,7 +62,7 @@ TEST_F(CommandHistoryWindow, CtrlRStaysTheWindowsAndTheSearchHasItsOwnKey) {
   QTest::keyClick(CommandLine(), Qt::Key_R, Qt::ControlModifier);
   EXPECT_EQ(tabs->count(), before);
 
-  QTest::keyClick(CommandLine(), Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
+  QTest::keyClick(CommandLine(), Qt::Key_R, Qt::ControlModifier | Qt::AltModifier);
   EXPECT_EQ(tabs->count(), before);
   TCmdLineHistorySearch *search = window->findChild<TCmdLineHistorySearch *>("frmHistorySearch");
   ASSERT_NE(search, nullptr);
