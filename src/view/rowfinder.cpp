@@ -12,6 +12,8 @@ namespace {
 constexpr size_t kRowsPerCheck = 256;
 // Rows filtered between two relayouts of the list.
 constexpr size_t kFilterChunk = 8192;
+// Stands for the last place of a row's walk before the walk is made.
+constexpr size_t kLastInside = SIZE_MAX;
 
 } // namespace
 
@@ -145,11 +147,6 @@ void TRowFinder::FindNext(bool forward) {
 
 bool TRowFinder::Advance(TFind &f, size_t walkSize) const {
   const size_t rows = fTree.RowCount();
-  auto sizeOf = [this](size_t top) {
-    std::vector<TVexlinNode *> walk;
-    Walk(fTree.NodeAt(top), walk);
-    return walk.size();
-  };
   if (f.forward) {
     if (f.inside + 1 < walkSize) {
       ++f.inside;
@@ -167,35 +164,45 @@ bool TRowFinder::Advance(TFind &f, size_t walkSize) const {
   }
   const bool wrapped = f.top == 0;
   f.top = wrapped ? rows - 1 : f.top - 1;
-  f.inside = fTree.NodeAt(f.top)->HasChildren() ? sizeOf(f.top) - 1 : 0;
+  // The last of the row's own walk, known once the walk is made.
+  f.inside = kLastInside;
   return wrapped;
 }
 
 bool TRowFinder::StepFind() {
+  // The walk of the row being looked at, made again only when the row changes.
   std::vector<TVexlinNode *> walk;
+  size_t walkTop = SIZE_MAX;
+  auto walkOf = [&](size_t top) -> const std::vector<TVexlinNode *> & {
+    if (top != walkTop) {
+      walk.clear();
+      Walk(fTree.NodeAt(top), walk);
+      walkTop = top;
+    }
+    return walk;
+  };
   for (size_t n = 0;; ++n) {
     if (n % kRowsPerCheck == kRowsPerCheck - 1 && SliceOver())
       return true;
     TFind &f = fFind;
-    walk.clear();
-    Walk(fTree.NodeAt(f.top), walk);
     bool backAtStart = false;
     if (f.fresh) {
       f.fresh = false;
     } else {
-      const bool wrapped = Advance(f, walk.size());
+      const bool wrapped = Advance(f, walkOf(f.top).size());
       if (wrapped && !fCurrent) {
         // Every row was looked at from the first one on.
         f.active = false;
         emit notFound();
         return false;
       }
+      if (f.inside == kLastInside)
+        f.inside = walkOf(f.top).size() - 1;
       f.wrapped = f.wrapped || wrapped;
       backAtStart = f.top == f.startTop && f.inside == f.startInside;
-      walk.clear();
-      Walk(fTree.NodeAt(f.top), walk);
     }
-    TVexlinNode *node = walk[std::min(f.inside, walk.size() - 1)];
+    const std::vector<TVexlinNode *> &current = walkOf(f.top);
+    TVexlinNode *node = current[std::min(f.inside, current.size() - 1)];
     if (Matches(*node)) {
       f.active = false;
       SetCurrent(node, static_cast<ptrdiff_t>(f.top), f.forward, f.wrapped, f.fromEnd);
