@@ -36,6 +36,7 @@ bool TLogRecorder::OpenFile(const QString &name, QString *error) {
 
 bool TLogRecorder::Start(const QString &fileName, qint64 rollBytes, QString *error) {
   Stop();
+  fFailure.clear();
   fBaseName = fileName;
   fRollBytes = rollBytes;
   fNumber = rollBytes > 0 ? 1 : 0;
@@ -44,11 +45,24 @@ bool TLogRecorder::Start(const QString &fileName, qint64 rollBytes, QString *err
 }
 
 void TLogRecorder::Add(const TVexlinDataObject &row) {
-  if (Active())
-    AppendLogLine(fPending, &row);
+  if (!Active())
+    return;
+  AppendLogLine(fPending, &row);
+  if (fPending.size() >= kWriteBytes)
+    Write(&fFailure);
 }
 
 bool TLogRecorder::Flush(QString *error) {
+  if (!fFailure.isEmpty()) {
+    if (error)
+      *error = fFailure;
+    fFailure.clear();
+    return false;
+  }
+  return Write(error);
+}
+
+bool TLogRecorder::Write(QString *error) {
   if (!Active() || fPending.isEmpty())
     return true;
   if (fFile.write(fPending) != fPending.size() || !fFile.flush()) {

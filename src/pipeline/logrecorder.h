@@ -24,11 +24,15 @@ public:
   bool Stop(QString *error = nullptr);
   bool Active() const { return fFile.isOpen(); }
 
-  // Gathers the row's line; rows without a saved form are skipped.
+  // Gathers the row's line; rows without a saved form are skipped. Once
+  // kWriteBytes are gathered they are written at once, so a flood never
+  // piles up in memory; a failure there is kept for the next Flush.
   void Add(const TVexlinDataObject &row);
   // Writes what is gathered. A failed write (disk full, folder gone) stops
   // the recording and says why in `error`.
   bool Flush(QString *error = nullptr);
+
+  static constexpr qsizetype kWriteBytes = 1 << 20;
 
   // The file written now, and its size with what is gathered.
   QString FileName() const { return fFile.fileName(); }
@@ -39,6 +43,7 @@ public:
 
 private:
   bool OpenFile(const QString &name, QString *error);
+  bool Write(QString *error);
 
   QFile fFile;
   QString fBaseName;
@@ -46,4 +51,5 @@ private:
   int fNumber = 0;
   qint64 fWritten = 0;
   QByteArray fPending;
+  QString fFailure; // why a write made by Add failed, until Flush reports it
 };

@@ -93,6 +93,32 @@ TEST_F(LogRecorderTest, AFullDiskStopsTheRecordingWithTheReason) {
   EXPECT_FALSE(recorder.Flush(&error));
   EXPECT_FALSE(error.isEmpty());
   EXPECT_FALSE(recorder.Active());
+
+  // A flood between two flushes is written as it comes: the write that fails
+  // is the one a row triggered, and the next flush reports it.
+  ASSERT_TRUE(recorder.Start(QStringLiteral("/dev/full")));
+  const QByteArray big(64 * 1024, 'x');
+  for (int i = 0; i < 40 && recorder.Active(); ++i)
+    recorder.Add(Packet(big));
+  EXPECT_FALSE(recorder.Active());
+  EXPECT_LT(recorder.Size(), TLogRecorder::kWriteBytes);
+  error.clear();
+  EXPECT_FALSE(recorder.Flush(&error));
+  EXPECT_FALSE(error.isEmpty());
+  EXPECT_TRUE(recorder.Flush()); // reported once
+}
+
+TEST_F(LogRecorderTest, AFloodIsWrittenAsItComesNotHeldUntilTheFlush) {
+  const QString name = dir.filePath(QStringLiteral("flood.vexlin.txt"));
+  TLogRecorder recorder;
+  ASSERT_TRUE(recorder.Start(name));
+  const QByteArray big(64 * 1024, 'y');
+  for (int i = 0; i < 40; ++i)
+    recorder.Add(Packet(big));
+  EXPECT_GE(QFileInfo(name).size(), TLogRecorder::kWriteBytes);
+  EXPECT_LT(recorder.Size() - QFileInfo(name).size(), TLogRecorder::kWriteBytes);
+  ASSERT_TRUE(recorder.Stop());
+  EXPECT_EQ(Load(name).size(), 40u);
 }
 
 } // namespace
