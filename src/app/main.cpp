@@ -1,6 +1,9 @@
 #include "app/ipc.h"
 #include "app/mainwindow.h"
 #include "app/quitsignals.h"
+#include "codecs/commandtext.h"
+#include "connections/captureoptions.h"
+#include "connections/headlesscapture.h"
 #include "pipeline/dataobjectqueue.h"
 #include "pipeline/dataobjectregistry.h"
 #include "pipeline/vexlinparser.h"
@@ -15,8 +18,8 @@ namespace {
 
 // "--send HEX" / "--receive HEX": hand one block to the running instance.
 int HandBlockToRunningInstance(const QString &hex, bool received) {
-  const QByteArray bytes = QByteArray::fromHex(hex.toLatin1());
-  if (bytes.isEmpty() || bytes.toHex().compare(hex.toLatin1(), Qt::CaseInsensitive) != 0) {
+  QByteArray bytes;
+  if (!HexPairsToBin(hex, bytes)) {
     std::fprintf(stderr, "pelmarterm: \"%s\" is not a sequence of hexadecimal digit pairs\n",
                  qPrintable(hex));
     return 2;
@@ -32,23 +35,22 @@ int HandBlockToRunningInstance(const QString &hex, bool received) {
   return 0;
 }
 
-// The options of the program; --send and --receive make it a client that
-// needs no display.
+// The options of the program; --send and --receive make it a client and
+// --capture a recorder, neither of which needs a display.
 struct TOptions {
   QCommandLineParser parser;
-  QCommandLineOption send{QStringLiteral("send"),
-                          QStringLiteral("Send HEX bytes through the running instance."),
-                          QStringLiteral("HEX")};
+  const QString send = QStringLiteral("send");
   QCommandLineOption receive{QStringLiteral("receive"),
                              QStringLiteral("Show HEX bytes as received in the running instance."),
                              QStringLiteral("HEX")};
   TOptions() {
     parser.setApplicationDescription(QStringLiteral("Pelmar Terminal"));
     parser.addHelpOption();
-    parser.addOption(send);
     parser.addOption(receive);
+    AddCaptureOptions(parser);
   }
-  bool Client() const { return parser.isSet(send) || parser.isSet(receive); }
+  bool Capture() const { return CaptureRequested(parser); }
+  bool Client() const { return !Capture() && (parser.isSet(send) || parser.isSet(receive)); }
 };
 
 QStringList Arguments(int argc, char *argv[]) {
@@ -63,8 +65,52 @@ int RunClient(int argc, char *argv[]) {
   TOptions options;
   options.parser.process(app);
   const bool received = options.parser.isSet(options.receive);
-  return HandBlockToRunningInstance(options.parser.value(received ? options.receive : options.send),
-                                    received);
+  return HandBlockToRunningInstance(
+      options.parser.value(received ? options.receive.names().first() : options.send), received);
+}
+
+// "--capture": records a transport into a log without a window until the
+// transport closes or a signal ends it; a summary line on standard error.
+int RunCapture(int argc, char *argv[]) {
+  QCoreApplication app(argc, argv);
+  TOptions options;
+  TCaptureOptions capture;
+  QString error;
+  if (!options.parser.parse(QCoreApplication::arguments()) ||
+      !options.parser.positionalArguments().isEmpty() ||
+      !ReadCaptureOptions(options.parser, capture, &error)) {
+    if (error.isEmpty())
+      error = options.parser.positionalArguments().isEmpty()
+                  ? options.parser.errorText()
+                  : QStringLiteral("unexpected argument \"%1\"")
+                        .arg(options.parser.positionalArguments().first());
+    std::fprintf(stderr, "pelmarterm: %s\n\n%s", qPrintable(error),
+                 qPrintable(options.parser.helpText()));
+    return THeadlessCapture::kExitBadArguments;
+  }
+  THeadlessCapture recorder(std::move(capture));
+  recorder.OnLine = [](const QString &line) {
+    std::fprintf(stderr, "pelmarterm: %s\n", qPrintable(line));
+  };
+  int exitCode = THeadlessCapture::kExitClean;
+  QString reason;
+  if (!recorder.Start(exitCode, reason)) {
+    recorder.Stop();
+    std::fprintf(stderr, "pelmarterm: %s\n", qPrintable(reason));
+    return exitCode;
+  }
+  TQuitSignals quitSignals;
+  QObject::connect(&quitSignals, &TQuitSignals::quitRequested, &app, &QCoreApplication::quit);
+  QObject::connect(&recorder, &THeadlessCapture::finished, &app, [&](int code, const QString &why) {
+    exitCode = code;
+    reason = why;
+    QCoreApplication::quit();
+  });
+  app.exec();
+  recorder.Stop();
+  std::fprintf(stderr, "pelmarterm: %s%s\n", qPrintable(recorder.Summary()),
+               reason.isEmpty() ? "" : qPrintable(QStringLiteral(" (") + reason + u')'));
+  return exitCode;
 }
 
 int RunWindow(int argc, char *argv[]) {
@@ -100,13 +146,17 @@ int main(int argc, char *argv[]) {
 
   // Read before any application object: only the window needs a display.
   bool client = false;
+  bool capture = false;
   {
     TOptions options;
     options.parser.parse(Arguments(argc, argv));
+    capture = options.Capture();
     // The help text needs no display either.
     client = options.Client() || options.parser.isSet(QStringLiteral("help"));
   }
-  const int rc = client ? RunClient(argc, argv) : RunWindow(argc, argv);
+  const int rc = capture  ? RunCapture(argc, argv)
+                 : client ? RunClient(argc, argv)
+                          : RunWindow(argc, argv);
   VexlinDataObjects_Finalize();
   return rc;
 }

@@ -15,6 +15,7 @@
 #include "connections/connectioncontroller.h"
 #include "connections/connectiontexts.h"
 #include "connections/devicechange.h"
+#include "connections/transportsend.h"
 #include "netutils/addressmonitor.h"
 #include "netutils/arpsnapshot.h"
 #include "netutils/arptable.h"
@@ -663,25 +664,8 @@ void TfMainPelmarTerm::Receive(const QByteArray &aData, const QByteArray &aSIG) 
 }
 
 void TfMainPelmarTerm::Send(const QByteArray &data) {
-  // The record comes first and is made even with no transport open.
-  (new TVexlinDataBinary(data, spTx))->Push();
-  if (TVexlinConnection *connection = fConnections->Connection()) {
-    // A failed datagram (an unknown host, a port out of range) must not
-    // escape into the event loop; the row above shows what was meant.
-    try {
-      connection->Send(data);
-    } catch (const std::exception &error) {
-      LogError(error);
-    }
-  }
-  if (AfComPort1->Active()) {
-    // A full write ring refuses the whole block; say so rather than lose it silently.
-    try {
-      AfComPort1->WriteString(data);
-    } catch (const std::exception &error) {
-      LogError(error);
-    }
-  }
+  SendToTransports(data, fConnections->Connection(), AfComPort1.get(),
+                   [this](const std::exception &error) { LogError(error); });
 }
 
 void TfMainPelmarTerm::LogError(const std::exception &error) {

@@ -465,3 +465,14 @@ QByteArray HexToBinStr(const QString &Hex) {
   }
   return bytes;
 }
+
+bool HexPairsToBin(const QString &Hex, QByteArray &bytes) {
+  if (Hex.isEmpty() || Hex.size() % 2 != 0)
+    return false;
+  try {
+    bytes = HexToBinStr(Hex);
+  } catch (const EPtError &) {
+    return false;
+  }
+  return true;
+}

@@ -39,3 +39,7 @@ QString BinStrToHex(QByteArrayView Data);
 // that is not two hexadecimal digits raises EPtError
 // "'$<pair>' is not a valid integer value".
 QByteArray HexToBinStr(const QString &Hex);
+
+// Whole pairs of hexadecimal digits and nothing else ("0D0a"): false for an
+// empty text, an odd digit or any other character.
+bool HexPairsToBin(const QString &Hex, QByteArray &bytes);

@@ -60,13 +60,7 @@ TVexlinBuffer &TVexlinReceiver::ReuseBuffer(const QByteArray &aSIG) {
   }
   const size_t reused = oldestEmpty != 0 ? oldestEmpty : oldest;
   TVexlinBuffer &old = *fBuffers[reused];
-  if (const int32_t held = old.UsedSize(); held > 0) {
-    QByteArray bytes;
-    old.Pop(bytes, held);
-    auto *row = new TVexlinDataBinary(bytes, spRx);
-    row->Time = NowDateTime();
-    row->Push();
-  }
+  PushRemainder(old);
   if (fSnapshotBuffer == &old)
     fSnapshotBuffer = nullptr;
   fIndexBySig.remove(old.SIG);
@@ -74,6 +68,24 @@ TVexlinBuffer &TVexlinReceiver::ReuseBuffer(const QByteArray &aSIG) {
   fBuffers[reused] = std::make_unique<TVexlinBuffer>(aSIG);
   fLastUse[reused] = ++fUseClock;
   return *fBuffers[reused];
+}
+
+void TVexlinReceiver::PushRemainder(TVexlinBuffer &buffer) {
+  const auto hold = buffer.Hold();
+  if (const int32_t held = buffer.UsedSize(); held > 0) {
+    QByteArray bytes;
+    buffer.Pop(bytes, held);
+    buffer.Eat(held);
+    auto *row = new TVexlinDataBinary(bytes, spRx);
+    row->Time = NowDateTime();
+    row->Push();
+  }
+}
+
+void TVexlinReceiver::FlushRemainders() {
+  std::lock_guard lock(fBuffersLock);
+  for (const auto &buffer : fBuffers)
+    PushRemainder(*buffer);
 }
 
 void TVexlinReceiver::Receive(const QByteArray &aData, const QByteArray &aSIG) {

@@ -41,6 +41,10 @@ public:
 
   // Empties every buffer, keeping the buffers and their signatures.
   void ClearBuffers();
+  // Every buffer's unparsed bytes become received rows: at the end of a
+  // capture nothing waits for the rest of a packet. Call once the transport
+  // is closed.
+  void FlushRemainders();
 
   void SetParser(TVexlinParser *parser) { fVexlinParser.store(parser); }
   TVexlinParser *Parser() const { return fVexlinParser.load(); }
@@ -56,6 +60,7 @@ private:
   TVexlinBuffer &BufferFor(const QByteArray &aSIG);
   TVexlinBuffer &AddBuffer(const QByteArray &aSIG);
   TVexlinBuffer &ReuseBuffer(const QByteArray &aSIG);
+  static void PushRemainder(TVexlinBuffer &buffer);
 
   std::atomic<TVexlinParser *> fVexlinParser;
   mutable std::mutex fBuffersLock; // the list grows while a transport thread looks up "Rx"

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+
+class QCommandLineParser;
+
+// Where a capture without a window reads from.
+struct TCaptureTarget {
+  enum TKind { Serial, Tcp, Udp } kind = Serial;
+  // serial:PATH[:SPEED[,PARITY,DATA,STOP]]
+  QString path;
+  uint32_t speed = 9600;
+  char parity = 'N'; // N, O, E, M or S
+  int dataBits = 8;
+  QString stopBits = QStringLiteral("1"); // "1", "1.5" or "2"
+  // tcp:HOST:PORT, and the remote end of udp:LISTENPORT[:REMOTEHOST:REMOTEPORT]
+  QString host;
+  int port = 0;
+  int listenPort = 0;
+};
+
+// Everything "--capture" runs with.
+struct TCaptureOptions {
+  TCaptureTarget target;
+  enum TParser { S97, Suffix, Length } parser = S97;
+  QByteArray suffix; // Suffix: the bytes that end a packet
+  int length = 0;    // Length: the bytes of every packet
+  int maxLength = 1024;
+  QString log = QStringLiteral("-"); // a file name, or "-" for standard output
+  QList<QByteArray> sends;           // command texts already turned into bytes
+  int intervalMs = 1000;
+};
+
+// The options of the capture mode, added to the program's parser. "--send"
+// is among them: with "--capture" it takes command text.
+void AddCaptureOptions(QCommandLineParser &parser);
+bool CaptureRequested(const QCommandLineParser &parser);
+// Reads and checks the capture options of a parsed command line; false with
+// `error` saying which value is wrong.
+bool ReadCaptureOptions(const QCommandLineParser &parser, TCaptureOptions &options, QString *error);
+// One target ("serial:/dev/ttyUSB0:115200,E,8,1", "tcp:[::1]:10001", ...).
+bool ParseCaptureTarget(const QString &text, TCaptureTarget &target, QString *error);

@@ -1,0 +1,270 @@
+#include "connections/headlesscapture.h"
+
+#include "base/pterror.h"
+#include "connections/connectioncontroller.h"
+#include "connections/connectiontexts.h"
+#include "connections/transportsend.h"
+#include "pipeline/datalog.h"
+#include "pipeline/dataobject.h"
+#include "pipeline/dataobjectqueue.h"
+#include "serial/comport.h"
+
+#include <QFileInfo>
+
+namespace {
+
+TAfParity ParityOf(char letter) {
+  switch (letter) {
+  case 'O':
+    return paOdd;
+  case 'E':
+    return paEven;
+  case 'M':
+    return paMark;
+  case 'S':
+    return paSpace;
+  default:
+    return paNone;
+  }
+}
+
+TAfStopbits StopBitsOf(const QString &text) {
+  if (text == QLatin1String("1.5"))
+    return sbOneAndHalf;
+  return text == QLatin1String("2") ? sbTwo : sbOne;
+}
+
+// Standard output as a file we can append to; the recorder takes names.
+QString LogFileName(const QString &log) {
+  return log == QLatin1String("-") ? QStringLiteral("/dev/stdout") : log;
+}
+
+} // namespace
+
+THeadlessCapture::THeadlessCapture(TCaptureOptions options, QObject *parent)
+    : QObject(parent), fOptions(std::move(options)) {
+  switch (fOptions.parser) {
+  case TCaptureOptions::S97:
+    fReceiver.SetParser(&fReceiver.fVexlinParser_Pelmar);
+    break;
+  case TCaptureOptions::Suffix:
+    fReceiver.fVexlinParser_Sufix.SetSufix(fOptions.suffix);
+    fReceiver.SetParser(&fReceiver.fVexlinParser_Sufix);
+    break;
+  case TCaptureOptions::Length:
+    fReceiver.fVexlinParser_Length.SetDataLength(fOptions.length);
+    fReceiver.SetParser(&fReceiver.fVexlinParser_Length);
+    break;
+  }
+  TVexlinParser::MaxLength = fOptions.maxLength;
+  // At least once a second: a crash or power cut loses at most that much.
+  fFlushTimer.setInterval(1000);
+  connect(&fFlushTimer, &QTimer::timeout, this, &THeadlessCapture::FlushLog);
+  fSendTimer.setInterval(fOptions.intervalMs);
+  connect(&fSendTimer, &QTimer::timeout, this, &THeadlessCapture::SendNext);
+}
+
+THeadlessCapture::~THeadlessCapture() {
+  Stop();
+}
+
+bool THeadlessCapture::Start(int &exitCode, QString &error) {
+  fClock.start();
+  VexlinDataObject_SetTarget([this] {
+    QMetaObject::invokeMethod(this, &THeadlessCapture::TakeRows, Qt::QueuedConnection);
+  });
+  if (!OpenLog(error)) {
+    exitCode = kExitLogFailed;
+    return false;
+  }
+  fFlushTimer.start();
+  const bool opened =
+      fOptions.target.kind == TCaptureTarget::Serial ? OpenSerial(error) : OpenNetwork(error);
+  if (!opened) {
+    exitCode = kExitNotOpened;
+    return false;
+  }
+  // A TCP client sends once it is connected; the others are ready now.
+  if (fOptions.target.kind != TCaptureTarget::Tcp)
+    SendNext();
+  exitCode = kExitClean;
+  return true;
+}
+
+bool THeadlessCapture::OpenLog(QString &error) {
+  const QString name = LogFileName(fOptions.log);
+  if (fRecorder.Start(name, 0, &error))
+    return true;
+  error = QStringLiteral("the log \"%1\" cannot be written: %2").arg(fOptions.log, error);
+  return false;
+}
+
+bool THeadlessCapture::OpenSerial(QString &error) {
+  const TCaptureTarget &t = fOptions.target;
+  fPort = std::make_unique<TAfComPort>();
+  fPort->setObjectName(QStringLiteral("AfComPort1")); // errors name the component
+  fPort->SetPortName(t.path);
+  fPort->SetUserBaudRate(t.speed);
+  fPort->SetBaudRate(brUser);
+  fPort->SetParity(ParityOf(t.parity));
+  fPort->SetDatabits(static_cast<TAfDatabits>(db5 + (t.dataBits - 5)));
+  fPort->SetStopbits(StopBitsOf(t.stopBits));
+  fPort->SetFlowControl(fwNone);
+  connect(fPort.get(), &TAfComPort::OnDataRecived, this, [this](int) {
+    // Everything queued by now, which may be more than the event counted.
+    QByteArray data;
+    try {
+      data = fPort->ReadString();
+    } catch (const std::exception &e) {
+      LogLine(ErrorLineText(ExceptionText(e)), kColorRed);
+    }
+    if (!data.isEmpty())
+      Receive(data, QByteArray());
+  });
+  connect(fPort.get(), &TAfComPort::OnPortClose, this, [this] {
+    LogLine(QStringLiteral("Serial port close"), kColorMaroon);
+    if (!fStopped)
+      Finish(kExitClean, QStringLiteral("the port closed"));
+  });
+  try {
+    fPort->Open();
+  } catch (const std::exception &e) {
+    error = ExceptionText(e);
+    return false;
+  }
+  LogLine(QStringLiteral("Serial port open (") + fPort->SettingsStr() + QLatin1Char(')'),
+          kColorGreen);
+  return true;
+}
+
+bool THeadlessCapture::OpenNetwork(QString &error) {
+  TConnectionWindow window;
+  window.Receive = [this](const QByteArray &data, const QByteArray &sig) { Receive(data, sig); };
+  window.LogInfoMsg = [this](const QString &text, TColor color) {
+    if (color == kColorRed)
+      SetFailure(text);
+    LogLine(text, color);
+  };
+  window.StatusBarRefresh = [this](const QString &) { ConnectionState(); };
+  window.ShowError = [this](const QString &message) { SetFailure(message); };
+  fConnections = std::make_unique<TConnectionController>(std::move(window));
+  const TCaptureTarget &t = fOptions.target;
+  if (t.kind == TCaptureTarget::Tcp) {
+    fConnections->TcpConnectDisconnect(t.host, QString::number(t.port), t.host.contains(u':'));
+    if (!fConnections->TcpRunning()) {
+      error = Failure(QStringLiteral("the connection did not start"));
+      return false;
+    }
+    return true;
+  }
+  fConnections->UdpStartStop(t.host, QString::number(t.port), QString::number(t.listenPort));
+  const QString failure = Failure(QString());
+  if (!fConnections->UdpRunning() || !failure.isEmpty()) {
+    error = failure.isEmpty() ? QStringLiteral("the UDP port did not open") : failure;
+    return false;
+  }
+  return true;
+}
+
+void THeadlessCapture::SetFailure(const QString &text) {
+  std::lock_guard lock(fFailureLock);
+  fFailure = text;
+}
+
+QString THeadlessCapture::Failure(const QString &otherwise) const {
+  std::lock_guard lock(fFailureLock);
+  return fFailure.isEmpty() ? otherwise : fFailure;
+}
+
+void THeadlessCapture::Receive(const QByteArray &data, const QByteArray &sig) {
+  fBytes += data.size();
+  fReceiver.Receive(data, sig);
+}
+
+void THeadlessCapture::LogLine(const QString &text, TColor color) {
+  // Any thread: rows go through the queue, in order with the packets.
+  (new TVexlinDataLog(text, color))->Push();
+  if (OnLine)
+    OnLine(text);
+}
+
+void THeadlessCapture::ConnectionState() {
+  TVexlinConnection *connection = fConnections ? fConnections->Connection() : nullptr;
+  if (!connection || fStopped)
+    return;
+  if (connection->Status() == tcsConnect && !fConnected) {
+    fConnected = true;
+    SendNext();
+  } else if (connection->Status() == tcsDisconnect) {
+    if (fConnected)
+      Finish(kExitClean, QStringLiteral("the far end closed the connection"));
+    else
+      Finish(kExitNotOpened, Failure(QStringLiteral("the connection did not come up")));
+  }
+}
+
+void THeadlessCapture::TakeRows() {
+  TVexlinDataObject *chain = nullptr;
+  while (VexlinDataObject_POP(chain)) {
+    for (const TVexlinDataObject *o = chain; o; o = o->NextDataObj) {
+      fRecorder.Add(*o);
+      ++fRows;
+    }
+    FreeDataObjectChain(chain);
+  }
+}
+
+void THeadlessCapture::FlushLog() {
+  if (!fRecorder.Active())
+    return;
+  QString error;
+  if (!fRecorder.Flush(&error))
+    Finish(kExitLogFailed,
+           QStringLiteral("writing the log \"%1\" failed: %2").arg(fOptions.log, error));
+}
+
+void THeadlessCapture::SendNext() {
+  if (fNextSend >= fOptions.sends.size() || fStopped) {
+    fSendTimer.stop();
+    return;
+  }
+  SendToTransports(
+      fOptions.sends.at(fNextSend++), fConnections ? fConnections->Connection() : nullptr,
+      fPort.get(),
+      [this](const std::exception &e) { LogLine(ErrorLineText(ExceptionText(e)), kColorRed); });
+  if (fNextSend < fOptions.sends.size() && !fSendTimer.isActive())
+    fSendTimer.start();
+}
+
+void THeadlessCapture::Finish(int exitCode, const QString &reason) {
+  if (fFinished)
+    return;
+  fFinished = true;
+  emit finished(exitCode, reason);
+}
+
+void THeadlessCapture::Stop() {
+  if (fStopped)
+    return;
+  fStopped = true;
+  fFlushTimer.stop();
+  fSendTimer.stop();
+  // The transports' threads end here, so nothing arrives after the remainders.
+  if (fPort)
+    fPort->Close();
+  if (fConnections)
+    fConnections->SetConnection(nullptr);
+  fReceiver.FlushRemainders();
+  TakeRows();
+  VexlinDataObject_SetTarget({});
+  QString error;
+  if (!fRecorder.Stop(&error) && OnLine)
+    OnLine(QStringLiteral("writing the log \"%1\" failed: %2").arg(fOptions.log, error));
+}
+
+QString THeadlessCapture::Summary() const {
+  return QStringLiteral("%1 rows, %2 bytes received, %3 s")
+      .arg(fRows)
+      .arg(fBytes.load())
+      .arg(static_cast<double>(fClock.elapsed()) / 1000.0, 0, 'f', 1);
+}

@@ -1,0 +1,25 @@
+#include "connections/transportsend.h"
+
+#include "connections/vexlinconnection.h"
+#include "pipeline/databinary.h"
+#include "serial/customserialport.h"
+
+void SendToTransports(const QByteArray &data, TVexlinConnection *connection,
+                      TAfCustomSerialPort *port,
+                      const std::function<void(const std::exception &)> &onError) {
+  (new TVexlinDataBinary(data, spTx))->Push();
+  if (connection) {
+    try {
+      connection->Send(data);
+    } catch (const std::exception &error) {
+      onError(error);
+    }
+  }
+  if (port && port->Active()) {
+    try {
+      port->WriteString(data);
+    } catch (const std::exception &error) {
+      onError(error);
+    }
+  }
+}

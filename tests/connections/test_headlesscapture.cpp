@@ -1,0 +1,391 @@
+#include "connections/captureoptions.h"
+#include "connections/headlesscapture.h"
+#include "pipeline/databinary.h"
+#include "pipeline/datalog.h"
+#include "pipeline/dataobjectqueue.h"
+#include "pipeline/dataobjectregistry.h"
+#include "pipeline/logfile.h"
+#include "waitfor.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QUdpSocket>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+// The options as the program reads them from its command line.
+bool Read(const QStringList &arguments, TCaptureOptions &options, QString *error) {
+  QCommandLineParser parser;
+  AddCaptureOptions(parser);
+  if (!parser.parse(QStringList{QStringLiteral("pelmarterm")} + arguments)) {
+    *error = parser.errorText();
+    return false;
+  }
+  return ReadCaptureOptions(parser, options, error);
+}
+
+TEST(CaptureOptionsTest, TargetsAndTheirSettings) {
+  struct {
+    const char *text;
+    TCaptureTarget::TKind kind;
+    const char *pathOrHost;
+    int port;
+    uint32_t speed;
+    char parity;
+    int dataBits;
+    const char *stopBits;
+  } const cases[] = {
+      {"serial:/dev/ttyUSB0", TCaptureTarget::Serial, "/dev/ttyUSB0", 0, 9600, 'N', 8, "1"},
+      {"serial:/dev/ttyS1:115200", TCaptureTarget::Serial, "/dev/ttyS1", 0, 115200, 'N', 8, "1"},
+      {"serial:/dev/ttyS1:19200,e,7,1.5", TCaptureTarget::Serial, "/dev/ttyS1", 0, 19200, 'E', 7,
+       "1.5"},
+      // A path with colons of its own keeps them.
+      {"serial:/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0:57600,O,8,2",
+       TCaptureTarget::Serial, "/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0", 0, 57600,
+       'O', 8, "2"},
+      {"serial:/dev/serial/by-path/pci-0000:00:14.0-port0", TCaptureTarget::Serial,
+       "/dev/serial/by-path/pci-0000:00:14.0-port0", 0, 9600, 'N', 8, "1"},
+      {"tcp:127.0.0.1:10001", TCaptureTarget::Tcp, "127.0.0.1", 10001, 9600, 'N', 8, "1"},
+      {"TCP:[::1]:80", TCaptureTarget::Tcp, "::1", 80, 9600, 'N', 8, "1"},
+      {"udp:10001:127.0.0.1:10002", TCaptureTarget::Udp, "127.0.0.1", 10002, 9600, 'N', 8, "1"},
+      {"udp:0", TCaptureTarget::Udp, "", 0, 9600, 'N', 8, "1"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.text);
+    TCaptureTarget target;
+    QString error;
+    ASSERT_TRUE(ParseCaptureTarget(QString::fromLatin1(c.text), target, &error))
+        << error.toStdString();
+    EXPECT_EQ(target.kind, c.kind);
+    EXPECT_EQ(c.kind == TCaptureTarget::Serial ? target.path : target.host, c.pathOrHost);
+    EXPECT_EQ(target.port, c.port);
+    EXPECT_EQ(target.speed, c.speed);
+    EXPECT_EQ(target.parity, c.parity);
+    EXPECT_EQ(target.dataBits, c.dataBits);
+    EXPECT_EQ(target.stopBits, c.stopBits);
+  }
+}
+
+TEST(CaptureOptionsTest, BadArgumentsSayWhatIsWrong) {
+  const struct {
+    QStringList arguments;
+    const char *says;
+  } cases[] = {
+      {{"--capture", "com1"}, "unknown capture target"},
+      {{"--capture", "serial:"}, "names no port"},
+      {{"--capture", "serial:/dev/ttyS0:9600,X,8,1"}, "not serial line settings"},
+      {{"--capture", "tcp:127.0.0.1"}, "not HOST:PORT"},
+      {{"--capture", "tcp:127.0.0.1:70000"}, "not HOST:PORT"},
+      {{"--capture", "udp:x"}, "not a port to listen on"},
+      {{"--capture", "udp:1:host"}, "not REMOTEHOST:REMOTEPORT"},
+      {{"--capture", "tcp:h:1", "--parser", "modbus"}, "unknown parser"},
+      {{"--capture", "tcp:h:1", "--parser", "suffix:0D0"}, "not pairs of hexadecimal"},
+      {{"--capture", "tcp:h:1", "--parser", "length:0"}, "not a number from 1"},
+      {{"--capture", "tcp:h:1", "--max-length", "-1"}, "--max-length"},
+      {{"--capture", "tcp:h:1", "--interval", "soon"}, "--interval"},
+      {{"--capture", "tcp:h:1", "--send", "{0x41"}, "End character"},
+      {{"--capture", "udp:1", "--send", "A"}, "needs udp:LISTENPORT:REMOTEHOST:REMOTEPORT"},
+      {{"--capture", "tcp:h:1", "--capture", "tcp:h:2"}, "exactly one"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+    TCaptureOptions options;
+    QString error;
+    EXPECT_FALSE(Read(c.arguments, options, &error));
+    EXPECT_TRUE(error.contains(QLatin1String(c.says))) << error.toStdString();
+  }
+}
+
+TEST(CaptureOptionsTest, ParsersSendsAndDefaults) {
+  TCaptureOptions options;
+  QString error;
+  ASSERT_TRUE(Read({"--capture", "tcp:localhost:5", "--parser", "suffix:0d0A", "--send", "AT\\r",
+                    "--send", "{0x2A,0x61}", "--interval", "250", "--max-length", "0"},
+                   options, &error))
+      << error.toStdString();
+  EXPECT_EQ(options.parser, TCaptureOptions::Suffix);
+  EXPECT_EQ(options.suffix, QByteArray("\r\n"));
+  EXPECT_EQ(options.sends, QList<QByteArray>({"AT\r", "*a"}));
+  EXPECT_EQ(options.intervalMs, 250);
+  EXPECT_EQ(options.maxLength, 0);
+  EXPECT_EQ(options.log, "-");
+
+  TCaptureOptions plain;
+  ASSERT_TRUE(
+      Read({"--capture", "tcp:h:1", "--parser", "length:16", "--log", "x.txt"}, plain, &error));
+  EXPECT_EQ(plain.parser, TCaptureOptions::Length);
+  EXPECT_EQ(plain.length, 16);
+  EXPECT_EQ(plain.maxLength, 1024);
+  EXPECT_EQ(plain.log, "x.txt");
+}
+
+// The rows of a log file: received and sent bytes, and log texts.
+struct TLoadedRow {
+  int direction; // spRx, spTx, or -1 for a log line
+  QByteArray bytes;
+};
+
+std::vector<TLoadedRow> LoadRows(const QString &name) {
+  std::vector<TLoadedRow> rows;
+  EXPECT_TRUE(LoadLogFile(name, [&](std::unique_ptr<TVexlinDataObject> o) {
+    if (auto *b = dynamic_cast<TVexlinDataBinary *>(o.get()))
+      rows.push_back({b->Direction, b->Data});
+    else if (auto *l = dynamic_cast<TVexlinDataLog *>(o.get()))
+      rows.push_back({-1, l->Text.toUtf8()});
+  }));
+  return rows;
+}
+
+QList<QByteArray> Packets(const std::vector<TLoadedRow> &rows, int direction) {
+  QList<QByteArray> packets;
+  for (const TLoadedRow &row : rows)
+    if (row.direction == direction)
+      packets.append(row.bytes);
+  return packets;
+}
+
+class HeadlessCaptureTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    VexlinDataObjects_Initialize();
+    RegisterVexlinDataObjectClasses();
+  }
+  // The test environment keeps the UDP connection's module query on loopback.
+  void TearDown() override { VexlinDataObjects_Finalize(); }
+
+  TCaptureOptions Options(const QString &target) {
+    TCaptureOptions options;
+    QString error;
+    EXPECT_TRUE(ParseCaptureTarget(target, options.target, &error)) << error.toStdString();
+    options.log = dir.filePath(QStringLiteral("capture.vexlin.txt"));
+    return options;
+  }
+
+  // Runs a capture until it finishes by itself; its exit code and reason.
+  struct TEnd {
+    int code = -1;
+    QString reason;
+  };
+  static void Watch(THeadlessCapture &capture, TEnd &end) {
+    QObject::connect(&capture, &THeadlessCapture::finished, [&end](int code, const QString &why) {
+      end.code = code;
+      end.reason = why;
+    });
+  }
+
+  QTemporaryDir dir;
+};
+
+TEST_F(HeadlessCaptureTest, TcpFramesTheSendsAndTheLastPieceEndInTheLog) {
+  QTcpServer server;
+  ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+  TCaptureOptions options = Options(QStringLiteral("tcp:127.0.0.1:%1").arg(server.serverPort()));
+  options.sends = {"AT\r", "*a"};
+  options.intervalMs = 10;
+  THeadlessCapture capture(options);
+  TEnd end;
+  Watch(capture, end);
+  int code = -1;
+  QString error;
+  ASSERT_TRUE(capture.Start(code, error)) << error.toStdString();
+  ASSERT_TRUE(WaitFor([&] { return server.hasPendingConnections(); }));
+  QTcpSocket *peer = server.nextPendingConnection();
+  ASSERT_TRUE(WaitFor([&] {
+    peer->waitForReadyRead(5);
+    return peer->bytesAvailable() >= 5;
+  }));
+  EXPECT_EQ(peer->readAll(), "AT\r*a");
+  // Two whole frames, then a frame the far end never finishes.
+  peer->write(QByteArray("*a\x00\x02"
+                         "AB"
+                         "*a\x00\x01"
+                         "C"
+                         "*a\x00\x09"
+                         "xy",
+                         17));
+  peer->flush();
+  ASSERT_TRUE(WaitFor([&] { return capture.BytesReceived() == 17; }));
+  peer->disconnectFromHost();
+  ASSERT_TRUE(WaitFor([&] { return end.code >= 0; }));
+  EXPECT_EQ(end.code, THeadlessCapture::kExitClean);
+  capture.Stop();
+
+  const std::vector<TLoadedRow> rows = LoadRows(options.log);
+  EXPECT_EQ(Packets(rows, spRx), QList<QByteArray>({QByteArray("*a\x00\x02"
+                                                               "AB",
+                                                               6),
+                                                    QByteArray("*a\x00\x01"
+                                                               "C",
+                                                               5),
+                                                    QByteArray("*a\x00\x09"
+                                                               "xy",
+                                                               6)}));
+  EXPECT_EQ(Packets(rows, spTx), QList<QByteArray>({"AT\r", "*a"}));
+  EXPECT_FALSE(Packets(rows, -1).isEmpty()); // the connection's own lines
+  EXPECT_EQ(capture.Rows(), static_cast<int64_t>(rows.size()));
+  EXPECT_TRUE(capture.Summary().startsWith(QStringLiteral("%1 rows, 17 bytes").arg(rows.size())));
+}
+
+TEST_F(HeadlessCaptureTest, ARefusedConnectionAndAnUnwritableLogSayWhy) {
+  QTcpServer probe; // a port that was free a moment ago
+  ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+  const quint16 port = probe.serverPort();
+  probe.close();
+  {
+    THeadlessCapture capture(Options(QStringLiteral("tcp:127.0.0.1:%1").arg(port)));
+    TEnd end;
+    Watch(capture, end);
+    int code = -1;
+    QString error;
+    ASSERT_TRUE(capture.Start(code, error)); // the connection comes up later, or not
+    ASSERT_TRUE(WaitFor([&] { return end.code >= 0; }));
+    EXPECT_EQ(end.code, THeadlessCapture::kExitNotOpened);
+    EXPECT_TRUE(end.reason.contains(QLatin1String("refused"), Qt::CaseInsensitive))
+        << end.reason.toStdString();
+  }
+  {
+    TCaptureOptions options = Options(QStringLiteral("serial:/dev/pt-no-such-port"));
+    THeadlessCapture capture(options);
+    int code = -1;
+    QString error;
+    EXPECT_FALSE(capture.Start(code, error));
+    EXPECT_EQ(code, THeadlessCapture::kExitNotOpened);
+    EXPECT_TRUE(error.contains(QLatin1String("pt-no-such-port"))) << error.toStdString();
+  }
+  {
+    TCaptureOptions options = Options(QStringLiteral("tcp:127.0.0.1:%1").arg(port));
+    options.log = dir.filePath(QStringLiteral("gone/capture.vexlin.txt"));
+    THeadlessCapture capture(options);
+    int code = -1;
+    QString error;
+    EXPECT_FALSE(capture.Start(code, error));
+    EXPECT_EQ(code, THeadlessCapture::kExitLogFailed);
+    EXPECT_TRUE(error.contains(QLatin1String("gone/capture.vexlin.txt"))) << error.toStdString();
+  }
+}
+
+TEST_F(HeadlessCaptureTest, AFullDiskEndsTheCaptureWithTheReason) {
+  if (!QFile::exists(QStringLiteral("/dev/full")))
+    GTEST_SKIP() << "no /dev/full here";
+  QTcpServer server;
+  ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+  TCaptureOptions options = Options(QStringLiteral("tcp:127.0.0.1:%1").arg(server.serverPort()));
+  options.log = QStringLiteral("/dev/full");
+  THeadlessCapture capture(options);
+  TEnd end;
+  Watch(capture, end);
+  int code = -1;
+  QString error;
+  ASSERT_TRUE(capture.Start(code, error)) << error.toStdString();
+  ASSERT_TRUE(WaitFor([&] { return server.hasPendingConnections(); }));
+  QTcpSocket *peer = server.nextPendingConnection();
+  peer->write("*a\x00\x01Z");
+  ASSERT_TRUE(WaitFor([&] { return end.code >= 0; }));
+  EXPECT_EQ(end.code, THeadlessCapture::kExitLogFailed);
+  EXPECT_TRUE(end.reason.contains(QLatin1String("/dev/full"))) << end.reason.toStdString();
+}
+
+TEST_F(HeadlessCaptureTest, UdpDatagramsFromTheRemoteAndTheSends) {
+  QUdpSocket remote;
+  ASSERT_TRUE(remote.bind(QHostAddress::LocalHost, 0));
+  QUdpSocket probe;
+  ASSERT_TRUE(probe.bind(QHostAddress::LocalHost, 0));
+  const quint16 listen = probe.localPort();
+  probe.close();
+  TCaptureOptions options =
+      Options(QStringLiteral("udp:%1:127.0.0.1:%2").arg(listen).arg(remote.localPort()));
+  options.parser = TCaptureOptions::Suffix;
+  options.suffix = "\n";
+  options.sends = {"ping\n"};
+  THeadlessCapture capture(options);
+  int code = -1;
+  QString error;
+  ASSERT_TRUE(capture.Start(code, error)) << error.toStdString();
+  ASSERT_TRUE(WaitFor([&] { return remote.hasPendingDatagrams(); }));
+  QByteArray got(int(remote.pendingDatagramSize()), '\0');
+  remote.readDatagram(got.data(), got.size());
+  EXPECT_EQ(got, "ping\n");
+  remote.writeDatagram("one\ntw", QHostAddress::LocalHost, listen);
+  remote.writeDatagram("o\n", QHostAddress::LocalHost, listen);
+  ASSERT_TRUE(WaitFor([&] { return capture.BytesReceived() == 8; }));
+  capture.Stop();
+  EXPECT_EQ(Packets(LoadRows(options.log), spRx), QList<QByteArray>({"one\n", "two\n"}));
+
+  // The same port taken by another socket: nothing to listen on.
+  QUdpSocket taker;
+  ASSERT_TRUE(taker.bind(QHostAddress::AnyIPv4, 0));
+  THeadlessCapture busy(Options(QStringLiteral("udp:%1").arg(taker.localPort())));
+  EXPECT_FALSE(busy.Start(code, error));
+  EXPECT_EQ(code, THeadlessCapture::kExitNotOpened);
+  EXPECT_FALSE(error.isEmpty());
+}
+
+// A pty whose master plays the device.
+struct TPty {
+  TPty() {
+    char name[256] = {};
+    if (::openpty(&master, &slave, name, nullptr, nullptr) == 0)
+      path = QString::fromLocal8Bit(name);
+  }
+  ~TPty() {
+    CloseMaster();
+    if (slave >= 0)
+      ::close(slave);
+  }
+  void CloseMaster() {
+    if (master >= 0)
+      ::close(master);
+    master = -1;
+  }
+  int master = -1;
+  int slave = -1;
+  QString path;
+};
+
+TEST_F(HeadlessCaptureTest, SerialPortWithItsSettingsUntilTheDeviceGoes) {
+  TPty pty;
+  ASSERT_FALSE(pty.path.isEmpty());
+  // The slave stays open only while the capture has it.
+  ::close(pty.slave);
+  pty.slave = -1;
+  TCaptureOptions options = Options(QStringLiteral("serial:%1:57600,N,8,2").arg(pty.path));
+  options.parser = TCaptureOptions::Length;
+  options.length = 4;
+  options.sends = {QByteArray("\x01\x02", 2)};
+  THeadlessCapture capture(options);
+  TEnd end;
+  Watch(capture, end);
+  int code = -1;
+  QString error;
+  ASSERT_TRUE(capture.Start(code, error)) << error.toStdString();
+  termios settings{};
+  ASSERT_EQ(::tcgetattr(pty.master, &settings), 0);
+  EXPECT_EQ(settings.c_cflag & (CSIZE | PARENB | PARODD | CSTOPB), tcflag_t(CS8 | CSTOPB));
+  char sent[2] = {};
+  ASSERT_TRUE(WaitFor([&] { return ::read(pty.master, sent, 2) == 2; }));
+  EXPECT_EQ(QByteArray(sent, 2), QByteArray("\x01\x02", 2));
+  ASSERT_EQ(::write(pty.master, "ABCDEFGHIJ", 10), 10);
+  ASSERT_TRUE(WaitFor([&] { return capture.BytesReceived() == 10; }));
+  pty.CloseMaster(); // unplugged
+  ASSERT_TRUE(WaitFor([&] { return end.code >= 0; }));
+  EXPECT_EQ(end.code, THeadlessCapture::kExitClean);
+  capture.Stop();
+  const std::vector<TLoadedRow> rows = LoadRows(options.log);
+  EXPECT_EQ(Packets(rows, spRx), QList<QByteArray>({"ABCD", "EFGH", "IJ"}));
+  EXPECT_EQ(Packets(rows, spTx), QList<QByteArray>({QByteArray("\x01\x02", 2)}));
+  const QList<QByteArray> lines = Packets(rows, -1);
+  ASSERT_FALSE(lines.isEmpty());
+  EXPECT_TRUE(lines.first().startsWith("Serial port open (")) << lines.first().toStdString();
+  EXPECT_TRUE(lines.first().contains("57600")) << lines.first().toStdString();
+  EXPECT_EQ(lines.last(), "Serial port close");
+}
+
+} // namespace
