@@ -4,8 +4,7 @@
 // trivial reader thread: the ceiling this machine sets at this moment.
 #include "app/serialgroup.h"
 #include "serial/comport.h"
-#include "serial_support.h"
-#include "window_support.h"
+#include "serial_ceiling.h"
 
 #include <QComboBox>
 #include <QPushButton>
@@ -22,39 +21,6 @@ using Clock = std::chrono::steady_clock;
 // The full run writes 50 MiB; the smoke run 4 MiB.
 int64_t FloodBytes() {
   return FullRun() ? int64_t(50) << 20 : int64_t(4) << 20;
-}
-
-// Seconds the pair needs to carry `total` bytes into a reader thread that
-// only reads; false on a broken pair.
-bool PtyCeiling(int64_t total, double &seconds) {
-  TBenchPty pty;
-  if (!pty.Valid())
-    return false;
-  const int slave = ::open(pty.Path().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
-  if (slave < 0)
-    return false;
-  termios raw{};
-  ::tcgetattr(slave, &raw);
-  ::cfmakeraw(&raw);
-  ::tcsetattr(slave, TCSANOW, &raw);
-  std::atomic<int64_t> got{0};
-  const auto start = Clock::now();
-  std::thread reader([&] {
-    std::vector<char> buffer(kPiece);
-    while (got < total) {
-      const ssize_t n = ::read(slave, buffer.data(), buffer.size());
-      if (n <= 0 && errno != EINTR)
-        break;
-      if (n > 0)
-        got += n;
-    }
-  });
-  TStreamSum sent;
-  WriteRandom(pty.Master(), total, sent);
-  reader.join();
-  seconds = std::chrono::duration<double>(Clock::now() - start).count();
-  ::close(slave);
-  return got == total;
 }
 
 void BM_GuiFlood(benchmark::State &state) {

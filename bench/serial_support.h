@@ -12,7 +12,9 @@
 #include <QTimer>
 #include <cstdint>
 #include <cstdlib>
+#include <fcntl.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -30,6 +32,9 @@ public:
   TBenchPty() {
     char name[256] = {};
     if (::openpty(&fMaster, &fSlave, name, nullptr, nullptr) == 0) {
+      // A program the benchmark starts must not keep the far end open.
+      ::fcntl(fMaster, F_SETFD, FD_CLOEXEC);
+      ::fcntl(fSlave, F_SETFD, FD_CLOEXEC);
       fPath = QString::fromLocal8Bit(name);
       termios raw{};
       ::tcgetattr(fMaster, &raw);
@@ -38,14 +43,24 @@ public:
     }
   }
   ~TBenchPty() {
-    if (fMaster >= 0)
-      ::close(fMaster);
+    CloseMaster();
     if (fSlave >= 0)
       ::close(fSlave);
+  }
+  // The far end goes: whoever has the slave open sees a hang-up.
+  void CloseMaster() {
+    if (fMaster >= 0)
+      ::close(fMaster);
+    fMaster = -1;
   }
   bool Valid() const { return fMaster >= 0; }
   QString Path() const { return fPath; }
   int Master() const { return fMaster; }
+  // Bytes written into the master that no reader of the slave took yet.
+  int Unread() const {
+    int queued = 0;
+    return ::ioctl(fSlave, FIONREAD, &queued) == 0 ? queued : -1;
+  }
 
 private:
   int fMaster = -1;

@@ -5,10 +5,10 @@
 // received byte accounted for, the longest stall of the UI thread, memory).
 #include "app/mainwindow.h"
 #include "bench_common.h"
-#include "stallmeter.h"
 #include "pipeline/databinary.h"
 #include "pipeline/dataobjectqueue.h"
 #include "pipeline/dataobjectregistry.h"
+#include "stallmeter.h"
 #include "view/vexlinnode.h"
 #include "view/vexlintree.h"
 #include "widgets/dialogs.h"

@@ -177,6 +177,8 @@ QString THeadlessCapture::Failure(const QString &otherwise) const {
 }
 
 void THeadlessCapture::Receive(const QByteArray &data, const QByteArray &sig) {
+  if (data.isEmpty())
+    return;
   fBytes += data.size();
   fReceiver.Receive(data, sig);
 }
@@ -250,8 +252,15 @@ void THeadlessCapture::Stop() {
   fFlushTimer.stop();
   fSendTimer.stop();
   // The transports' threads end here, so nothing arrives after the remainders.
-  if (fPort)
+  if (fPort && fPort->Active()) {
+    // What the port has read already is ours; closing would drop it.
+    try {
+      Receive(fPort->ReadString(), QByteArray());
+    } catch (const std::exception &) {
+      // Closing anyway; the port said why on its own line.
+    }
     fPort->Close();
+  }
   if (fConnections)
     fConnections->SetConnection(nullptr);
   fReceiver.FlushRemainders();
