@@ -1,10 +1,15 @@
-// The built program as a user starts it: a client from a shell without a
-// display, and the window ended by a signal.
+// The built program as a user starts it: a client and a capture from a
+// shell without a display, and the window ended by a signal.
 #include "app/ipc.h"
+#include "pipeline/databinary.h"
+#include "pipeline/logfile.h"
 #include "waitfor.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -88,6 +93,118 @@ TEST_F(ProgramTest, SignalsToEndSaveAsANormalClose) {
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     EXPECT_TRUE(saved.readAll().contains("LastCommand")) << number;
     EXPECT_FALSE(QFile::exists(TPtIpcServer::ServerName())) << "the socket goes with it";
+  }
+}
+
+// The received bytes of a log file in order; false when it does not load.
+bool LoggedBytes(const QString &name, QByteArray &bytes) {
+  bytes.clear();
+  return LoadLogFile(name, [&](std::unique_ptr<TVexlinDataObject> row) {
+    if (auto *binary = dynamic_cast<TVexlinDataBinary *>(row.get());
+        binary && binary->Direction == spRx)
+      bytes += binary->Data;
+  });
+}
+
+// A byte stream whose every prefix is recognisable.
+QByteArray Pattern(int size) {
+  QByteArray bytes(size, Qt::Uninitialized);
+  for (int i = 0; i < size; ++i)
+    bytes[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
+  return bytes;
+}
+
+TEST_F(ProgramTest, CaptureNeedsNoDisplayAndSaysWhatIsWrong) {
+  SetPlatform("xcb");
+  QTcpServer probe; // a port that was free a moment ago
+  ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+  const QString refused = QStringLiteral("tcp:127.0.0.1:%1").arg(probe.serverPort());
+  probe.close();
+  const struct {
+    QStringList arguments;
+    int exitCode;
+    const char *says;
+  } cases[] = {
+      {{"--capture", "com1"}, 2, "unknown capture target"},
+      {{"--capture", "tcp:127.0.0.1:1", "--parser", "x"}, 2, "Usage:"},
+      {{"--capture", "tcp:127.0.0.1:1", "stray"}, 2, "unexpected argument"},
+      {{"--capture", "serial:/dev/pt-no-such-port"}, 3, "pt-no-such-port"},
+      {{"--capture", refused}, 3, "refused"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+    program.setArguments(c.arguments);
+    program.start();
+    ASSERT_TRUE(program.waitForFinished(20000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), c.exitCode);
+    const QByteArray err = program.readAllStandardError();
+    EXPECT_TRUE(err.contains(c.says)) << err.toStdString();
+  }
+}
+
+TEST_F(ProgramTest, CaptureToStandardOutputUntilTheFarEndCloses) {
+  QTcpServer server;
+  ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+  program.setArguments({"--capture", QStringLiteral("tcp:127.0.0.1:%1").arg(server.serverPort()),
+                        "--parser", "suffix:0A", "--send", "hello\\n"});
+  program.start();
+  ASSERT_TRUE(WaitFor([&] { return server.hasPendingConnections(); }, 20000));
+  QTcpSocket *peer = server.nextPendingConnection();
+  ASSERT_TRUE(WaitFor([&] { return peer->bytesAvailable() >= 6; }, 20000));
+  EXPECT_EQ(peer->readAll(), "hello\n");
+  peer->write("one\ntwo\nthr");
+  peer->disconnectFromHost();
+  ASSERT_TRUE(WaitFor([&] { return program.state() == QProcess::NotRunning; }, 20000));
+  EXPECT_EQ(program.exitCode(), 0);
+  EXPECT_TRUE(program.readAllStandardError().contains("rows, 11 bytes received"));
+  const QString out = home.filePath("out.vexlin.txt");
+  QFile file(out);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(program.readAllStandardOutput());
+  file.close();
+  QByteArray logged;
+  ASSERT_TRUE(LoggedBytes(out, logged));
+  EXPECT_EQ(logged, "one\ntwo\nthr");
+}
+
+// A flood into a capture ended by a signal: SIGTERM ends it cleanly with
+// every byte it read in the log; SIGKILL leaves a log that still loads.
+TEST_F(ProgramTest, ACaptureEndedBySignalLeavesALogThatLoads) {
+  const QByteArray stream = Pattern(16 << 20);
+  for (int number : {SIGTERM, SIGKILL}) {
+    SCOPED_TRACE(number);
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    const QString log = home.filePath(QStringLiteral("cut%1.vexlin.txt").arg(number));
+    program.setArguments({"--capture", QStringLiteral("tcp:127.0.0.1:%1").arg(server.serverPort()),
+                          "--parser", "length:100", "--log", log});
+    program.start();
+    ASSERT_TRUE(WaitFor([&] { return server.hasPendingConnections(); }, 20000));
+    QTcpSocket *peer = server.nextPendingConnection();
+    qsizetype sent = 0;
+    // Fed piece by piece until the log has grown past a few flushes.
+    ASSERT_TRUE(WaitFor(
+        [&] {
+          if (peer->bytesToWrite() < (1 << 20) && sent < stream.size())
+            sent += peer->write(stream.mid(sent, 256 << 10));
+          return QFileInfo(log).size() > (3 << 20);
+        },
+        30000));
+    ASSERT_EQ(kill(static_cast<pid_t>(program.processId()), number), 0);
+    ASSERT_TRUE(program.waitForFinished(20000));
+    QByteArray logged;
+    ASSERT_TRUE(LoggedBytes(log, logged));
+    EXPECT_GT(logged.size(), 0);
+    EXPECT_EQ(logged, stream.left(logged.size())) << "rows out of order or damaged";
+    if (number == SIGTERM) {
+      EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+      EXPECT_EQ(program.exitCode(), 0);
+      EXPECT_TRUE(program.readAllStandardError().contains("rows,"));
+    } else {
+      EXPECT_EQ(program.exitStatus(), QProcess::CrashExit);
+    }
+    delete peer;
   }
 }
 
