@@ -174,11 +174,23 @@ protected:
     int code = -1;
     QString reason;
   };
-  static void Watch(THeadlessCapture &capture, TEnd &end) {
-    QObject::connect(&capture, &THeadlessCapture::finished, [&end](int code, const QString &why) {
-      end.code = code;
-      end.reason = why;
-    });
+  // A capture started, its end recorded in `end`.
+  static std::unique_ptr<THeadlessCapture> Started(const TCaptureOptions &options, TEnd &end) {
+    auto capture = std::make_unique<THeadlessCapture>(options);
+    QObject::connect(capture.get(), &THeadlessCapture::finished,
+                     [&end](int code, const QString &why) {
+                       end.code = code;
+                       end.reason = why;
+                     });
+    int code = -1;
+    QString error;
+    EXPECT_TRUE(capture->Start(code, error)) << error.toStdString();
+    return capture;
+  }
+  // The capture's connection as the far end sees it.
+  static QTcpSocket *Accepted(QTcpServer &server) {
+    EXPECT_TRUE(WaitFor([&] { return server.hasPendingConnections(); }));
+    return server.nextPendingConnection();
   }
 
   QTemporaryDir dir;
@@ -190,14 +202,10 @@ TEST_F(HeadlessCaptureTest, TcpFramesTheSendsAndTheLastPieceEndInTheLog) {
   TCaptureOptions options = Options(QStringLiteral("tcp:127.0.0.1:%1").arg(server.serverPort()));
   options.sends = {"AT\r", "*a"};
   options.intervalMs = 10;
-  THeadlessCapture capture(options);
   TEnd end;
-  Watch(capture, end);
-  int code = -1;
-  QString error;
-  ASSERT_TRUE(capture.Start(code, error)) << error.toStdString();
-  ASSERT_TRUE(WaitFor([&] { return server.hasPendingConnections(); }));
-  QTcpSocket *peer = server.nextPendingConnection();
+  const auto capture = Started(options, end);
+  QTcpSocket *peer = Accepted(server);
+  ASSERT_TRUE(peer);
   ASSERT_TRUE(WaitFor([&] {
     peer->waitForReadyRead(5);
     return peer->bytesAvailable() >= 5;
@@ -212,11 +220,11 @@ TEST_F(HeadlessCaptureTest, TcpFramesTheSendsAndTheLastPieceEndInTheLog) {
                          "xy",
                          17));
   peer->flush();
-  ASSERT_TRUE(WaitFor([&] { return capture.BytesReceived() == 17; }));
+  ASSERT_TRUE(WaitFor([&] { return capture->BytesReceived() == 17; }));
   peer->disconnectFromHost();
   ASSERT_TRUE(WaitFor([&] { return end.code >= 0; }));
   EXPECT_EQ(end.code, THeadlessCapture::kExitClean);
-  capture.Stop();
+  capture->Stop();
 
   const std::vector<TLoadedRow> rows = LoadRows(options.log);
   EXPECT_EQ(Packets(rows, spRx), QList<QByteArray>({QByteArray("*a\x00\x02"
@@ -230,8 +238,8 @@ TEST_F(HeadlessCaptureTest, TcpFramesTheSendsAndTheLastPieceEndInTheLog) {
                                                                6)}));
   EXPECT_EQ(Packets(rows, spTx), QList<QByteArray>({"AT\r", "*a"}));
   EXPECT_FALSE(Packets(rows, -1).isEmpty()); // the connection's own lines
-  EXPECT_EQ(capture.Rows(), static_cast<int64_t>(rows.size()));
-  EXPECT_TRUE(capture.Summary().startsWith(QStringLiteral("%1 rows, 17 bytes").arg(rows.size())));
+  EXPECT_EQ(capture->Rows(), static_cast<int64_t>(rows.size()));
+  EXPECT_TRUE(capture->Summary().startsWith(QStringLiteral("%1 rows, 17 bytes").arg(rows.size())));
 }
 
 TEST_F(HeadlessCaptureTest, ARefusedConnectionAndAnUnwritableLogSayWhy) {
@@ -240,12 +248,8 @@ TEST_F(HeadlessCaptureTest, ARefusedConnectionAndAnUnwritableLogSayWhy) {
   const quint16 port = probe.serverPort();
   probe.close();
   {
-    THeadlessCapture capture(Options(QStringLiteral("tcp:127.0.0.1:%1").arg(port)));
-    TEnd end;
-    Watch(capture, end);
-    int code = -1;
-    QString error;
-    ASSERT_TRUE(capture.Start(code, error)); // the connection comes up later, or not
+    TEnd end; // the connection comes up after the start, or not
+    const auto capture = Started(Options(QStringLiteral("tcp:127.0.0.1:%1").arg(port)), end);
     ASSERT_TRUE(WaitFor([&] { return end.code >= 0; }));
     EXPECT_EQ(end.code, THeadlessCapture::kExitNotOpened);
     EXPECT_TRUE(end.reason.contains(QLatin1String("refused"), Qt::CaseInsensitive))
@@ -279,14 +283,10 @@ TEST_F(HeadlessCaptureTest, AFullDiskEndsTheCaptureWithTheReason) {
   ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
   TCaptureOptions options = Options(QStringLiteral("tcp:127.0.0.1:%1").arg(server.serverPort()));
   options.log = QStringLiteral("/dev/full");
-  THeadlessCapture capture(options);
   TEnd end;
-  Watch(capture, end);
-  int code = -1;
-  QString error;
-  ASSERT_TRUE(capture.Start(code, error)) << error.toStdString();
-  ASSERT_TRUE(WaitFor([&] { return server.hasPendingConnections(); }));
-  QTcpSocket *peer = server.nextPendingConnection();
+  const auto capture = Started(options, end);
+  QTcpSocket *peer = Accepted(server);
+  ASSERT_TRUE(peer);
   peer->write("*a\x00\x01Z");
   ASSERT_TRUE(WaitFor([&] { return end.code >= 0; }));
   EXPECT_EQ(end.code, THeadlessCapture::kExitLogFailed);
@@ -360,12 +360,8 @@ TEST_F(HeadlessCaptureTest, SerialPortWithItsSettingsUntilTheDeviceGoes) {
   options.parser = TCaptureOptions::Length;
   options.length = 4;
   options.sends = {QByteArray("\x01\x02", 2)};
-  THeadlessCapture capture(options);
   TEnd end;
-  Watch(capture, end);
-  int code = -1;
-  QString error;
-  ASSERT_TRUE(capture.Start(code, error)) << error.toStdString();
+  const auto capture = Started(options, end);
   termios settings{};
   ASSERT_EQ(::tcgetattr(pty.master, &settings), 0);
   EXPECT_EQ(settings.c_cflag & (CSIZE | PARENB | PARODD | CSTOPB), tcflag_t(CS8 | CSTOPB));
@@ -373,11 +369,11 @@ TEST_F(HeadlessCaptureTest, SerialPortWithItsSettingsUntilTheDeviceGoes) {
   ASSERT_TRUE(WaitFor([&] { return ::read(pty.master, sent, 2) == 2; }));
   EXPECT_EQ(QByteArray(sent, 2), QByteArray("\x01\x02", 2));
   ASSERT_EQ(::write(pty.master, "ABCDEFGHIJ", 10), 10);
-  ASSERT_TRUE(WaitFor([&] { return capture.BytesReceived() == 10; }));
+  ASSERT_TRUE(WaitFor([&] { return capture->BytesReceived() == 10; }));
   pty.CloseMaster(); // unplugged
   ASSERT_TRUE(WaitFor([&] { return end.code >= 0; }));
   EXPECT_EQ(end.code, THeadlessCapture::kExitClean);
-  capture.Stop();
+  capture->Stop();
   const std::vector<TLoadedRow> rows = LoadRows(options.log);
   EXPECT_EQ(Packets(rows, spRx), QList<QByteArray>({"ABCD", "EFGH", "IJ"}));
   EXPECT_EQ(Packets(rows, spTx), QList<QByteArray>({QByteArray("\x01\x02", 2)}));
