@@ -39,6 +39,9 @@ public:
   void ShowBalloon(QWidget *, const QString &, const QString &) override {}
   QString SaveFileName(QWidget *, const QString &, const QString &) override { return saveName; }
   QString OpenFileName(QWidget *) override { return {}; }
+  bool AskNumber(QWidget *, const QString &, const QString &, int &, int, int) override {
+    return false;
+  }
 
   QString saveName;
 };
