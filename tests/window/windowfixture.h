@@ -37,12 +37,14 @@ public:
   QString OpenFileName(QWidget *) override { return openName; }
   bool AskNumber(QWidget *, const QString &, const QString &label, int &value, int, int) override {
     questions << label;
+    numberProposed = value;
     if (numberAnswer)
       value = *numberAnswer;
     return numberAnswer.has_value();
   }
 
   std::optional<int> numberAnswer; // none: cancelled
+  int numberProposed = -1;
   QStringList errors, messages, questions;
   QString balloon, saveName, openName;
   TAnswer answer = Cancel;
