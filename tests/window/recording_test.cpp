@@ -53,6 +53,33 @@ TEST_F(WindowTest, ARecordingThatCannotStartSaysWhyInRed) {
   EXPECT_EQ(rows[0].color, RGBColor(255, 0, 0));
 }
 
+// A disk that fills up during a flood: the write a row set off fails, and
+// the next flush says so in red and stops the recording in the window too.
+TEST_F(WindowTest, AWriteThatFailsDuringAFloodIsReportedAtTheNextFlush) {
+  if (!QFile::exists(QStringLiteral("/dev/full")))
+    GTEST_SKIP() << "no /dev/full here";
+  const QString name = dir.filePath(QStringLiteral("full.vexlin.txt"));
+  ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), name));
+  dialogs.saveName = name;
+  auto *record = window->findChild<QAction *>(QStringLiteral("aRecord"));
+  window->aRecordExecute();
+  ASSERT_TRUE(window->Recording());
+  const QByteArray big(64 * 1024, 'x'); // 40 rows: about 10 MB of lines
+  for (int i = 0; i < 40; ++i)
+    (new TVexlinDataBinary(big, spRx))->Push();
+  ASSERT_TRUE(WaitFor([&] { return window->vstTerminal()->RowCount() == 40; }));
+  EXPECT_FALSE(window->Recording());
+  window->RecordFlush();
+  ASSERT_TRUE(WaitFor([&] { return window->vstTerminal()->RowCount() == 41; }));
+  const std::vector<Row> rows = Rows(window->vstTerminal());
+  EXPECT_TRUE(
+      QString::fromUtf8(rows.back().bytes)
+          .startsWith(QStringLiteral("Nahrávání do souboru \"%1\" se zastavilo").arg(name)));
+  EXPECT_EQ(rows.back().color, RGBColor(255, 0, 0));
+  EXPECT_FALSE(record->isChecked());
+  EXPECT_TRUE(window->PtStatusBar()->Recording().isEmpty());
+}
+
 // With a size limit the recording goes on in numbered files, the status bar
 // names the one written now, and together they load back to the list's rows.
 // The limit is asked for in MB and kept for the next run.
