@@ -32,6 +32,15 @@ qsizetype CommandTextMaxSize(qsizetype n) {
   return 4 * n + 2 * (n + 1);
 }
 
+constexpr std::array<std::array<char, 4>, 256> MakeSpacedHex() {
+  std::array<std::array<char, 4>, 256> table{};
+  for (int b = 0; b < 256; ++b)
+    table[b] = {' ', kHexDigits[b >> 4], kHexDigits[b & 0x0F], 0};
+  return table;
+}
+// " XX" per byte.
+constexpr std::array<std::array<char, 4>, 256> kSpacedHex = MakeSpacedHex();
+
 // Per byte: what it adds after its separator, as four bytes of which the
 // first `length` count: the character itself, or "$XX" in a group.
 struct TCommandPiece {
@@ -199,11 +208,15 @@ void AppendPacketSaveText(QByteArray &out, const QByteArray &data, TspDirection 
   char *o = out.data() + start;
   std::memcpy(o, direction == spTx ? "tx hex:" : "rx hex:", 7);
   o += 7;
-  for (qsizetype i = 0; i < n; ++i) {
-    if (i > 0)
-      *o++ = ' ';
-    *o++ = kHexDigits[bytes[i] >> 4];
-    *o++ = kHexDigits[bytes[i] & 0x0F];
+  // Every byte but the first as " XX", written four bytes at a time: the
+  // spare one lands where the next piece goes.
+  if (n > 0) {
+    std::memcpy(o, kSpacedHex[bytes[0]].data() + 1, 2);
+    o += 2;
+  }
+  for (qsizetype i = 1; i < n; ++i) {
+    std::memcpy(o, kSpacedHex[bytes[i]].data(), 4);
+    o += 3;
   }
   std::memcpy(o, "\tascii:", 7);
   o += 7;
