@@ -969,13 +969,13 @@ void TfMainPelmarTerm::FormShow() {
 void TfMainPelmarTerm::ApplySettings(const TPtSettings &s) {
   // A saved text that does not convert stays in the command line to be
   // mended; the user hears of it in the log, not in a box before the window.
-  fRecordLimitMB = s.RecordLimitMB;
   frame1->SetCommand(s.LastCommand);
   frame1->SetAppendCR(s.CR);
   if (!frame1->CommandError().isEmpty())
     LogInfoMsg(
         QStringLiteral("\"%1\": LastCommand: %2").arg(fConfigFileName, frame1->CommandError()),
         kColorMaroon);
+  fRecordLimitMB = s.RecordLimitMB;
   fParserPage->ApplySettings(s.Parser, s.ModbusType, s.CustomType, s.CustomSufix, s.CustomLength,
                              s.MaxLength);
   const bool columns[3] = {s.column_index, s.column_timestamp, s.column_address};
