@@ -16,8 +16,10 @@ int64_t FloodBytes() {
   return FullRun() ? int64_t(256) << 20 : int64_t(16) << 20;
 }
 
+// Argument 1: the window records the flood into a file meanwhile.
 void BM_GuiFloodTcp(benchmark::State &state) {
   PrepareDataObjects();
+  const bool recording = state.range(0) != 0;
   const int64_t total = FloodBytes();
   const double mib = static_cast<double>(total) / (1 << 20);
   TFloodTotals totals;
@@ -37,14 +39,26 @@ void BM_GuiFloodTcp(benchmark::State &state) {
       return;
     }
     const int peer = listener.Accept();
+    TFloodRecording record(w, recording);
+    if (!record.Start()) {
+      ::close(peer);
+      state.SkipWithError("the recording did not start");
+      return;
+    }
     const TFloodResult flood =
         RunFlood(w, total, [&](TStreamSum &sent) { WriteRandom(peer, total, sent); });
     ::close(peer);
-    if (!totals.Add(flood, state))
+    if (!totals.Add(flood, state) || !totals.Recorded(record, state))
       return;
   }
   totals.Report(state, mib);
+  state.counters["recording"] = recording;
 }
-BENCHMARK(BM_GuiFloodTcp)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_GuiFloodTcp)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->UseRealTime();
 
 } // namespace

@@ -23,8 +23,10 @@ int64_t FloodBytes() {
   return FullRun() ? int64_t(50) << 20 : int64_t(4) << 20;
 }
 
+// Argument 1: the window records the flood into a file meanwhile.
 void BM_GuiFlood(benchmark::State &state) {
   PrepareDataObjects();
+  const bool recording = state.range(0) != 0;
   const int64_t total = FloodBytes();
   const double mib = static_cast<double>(total) / (1 << 20);
   TFloodTotals totals;
@@ -46,9 +48,14 @@ void BM_GuiFlood(benchmark::State &state) {
       state.SkipWithError("the serial group did not open the pty");
       return;
     }
+    TFloodRecording record(w, recording);
+    if (!record.Start()) {
+      state.SkipWithError("the recording did not start");
+      return;
+    }
     const TFloodResult flood =
         RunFlood(w, total, [&](TStreamSum &sent) { WriteRandom(pty.Master(), total, sent); });
-    if (!totals.Add(flood, state))
+    if (!totals.Add(flood, state) || !totals.Recorded(record, state))
       return;
     group->btnOpenClose->click();
   }
@@ -56,7 +63,8 @@ void BM_GuiFlood(benchmark::State &state) {
   const double ceilingRate = mib * static_cast<double>(state.iterations()) / ceilingSeconds;
   state.counters["ceiling_MiBps"] = ceilingRate;
   state.counters["ceiling_ratio"] = rate / ceilingRate;
+  state.counters["recording"] = recording;
 }
-BENCHMARK(BM_GuiFlood)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_GuiFlood)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
 } // namespace

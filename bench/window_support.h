@@ -8,6 +8,7 @@
 #include "pipeline/databinary.h"
 #include "pipeline/dataobjectqueue.h"
 #include "pipeline/dataobjectregistry.h"
+#include "pipeline/logfile.h"
 #include "stallmeter.h"
 #include "view/vexlinnode.h"
 #include "view/vexlintree.h"
@@ -24,18 +25,25 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <string>
 #include <thread>
 #include <unistd.h>
 
-// Answers nothing: the benchmarks never open a dialog.
+// Answers nothing: the benchmarks never open a dialog. A save dialog
+// answers `saveName` (empty: cancelled).
 class TSilentDialogs : public TPtDialogs {
 public:
   void ShowError(QWidget *, const QString &, const QString &) override {}
   void ShowMessage(QWidget *, const QString &) override {}
   TAnswer AskYesNoCancel(QWidget *, const QString &, const QString &) override { return Cancel; }
   void ShowBalloon(QWidget *, const QString &, const QString &) override {}
-  QString SaveFileName(QWidget *, const QString &, const QString &) override { return {}; }
+  QString SaveFileName(QWidget *, const QString &, const QString &) override { return saveName; }
   QString OpenFileName(QWidget *) override { return {}; }
+  bool AskNumber(QWidget *, const QString &, const QString &, int &, int, int) override {
+    return false;
+  }
+
+  QString saveName;
 };
 
 inline void PrepareDataObjects() {
@@ -56,6 +64,79 @@ struct TBenchWindow {
   QTemporaryDir dir;
   TSilentDialogs dialogs;
   TfMainPelmarTerm window;
+};
+
+// The binary rows of a packet list, or of a log file: how many, and their
+// bytes in order.
+struct TBinaryRows {
+  int64_t count = 0;
+  TStreamSum sum;
+  void Add(const TVexlinDataObject *row) {
+    if (const auto *binary = dynamic_cast<const TVexlinDataBinary *>(row)) {
+      ++count;
+      sum.Add(binary->Data.constData(), binary->Data.size());
+    }
+  }
+  bool operator==(const TBinaryRows &) const = default;
+};
+
+// A flood recorded to a file in the window's scratch folder, when `on`: the
+// rows that reach the list from the start must all be in the file.
+class TFloodRecording {
+public:
+  TFloodRecording(TBenchWindow &w, bool on) : fWindow(w), fOn(on) {}
+  ~TFloodRecording() {
+    if (fWindow.window.Recording())
+      fWindow.window.aRecordExecute();
+    QFile::remove(FileName());
+  }
+
+  // False when the recording would not start.
+  bool Start() {
+    if (!fOn)
+      return true;
+    fFirstRow = fWindow.window.vstTerminal()->RowCount();
+    fWindow.dialogs.saveName = FileName();
+    fWindow.window.aRecordExecute();
+    return fWindow.window.Recording();
+  }
+  // Stops the recording; false with `error` set when its file does not load
+  // back to the binary rows the list got since the start.
+  bool StopAndCheck(std::string &error) {
+    if (!fOn)
+      return true;
+    if (!fWindow.window.Recording()) {
+      error = "the recording stopped during the flood";
+      return false;
+    }
+    fWindow.window.aRecordExecute();
+    TBinaryRows listed;
+    TVexlinTree *list = fWindow.window.vstTerminal();
+    for (size_t i = fFirstRow; i < list->RowCount(); ++i)
+      listed.Add(list->NodeAt(i)->Data);
+    TBinaryRows recorded;
+    QString reason;
+    if (!LoadLogFile(
+            FileName(), [&](std::unique_ptr<TVexlinDataObject> row) { recorded.Add(row.get()); },
+            &reason)) {
+      error = "the recording does not load: " + reason.toStdString();
+      return false;
+    }
+    if (!(recorded == listed)) {
+      error = "the recording holds " + std::to_string(recorded.count) + " rows of " +
+              std::to_string(recorded.sum.bytes) + " bytes, the list " +
+              std::to_string(listed.count) + " rows of " + std::to_string(listed.sum.bytes);
+      return false;
+    }
+    return true;
+  }
+
+private:
+  QString FileName() const { return fWindow.dir.filePath(QStringLiteral("flood.vexlin.txt")); }
+
+  TBenchWindow &fWindow;
+  bool fOn;
+  size_t fFirstRow = 0;
 };
 
 // A reproducible stream of random bytes, made piece by piece.
@@ -175,6 +256,14 @@ struct TFloodTotals {
     if (!flood.Complete)
       state.SkipWithError("received bytes missing, extra or out of order");
     return flood.Complete;
+  }
+  // Stops the recording; false (with the benchmark's error set) when its
+  // file misses rows.
+  bool Recorded(TFloodRecording &record, benchmark::State &state) {
+    std::string error;
+    if (!record.StopAndCheck(error))
+      state.SkipWithError(error.c_str());
+    return error.empty();
   }
   // The counters both floods report; the rate in MiB/s.
   double Report(benchmark::State &state, double mib) const {

@@ -74,6 +74,8 @@
 namespace {
 
 constexpr int kAppendSlice = 20000;
+// Bytes of log lines one turn of the event loop makes for a recording.
+constexpr qint64 kRecordSlice = 2 << 20;
 constexpr int kRemainderRefreshMs = 40;
 
 // Runs `place` whenever a watched widget moves, changes size or is shown:
@@ -402,6 +404,9 @@ void TfMainPelmarTerm::BuildMenus() {
   aRecord->setObjectName(QStringLiteral("aRecord"));
   aRecord->setCheckable(true);
   aRecord->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+R")));
+  QAction *recordLimit = file->addAction(QStringLiteral("Velikost souboru záznamu…"), this,
+                                         &TfMainPelmarTerm::aRecordLimitExecute);
+  recordLimit->setObjectName(QStringLiteral("aRecordLimit"));
   QAction *saveSelected = file->addAction(QStringLiteral("Uložit vybrané…"), this,
                                           &TfMainPelmarTerm::aSaveSelectedExecute);
   saveSelected->setObjectName(QStringLiteral("aSaveSelected"));
@@ -684,19 +689,31 @@ void TfMainPelmarTerm::wmVexlinDataObject() {
     return;
   // Appending is cheap but not free: a huge batch goes in slices, each in
   // its own turn of the event loop, so the window never freezes.
+  // Recording costs by the byte, not by the row: its share of a slice is
+  // bounded too.
   TVexlinDataObject *slice = fPendingChain;
   TVexlinDataObject *last = slice;
-  for (int n = 1; n < kAppendSlice && last->NextDataObj; ++n)
+  const bool recording = Recording();
+  qint64 recorded = 0;
+  auto record = [&](const TVexlinDataObject *o) {
+    const qint64 before = fRecorder->Size();
+    fRecorder->Add(*o);
+    const qint64 after = fRecorder->Size();
+    recorded += after >= before ? after - before : after; // a new file began
+  };
+  if (recording)
+    record(last);
+  for (int n = 1; n < kAppendSlice && last->NextDataObj && recorded < kRecordSlice; ++n) {
     last = last->NextDataObj;
+    if (recording)
+      record(last);
+  }
   fPendingChain = last->NextDataObj;
   last->NextDataObj = nullptr;
   if (fPendingChain) {
     fPendingChain->PrevDataObj = nullptr;
     QMetaObject::invokeMethod(this, &TfMainPelmarTerm::wmVexlinDataObject, Qt::QueuedConnection);
   }
-  if (Recording())
-    for (const TVexlinDataObject *o = slice; o; o = o->NextDataObj)
-      fRecorder->Add(*o);
   fTerminal->AppendChain(slice);
 }
 
@@ -818,7 +835,7 @@ void TfMainPelmarTerm::aRecordExecute() {
   if (!fRecorder)
     fRecorder = std::make_unique<TLogRecorder>();
   QString error;
-  if (!fRecorder->Start(name, 0, &error)) {
+  if (!fRecorder->Start(name, qint64(fRecordLimitMB) << 20, &error)) {
     LogInfoMsg(
         QStringLiteral("Nahrávání do souboru \"%1\" se nepodařilo spustit: %2").arg(name, error),
         kColorRed);
@@ -835,8 +852,16 @@ void TfMainPelmarTerm::aRecordExecute() {
   RecordFlush();
 }
 
+void TfMainPelmarTerm::aRecordLimitExecute() {
+  fDialogs.AskNumber(this, QStringLiteral("Velikost souboru záznamu"),
+                     QStringLiteral("Nový soubor po dosažení velikosti (MB, 0 = bez omezení):"),
+                     fRecordLimitMB, 0, TPtConfig::kMaxRecordLimitMB);
+}
+
 void TfMainPelmarTerm::RecordFlush() {
-  if (!Recording())
+  // A write that failed between two flushes has already stopped the
+  // recorder; this flush is the one that says so.
+  if (!fRecorder || !tmrRecord || !tmrRecord->isActive())
     return;
   const QString name = fRecorder->FileName();
   QString error;
@@ -934,6 +959,7 @@ void TfMainPelmarTerm::ApplySettings(const TPtSettings &s) {
     LogInfoMsg(
         QStringLiteral("\"%1\": LastCommand: %2").arg(fConfigFileName, frame1->CommandError()),
         kColorMaroon);
+  fRecordLimitMB = s.RecordLimitMB;
   fParserPage->ApplySettings(s.Parser, s.ModbusType, s.CustomType, s.CustomSufix, s.CustomLength,
                              s.MaxLength);
   const bool columns[3] = {s.column_index, s.column_timestamp, s.column_address};
@@ -981,6 +1007,7 @@ void TfMainPelmarTerm::ApplySettings(const TPtSettings &s) {
 
 TPtSettings TfMainPelmarTerm::CollectSettings() const {
   TPtSettings s;
+  s.RecordLimitMB = fRecordLimitMB;
   const QRect g = geometry();
   s.top = g.top();
   s.left = g.left();

@@ -88,6 +88,9 @@ public:
   // Starts recording every arriving row into a log file (asking for its
   // name), or stops the recording under way.
   void aRecordExecute();
+  // Asks at what size a recording goes on in a new numbered file (MB, 0: no
+  // limit); the next recording keeps to it.
+  void aRecordLimitExecute();
   bool Recording() const;
   // Writes what the recording gathered; a failed write stops it with a red line.
   void RecordFlush();
@@ -246,6 +249,7 @@ private:
   std::unique_ptr<TLogRecorder> fRecorder;
   QAction *aRecord = nullptr;
   QTimer *tmrRecord = nullptr;
+  int fRecordLimitMB = 0;
   TTerminalView *fTerminal = nullptr;
   TVexlinTree *fRxBuffer = nullptr;
   TCommandLinePanel *frame1 = nullptr;

@@ -35,7 +35,8 @@ const QList<std::pair<QString, QStringList>> kKnownElements = {
     {"language", {"lngFileName"}},
     {"presets", {}},
     {"CmdLine", {"LastCommand", "CR"}},
-    {"Parser", {"Parser", "ModbusType", "CustomType", "CustomSufix", "CustomLength", "MaxLength"}}};
+    {"Parser", {"Parser", "ModbusType", "CustomType", "CustomSufix", "CustomLength", "MaxLength"}},
+    {"Record", {"LimitMB"}}};
 
 qsizetype Size(const TXmlAttribute &a) {
   return a.Name.size() + a.Value.size();
@@ -202,6 +203,11 @@ TPtSettings TPtConfig::Load(const QString &fileName) {
     ReadInt(parser, "CustomLength", s.CustomLength);
     ReadInt(parser, "MaxLength", s.MaxLength);
   }
+  if (const TXmlElement record = root.FirstChild("Record")) {
+    std::optional<int> limit;
+    ReadInt(record, "LimitMB", limit, 0, kMaxRecordLimitMB);
+    s.RecordLimitMB = limit.value_or(0);
+  }
   ReadInt(root, "top", s.top, -kMaxCoordinate - 1, kMaxCoordinate);
   ReadInt(root, "left", s.left, -kMaxCoordinate - 1, kMaxCoordinate);
   ReadInt(root, "width", s.width, 1, kMaxCoordinate);
@@ -256,6 +262,8 @@ bool TPtConfig::Save(const TPtSettings &s, QString *error) {
   parser.SetAttribute("CustomSufix", s.CustomSufix);
   parser.SetAttribute("CustomLength", QString::number(s.CustomLength));
   parser.SetAttribute("MaxLength", QString::number(s.MaxLength));
+  ChildOrAdd(root, QStringLiteral("Record"))
+      .SetAttribute("LimitMB", QString::number(s.RecordLimitMB));
 
   // A file we could not read whole is the user's; keep it beside the fresh one.
   if (fKeepOriginal && QFile::exists(fFileName)) {

@@ -36,6 +36,9 @@ struct TPtSettings {
   QString CustomSufix = QStringLiteral("{0x0D}");
   int CustomLength = 10;
   int MaxLength = 1024;
+
+  // A recording goes on in a new numbered file at this size; 0: no limit.
+  int RecordLimitMB = 0;
 };
 
 class TPtConfig {
@@ -49,6 +52,8 @@ public:
   static constexpr qsizetype kMaxUnknownBytes = 64 * 1024;
   // Window coordinates and sizes beyond what any screen can show.
   static constexpr int kMaxCoordinate = 32767;
+  // The largest size limit of a recording file, in MB (1 TB).
+  static constexpr int kMaxRecordLimitMB = 1024 * 1024;
 
   // Reads the file. A missing file gives the defaults and a fresh document;
   // a file that does not parse or is too large, or values that do not

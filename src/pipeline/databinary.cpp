@@ -23,7 +23,7 @@ constexpr TColor kSeparatorColor = RGBColor(192, 192, 192);
 
 // Bytes that the command text shows as themselves; all others go into a
 // "{$XX,$YY}" group.
-bool IsPlainAscii(uint8_t b) {
+constexpr bool IsPlainAscii(uint8_t b) {
   return b >= 0x26 && b <= 0x7F;
 }
 
@@ -32,23 +32,52 @@ qsizetype CommandTextMaxSize(qsizetype n) {
   return 4 * n + 2 * (n + 1);
 }
 
-// Writes the command text of the bytes at `o` and returns the end.
+constexpr std::array<std::array<char, 4>, 256> MakeSpacedHex() {
+  std::array<std::array<char, 4>, 256> table{};
+  for (int b = 0; b < 256; ++b)
+    table[b] = {' ', kHexDigits[b >> 4], kHexDigits[b & 0x0F], 0};
+  return table;
+}
+// " XX" per byte.
+constexpr std::array<std::array<char, 4>, 256> kSpacedHex = MakeSpacedHex();
+
+// Per byte: what it adds after its separator, as four bytes of which the
+// first `length` count: the character itself, or "$XX" in a group.
+struct TCommandPiece {
+  char text[4];
+  uint8_t length;
+};
+
+constexpr std::array<TCommandPiece, 256> MakeCommandPieces() {
+  std::array<TCommandPiece, 256> pieces{};
+  for (int b = 0; b < 256; ++b) {
+    if (IsPlainAscii(static_cast<uint8_t>(b)))
+      pieces[b] = {{static_cast<char>(b), 0, 0, 0}, 1};
+    else
+      pieces[b] = {{'$', kHexDigits[b >> 4], kHexDigits[b & 0x0F], 0}, 3};
+  }
+  return pieces;
+}
+constexpr std::array<TCommandPiece, 256> kCommandPieces = MakeCommandPieces();
+
+// Writes the command text of the bytes at `o` and returns the end. Random
+// data switches between plain bytes and groups at random, so the loop does
+// not branch on it: the separator ('}' closing a group, '{' opening one, ','
+// inside one) is always written and counted only when due, and every piece is
+// written as four bytes; the room is CommandTextMaxSize.
 char *WriteCommandText(const uint8_t *bytes, qsizetype n, char *o) {
-  bool inGroup = false;
+  // [plain][in a group]
+  static constexpr char kSeparator[2][2] = {{'{', ','}, {'}', '}'}};
+  static constexpr uint8_t kSeparatorLength[2][2] = {{1, 1}, {0, 1}};
+  int inGroup = 0;
   for (qsizetype i = 0; i < n; ++i) {
-    const uint8_t b = bytes[i];
-    if (IsPlainAscii(b)) {
-      if (inGroup)
-        *o++ = '}';
-      inGroup = false;
-      *o++ = static_cast<char>(b);
-      continue;
-    }
-    *o++ = inGroup ? ',' : '{';
-    *o++ = '$';
-    inGroup = true;
-    *o++ = kHexDigits[b >> 4];
-    *o++ = kHexDigits[b & 0x0F];
+    const TCommandPiece &piece = kCommandPieces[bytes[i]];
+    const int plain = piece.length == 1;
+    *o = kSeparator[plain][inGroup];
+    o += kSeparatorLength[plain][inGroup];
+    std::memcpy(o, piece.text, 4);
+    o += piece.length;
+    inGroup = !plain;
   }
   if (inGroup)
     *o++ = '}';
@@ -179,11 +208,15 @@ void AppendPacketSaveText(QByteArray &out, const QByteArray &data, TspDirection 
   char *o = out.data() + start;
   std::memcpy(o, direction == spTx ? "tx hex:" : "rx hex:", 7);
   o += 7;
-  for (qsizetype i = 0; i < n; ++i) {
-    if (i > 0)
-      *o++ = ' ';
-    *o++ = kHexDigits[bytes[i] >> 4];
-    *o++ = kHexDigits[bytes[i] & 0x0F];
+  // Every byte but the first as " XX", written four bytes at a time: the
+  // spare one lands where the next piece goes.
+  if (n > 0) {
+    std::memcpy(o, kSpacedHex[bytes[0]].data() + 1, 2);
+    o += 2;
+  }
+  for (qsizetype i = 1; i < n; ++i) {
+    std::memcpy(o, kSpacedHex[bytes[i]].data(), 4);
+    o += 3;
   }
   std::memcpy(o, "\tascii:", 7);
   o += 7;

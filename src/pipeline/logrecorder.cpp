@@ -6,6 +6,7 @@
 
 TLogRecorder::~TLogRecorder() {
   Stop();
+  StopWriter();
 }
 
 QString TLogRecorder::NumberedName(const QString &fileName, int number) {
@@ -23,68 +24,130 @@ QString TLogRecorder::NumberedName(const QString &fileName, int number) {
              : info.path() + u'/' + numbered;
 }
 
-bool TLogRecorder::OpenFile(const QString &name, QString *error) {
-  fFile.setFileName(name);
-  if (!fFile.open(QIODevice::WriteOnly | QIODevice::Append)) {
-    if (error)
-      *error = fFile.errorString();
-    return false;
-  }
-  fWritten = fFile.size();
-  return true;
-}
-
 bool TLogRecorder::Start(const QString &fileName, qint64 rollBytes, QString *error) {
   Stop();
   fFailure.clear();
   fBaseName = fileName;
   fRollBytes = rollBytes;
   fNumber = rollBytes > 0 ? 1 : 0;
-  fPending.clear();
-  return OpenFile(fNumber ? NumberedName(fileName, fNumber) : fileName, error);
-}
-
-void TLogRecorder::Add(const TVexlinDataObject &row) {
-  if (!Active())
-    return;
-  AppendLogLine(fPending, &row);
-  if (fPending.size() >= kWriteBytes)
-    Write(&fFailure);
-}
-
-bool TLogRecorder::Flush(QString *error) {
-  if (!fFailure.isEmpty()) {
-    if (error)
-      *error = fFailure;
-    fFailure.clear();
-    return false;
-  }
-  return Write(error);
-}
-
-bool TLogRecorder::Write(QString *error) {
-  if (!Active() || fPending.isEmpty())
-    return true;
-  if (fFile.write(fPending) != fPending.size() || !fFile.flush()) {
+  fPending.resize(0);
+  fFileName = fNumber ? NumberedName(fileName, fNumber) : fileName;
+  // The writer is idle: the file is this thread's until the first hand-over.
+  fFile.setFileName(fFileName);
+  if (!fFile.open(QIODevice::WriteOnly | QIODevice::Append)) {
     if (error)
       *error = fFile.errorString();
-    fPending.clear();
-    fFile.close();
     return false;
   }
-  fWritten += fPending.size();
-  fPending.clear();
-  if (fRollBytes > 0 && fWritten >= fRollBytes) {
-    fFile.close();
-    return OpenFile(NumberedName(fBaseName, ++fNumber), error);
+  fWritten = fFile.size();
+  fActive = true;
+  if (!fWriter.joinable()) {
+    fQuit = false;
+    fWriter = std::thread(&TLogRecorder::WriterLoop, this);
   }
   return true;
 }
 
+void TLogRecorder::Add(const TVexlinDataObject &row) {
+  if (!fActive)
+    return;
+  AppendLogLine(fPending, &row);
+  if (fPending.size() >= kWriteBytes || (fRollBytes > 0 && Size() >= fRollBytes))
+    HandOver();
+}
+
+bool TLogRecorder::WaitForWriter() {
+  std::unique_lock lock(fMutex);
+  fWake.wait(lock, [&] { return !fBusy; });
+  if (fWriteError.isEmpty())
+    return true;
+  fFailure = fWriteError;
+  fWriteError.clear();
+  lock.unlock();
+  Fail();
+  return false;
+}
+
+void TLogRecorder::Fail() {
+  fActive = false;
+  fPending.resize(0);
+  fFile.close();
+  fWritten = QFileInfo(fFileName).size(); // what a failed write left there
+}
+
+bool TLogRecorder::HandOver() {
+  if (!WaitForWriter())
+    return false;
+  if (fPending.isEmpty())
+    return true;
+  // The buffers change places, so neither is allocated again.
+  fBlock.swap(fPending);
+  fPending.resize(0);
+  fWritten += fBlock.size();
+  fNextName.clear();
+  if (fRollBytes > 0 && fWritten >= fRollBytes) {
+    fNextName = NumberedName(fBaseName, ++fNumber);
+    fFileName = fNextName;
+    fWritten = QFileInfo(fNextName).size(); // appended to when it exists
+  }
+  {
+    const std::lock_guard lock(fMutex);
+    fBusy = true;
+  }
+  fWake.notify_all();
+  return true;
+}
+
+void TLogRecorder::WriterLoop() {
+  for (;;) {
+    std::unique_lock lock(fMutex);
+    fWake.wait(lock, [&] { return fBusy || fQuit; });
+    if (!fBusy)
+      return;
+    lock.unlock();
+    QString error;
+    if (fFile.write(fBlock) != fBlock.size() || !fFile.flush()) {
+      error = fFile.errorString();
+    } else if (!fNextName.isEmpty()) {
+      fFile.close();
+      fFile.setFileName(fNextName);
+      if (!fFile.open(QIODevice::WriteOnly | QIODevice::Append))
+        error = fFile.errorString();
+    }
+    lock.lock();
+    fWriteError = error;
+    fBusy = false;
+    lock.unlock();
+    fWake.notify_all();
+  }
+}
+
+void TLogRecorder::StopWriter() {
+  if (!fWriter.joinable())
+    return;
+  {
+    const std::lock_guard lock(fMutex);
+    fQuit = true;
+  }
+  fWake.notify_all();
+  fWriter.join();
+}
+
+bool TLogRecorder::Flush(QString *error) {
+  if (fActive && HandOver())
+    WaitForWriter();
+  if (fFailure.isEmpty())
+    return true;
+  if (error)
+    *error = fFailure;
+  fFailure.clear();
+  return false;
+}
+
 bool TLogRecorder::Stop(QString *error) {
-  if (!Active())
+  if (!fActive)
     return true;
   const bool written = Flush(error);
-  fFile.close();
+  Fail(); // nothing is left to write: only closes
   return written;
 }

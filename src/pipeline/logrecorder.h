@@ -3,6 +3,9 @@
 #include <QByteArray>
 #include <QFile>
 #include <QString>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 class TVexlinDataObject;
 
@@ -11,6 +14,10 @@ class TVexlinDataObject;
 // by Flush (the caller flushes at least once a second and at every stop), so
 // a crash loses at most what came since. With a size limit the recording
 // goes on in numbered files: name_001.vexlin.txt, name_002.vexlin.txt, …
+//
+// Lines are made on the caller's thread (rows may go right after Add); the
+// writes happen on a thread of the recorder's own, one block at a time, so a
+// flood never waits for the disk unless the disk falls a whole block behind.
 class TLogRecorder {
 public:
   ~TLogRecorder();
@@ -22,34 +29,56 @@ public:
   // Writes what is gathered and closes the file; false with `error` set when
   // the last write failed.
   bool Stop(QString *error = nullptr);
-  bool Active() const { return fFile.isOpen(); }
+  bool Active() const { return fActive; }
 
   // Gathers the row's line; rows without a saved form are skipped. Once
-  // kWriteBytes are gathered they are written at once, so a flood never
-  // piles up in memory; a failure there is kept for the next Flush.
+  // kWriteBytes are gathered (or the file reaches its size limit) they go to
+  // the writer, so a flood never piles up in memory; a failed write stops
+  // the recording at the next hand-over and is kept for the next Flush.
   void Add(const TVexlinDataObject &row);
-  // Writes what is gathered. A failed write (disk full, folder gone) stops
-  // the recording and says why in `error`.
+  // Writes what is gathered and returns once it is handed to the system. A
+  // failed write (disk full, folder gone) stops the recording and says why
+  // in `error`.
   bool Flush(QString *error = nullptr);
 
   static constexpr qsizetype kWriteBytes = 1 << 20;
 
   // The file written now, and its size with what is gathered.
-  QString FileName() const { return fFile.fileName(); }
+  QString FileName() const { return fFileName; }
   qint64 Size() const { return fWritten + fPending.size(); }
 
   // The name of the `number`th file of a rolling recording of `fileName`.
   static QString NumberedName(const QString &fileName, int number);
 
 private:
-  bool OpenFile(const QString &name, QString *error);
-  bool Write(QString *error);
+  // Gives the gathered lines to the writer once it is done with the last
+  // block; false when a write failed (the recording is then stopped).
+  bool HandOver();
+  // Waits until the writer is idle; false when a write failed.
+  bool WaitForWriter();
+  void Fail();
+  void WriterLoop();
+  void StopWriter();
 
-  QFile fFile;
+  // The caller's side.
   QString fBaseName;
+  QString fFileName;
   qint64 fRollBytes = 0;
   int fNumber = 0;
-  qint64 fWritten = 0;
+  qint64 fWritten = 0; // of the current file, handed over included
   QByteArray fPending;
-  QString fFailure; // why a write made by Add failed, until Flush reports it
+  bool fActive = false;
+  QString fFailure; // why a write failed, until Flush reports it
+
+  // Shared with the writer under fMutex. While fBusy the writer owns fFile,
+  // fBlock and fNextName; otherwise the caller does.
+  std::mutex fMutex;
+  std::condition_variable fWake;
+  bool fBusy = false;
+  bool fQuit = false;
+  QString fWriteError;
+  QFile fFile;
+  QByteArray fBlock;
+  QString fNextName; // the file to go on in after fBlock; empty: the same
+  std::thread fWriter;
 };

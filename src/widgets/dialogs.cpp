@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QToolTip>
 #include <QWidget>
@@ -46,4 +47,13 @@ QString TQtDialogs::SaveFileName(QWidget *parent, const QString &proposed, const
 
 QString TQtDialogs::OpenFileName(QWidget *parent) {
   return QFileDialog::getOpenFileName(parent);
+}
+
+bool TQtDialogs::AskNumber(QWidget *parent, const QString &title, const QString &label, int &value,
+                           int min, int max) {
+  bool ok = false;
+  const int n = QInputDialog::getInt(parent, title, label, value, min, max, 1, &ok);
+  if (ok)
+    value = n;
+  return ok;
 }

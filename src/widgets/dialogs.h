@@ -20,6 +20,10 @@ public:
   // "" when cancelled.
   virtual QString SaveFileName(QWidget *parent, const QString &proposed, const QString &filter) = 0;
   virtual QString OpenFileName(QWidget *parent) = 0;
+  // A whole number from `min` to `max`, proposed as `value`; false when
+  // cancelled (`value` then stays).
+  virtual bool AskNumber(QWidget *parent, const QString &title, const QString &label, int &value,
+                         int min, int max) = 0;
 };
 
 // The real dialogs.
@@ -31,4 +35,6 @@ public:
   void ShowBalloon(QWidget *anchor, const QString &title, const QString &text) override;
   QString SaveFileName(QWidget *parent, const QString &proposed, const QString &filter) override;
   QString OpenFileName(QWidget *parent) override;
+  bool AskNumber(QWidget *parent, const QString &title, const QString &label, int &value, int min,
+                 int max) override;
 };

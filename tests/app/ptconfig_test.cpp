@@ -141,6 +141,32 @@ TEST_F(Config, AbsurdSizesAndPositionsGiveTheDefaults) {
   EXPECT_EQ(s.rxBufferHeight, 0);
 }
 
+// The recording size limit: a round trip, and what is not a size gives no limit.
+TEST_F(Config, RecordLimitRoundTripsAndBadValuesGiveNoLimit) {
+  TPtConfig config;
+  TPtSettings s = config.Load(Path());
+  EXPECT_EQ(s.RecordLimitMB, 0);
+  s.RecordLimitMB = 250;
+  ASSERT_TRUE(config.Save(s));
+  EXPECT_EQ(TPtConfig().Load(Path()).RecordLimitMB, 250);
+
+  const struct {
+    const char *value;
+    int expected;
+    bool problem;
+  } cases[] = {{"0", 0, false},
+               {"1048576", 1048576, false},
+               {"-5", 0, true},
+               {"1048577", 0, true},
+               {"lots", 0, true}};
+  for (const auto &c : cases) {
+    Write(QByteArray("<pelmar_terminal><Record LimitMB=\"") + c.value + "\"/></pelmar_terminal>");
+    TPtConfig read;
+    EXPECT_EQ(read.Load(Path()).RecordLimitMB, c.expected) << c.value;
+    EXPECT_EQ(read.Problems().size(), c.problem ? 1 : 0) << c.value;
+  }
+}
+
 // Files that are not read at all: the defaults apply and the file is kept
 // beside the fresh one, byte for byte.
 TEST_F(Config, DocumentTypesAndOversizedFilesAreNotReadButKept) {

@@ -97,6 +97,8 @@ TEST(BinaryDetailText, CommandTextGroupsRunsOfUnprintableBytes) {
       {Bytes({0x26, 0x7F, 0x25}), "&\x7F{$25}"},
       {Bytes({0xE9}), "{$E9}"},
       {Bytes({0x00, 0xFF}), "{$00,$FF}"},
+      {Bytes({0x41, 0x01, 0x42, 0x02, 0x03}), "A{$01}B{$02,$03}"},
+      {QByteArray("\x01Z").repeated(40), QString("{$01}Z").repeated(40)},
   };
   for (const auto &[data, ascii] : cases) {
     const QStringList lines = TVexlinDataBinary(data, spTx).GetTextInfo().split(u'\r');

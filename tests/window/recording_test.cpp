@@ -1,5 +1,6 @@
 #include "app/statusbar.h"
 #include "pipeline/logfile.h"
+#include "pipeline/logrecorder.h"
 #include "windowfixture.h"
 
 #include <QAction>
@@ -50,6 +51,89 @@ TEST_F(WindowTest, ARecordingThatCannotStartSaysWhyInRed) {
   const std::vector<Row> rows = Rows(window->vstTerminal());
   EXPECT_TRUE(QString::fromUtf8(rows[0].bytes).startsWith(QStringLiteral("Nahrávání do souboru")));
   EXPECT_EQ(rows[0].color, RGBColor(255, 0, 0));
+}
+
+// A disk that fills up during a flood: the write a row set off fails, and
+// the next flush says so in red and stops the recording in the window too.
+TEST_F(WindowTest, AWriteThatFailsDuringAFloodIsReportedAtTheNextFlush) {
+  if (!QFile::exists(QStringLiteral("/dev/full")))
+    GTEST_SKIP() << "no /dev/full here";
+  const QString name = dir.filePath(QStringLiteral("full.vexlin.txt"));
+  ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), name));
+  dialogs.saveName = name;
+  auto *record = window->findChild<QAction *>(QStringLiteral("aRecord"));
+  window->aRecordExecute();
+  ASSERT_TRUE(window->Recording());
+  const QByteArray big(64 * 1024, 'x'); // 40 rows: about 10 MB of lines
+  for (int i = 0; i < 40; ++i)
+    (new TVexlinDataBinary(big, spRx))->Push();
+  ASSERT_TRUE(WaitFor([&] { return window->vstTerminal()->RowCount() == 40; }));
+  EXPECT_FALSE(window->Recording());
+  window->RecordFlush();
+  ASSERT_TRUE(WaitFor([&] { return window->vstTerminal()->RowCount() == 41; }));
+  const std::vector<Row> rows = Rows(window->vstTerminal());
+  EXPECT_TRUE(
+      QString::fromUtf8(rows.back().bytes)
+          .startsWith(QStringLiteral("Nahrávání do souboru \"%1\" se zastavilo").arg(name)));
+  EXPECT_EQ(rows.back().color, RGBColor(255, 0, 0));
+  EXPECT_FALSE(record->isChecked());
+  EXPECT_TRUE(window->PtStatusBar()->Recording().isEmpty());
+}
+
+// With a size limit the recording goes on in numbered files, the status bar
+// names the one written now, and together they load back to the list's rows.
+// The limit is asked for in MB and kept for the next run.
+TEST_F(WindowTest, ARecordingWithASizeLimitGoesOnInNumberedFiles) {
+  auto *limit = window->findChild<QAction *>(QStringLiteral("aRecordLimit"));
+  ASSERT_NE(limit, nullptr);
+  dialogs.numberAnswer = 1;
+  limit->trigger();
+  ASSERT_EQ(dialogs.questions.size(), 1);
+
+  const QString name = dir.filePath(QStringLiteral("rig.vexlin.txt"));
+  dialogs.saveName = name;
+  window->aRecordExecute();
+  ASSERT_TRUE(window->Recording());
+  const QByteArray packet(4000, 'p'); // about 12 kB a line: ~90 lines a file
+  const int count = 400;
+  for (int i = 0; i < count; ++i) {
+    QByteArray bytes = packet;
+    bytes.replace(0, 4, QByteArray::number(1000 + i));
+    (new TVexlinDataBinary(bytes, spRx))->Push();
+  }
+  ASSERT_TRUE(WaitFor([&] { return window->vstTerminal()->RowCount() == size_t(count); }));
+  window->RecordFlush();
+  EXPECT_TRUE(window->PtStatusBar()->Recording().contains(QStringLiteral("rig_00")));
+  window->aRecordExecute();
+  ASSERT_FALSE(window->Recording());
+
+  std::vector<QByteArray> rows;
+  int files = 0;
+  for (int n = 1; QFile::exists(TLogRecorder::NumberedName(name, n)); ++n, ++files) {
+    EXPECT_LE(QFileInfo(TLogRecorder::NumberedName(name, n)).size(), (1 << 20) + 13000);
+    ASSERT_TRUE(
+        LoadLogFile(TLogRecorder::NumberedName(name, n), [&](std::unique_ptr<TVexlinDataObject> o) {
+          if (auto *b = dynamic_cast<TVexlinDataBinary *>(o.get()))
+            rows.push_back(b->Data);
+        }));
+  }
+  EXPECT_GE(files, 4);
+  EXPECT_FALSE(QFile::exists(name));
+  const std::vector<Row> listed = Rows(window->vstTerminal());
+  ASSERT_EQ(rows.size(), listed.size());
+  for (size_t i = 0; i < rows.size(); ++i)
+    ASSERT_EQ(rows[i], listed[i].bytes) << i;
+
+  // Kept for the next run, and proposed there when asked again.
+  Close();
+  Open();
+  dialogs.numberAnswer.reset();
+  window->aRecordLimitExecute();
+  EXPECT_EQ(dialogs.numberProposed, 1);
+  Close();
+  QFile config(dir.filePath(QStringLiteral("config.xml")));
+  ASSERT_TRUE(config.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(config.readAll().contains("LimitMB=\"1\""));
 }
 
 } // namespace

@@ -10,13 +10,14 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QElapsedTimer>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
+#include <optional>
 
 // Answers every dialog from a script and records what was shown.
 class TScriptedDialogs : public TPtDialogs {
@@ -34,7 +35,16 @@ public:
   }
   QString SaveFileName(QWidget *, const QString &, const QString &) override { return saveName; }
   QString OpenFileName(QWidget *) override { return openName; }
+  bool AskNumber(QWidget *, const QString &, const QString &label, int &value, int, int) override {
+    questions << label;
+    numberProposed = value;
+    if (numberAnswer)
+      value = *numberAnswer;
+    return numberAnswer.has_value();
+  }
 
+  std::optional<int> numberAnswer; // none: cancelled
+  int numberProposed = -1;
   QStringList errors, messages, questions;
   QString balloon, saveName, openName;
   TAnswer answer = Cancel;
