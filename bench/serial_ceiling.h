@@ -44,3 +44,15 @@ inline bool PtyCeiling(int64_t total, double &seconds) {
   ::close(slave);
   return got == total;
 }
+
+// Adds the ceiling's seconds for `total` bytes to `seconds`; false, with the
+// benchmark marked as failed, on a broken pair.
+inline bool AddPtyCeiling(benchmark::State &state, int64_t total, double &seconds) {
+  double ceiling = 0;
+  if (!PtyCeiling(total, ceiling)) {
+    state.SkipWithError("the reference pty pair failed");
+    return false;
+  }
+  seconds += ceiling;
+  return true;
+}

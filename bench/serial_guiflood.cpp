@@ -32,12 +32,8 @@ void BM_GuiFlood(benchmark::State &state) {
   TFloodTotals totals;
   double ceilingSeconds = 0;
   for (auto _ : state) {
-    double ceiling = 0;
-    if (!PtyCeiling(total, ceiling)) {
-      state.SkipWithError("the reference pty pair failed");
+    if (!AddPtyCeiling(state, total, ceilingSeconds))
       return;
-    }
-    ceilingSeconds += ceiling;
 
     TBenchWindow w;
     TBenchPty pty;
