@@ -3,6 +3,7 @@
 #include "app/lastconnection.h"
 #include "base/pterror.h"
 #include "connections/connectiontexts.h"
+#include "connections/devicechange.h"
 #include "connections/serialreopenwatch.h"
 #include "serial/comerrors.h"
 #include "serial/comport.h"
@@ -327,6 +328,13 @@ bool TSerialPortGroup::WaitingForDevice() const {
 }
 
 void TSerialPortGroup::DeviceChanged(const TDeviceChange &change) {
+  // The open port's device removed: lost as on a hang-up, which may not
+  // have come (yet).
+  if (fPort.Active() && change.action == QLatin1String("remove") && fReopen->IsFollowed(change)) {
+    fDeviceLost = true;
+    fPort.Close();
+    return;
+  }
   fReopen->DeviceChanged(change);
 }
 

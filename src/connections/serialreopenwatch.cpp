@@ -58,10 +58,13 @@ void TSerialReopenWatch::Stop() {
 }
 
 void TSerialReopenWatch::DeviceChanged(const TDeviceChange &change) {
-  if (Watching() && change.action == QLatin1String("add") &&
-      change.subsystem == QLatin1String("tty") && !change.sysname.isEmpty() &&
-      IsWatchedNode(QStringLiteral("/dev/") + change.sysname))
+  if (Watching() && change.action == QLatin1String("add") && IsFollowed(change))
     Check(true);
+}
+
+bool TSerialReopenWatch::IsFollowed(const TDeviceChange &change) const {
+  return !fPath.isEmpty() && change.subsystem == QLatin1String("tty") &&
+         !change.sysname.isEmpty() && IsWatchedNode(QStringLiteral("/dev/") + change.sysname);
 }
 
 bool TSerialReopenWatch::IsWatchedNode(const QString &node) const {

@@ -45,9 +45,12 @@ public:
   // The pause before the next report may come; grows for an unstable device.
   std::chrono::milliseconds Pause() const { return fPause; }
 
-  // One device event from the system; an "add" of a tty whose node is the
-  // followed path or the device behind its link reports at once.
+  // One device event from the system; an "add" of the followed device
+  // reports at once.
   void DeviceChanged(const TDeviceChange &change);
+  // The event is about a tty whose node is the followed path or the device
+  // behind its link (the one it led to, once the link is gone).
+  bool IsFollowed(const TDeviceChange &change) const;
 
 signals:
   void deviceBack();

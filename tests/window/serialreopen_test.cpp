@@ -156,6 +156,21 @@ TEST_F(SerialReopenTest, ADeviceEventForTheWatchedNodeReopensWithoutThePoll) {
   EXPECT_TRUE(HasLine("Sériový port znovu otevřen (" + link + ": 9600,N,8,1)", kColorGreen));
 }
 
+TEST_F(SerialReopenTest, TheRemovalOfTheOpenDeviceClosesThePortAndItsAddReopensIt) {
+  group->chkSerialReopen->setChecked(true);
+  OpenThroughLink();
+  const QString sysname = pty.Path().mid(QStringLiteral("/dev/").size());
+  window->wmDeviceChange({"remove", "tty", "ttyPtOther9", "/devices/x/ttyPtOther9"});
+  EXPECT_TRUE(window->SerialPort().Active());
+  window->wmDeviceChange({"remove", "tty", sysname, "/devices/virtual/tty/" + sysname});
+  EXPECT_FALSE(window->SerialPort().Active());
+  EXPECT_TRUE(HasLine("Serial port close", kColorMaroon));
+  EXPECT_TRUE(HasLine(Waiting(), kColorNavy));
+  window->wmDeviceChange({"add", "tty", sysname, "/devices/virtual/tty/" + sysname});
+  EXPECT_TRUE(window->SerialPort().Active());
+  EXPECT_TRUE(HasLine("Sériový port znovu otevřen (" + link + ": 9600,N,8,1)", kColorGreen));
+}
+
 TEST_F(SerialReopenTest, TheChoiceAndTheTimeSurviveARestart) {
   EXPECT_FALSE(group->chkSerialReopen->isChecked());
   EXPECT_EQ(group->ieSerialReopenMinutes->GetValue(), 0);
