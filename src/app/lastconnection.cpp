@@ -74,6 +74,8 @@ template <class TConnection, class TIo> void Visit(TConnection &c, QSettings &s,
   io("sp_log_RING", c.spLogRING);
   io("sp_log_RSD", c.spLogRSD);
   io("sp_log_Error", c.spLogError);
+  io("sp_reopen", c.spReopen);
+  io("sp_reopen_minutes", c.spReopenMinutes);
   s.endGroup();
   s.beginGroup(QStringLiteral("TCP_CLIENT"));
   io("tcp_host", c.tcpHost);

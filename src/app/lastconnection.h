@@ -15,6 +15,10 @@ struct TLastConnection {
   std::optional<int> spParity = 0;
   std::optional<int> spFlowControl = 0;
   bool spLogDSR = true, spLogCTS = true, spLogRING = true, spLogRSD = true, spLogError = true;
+  // Reopen the port when its device comes back after an unplug, waiting at
+  // most this many minutes (0: for ever).
+  bool spReopen = false;
+  int spReopenMinutes = 0;
   // "TCP_CLIENT"
   QString tcpHost = QStringLiteral("192.168.1.254");
   int tcpPort = 10001;

@@ -631,6 +631,7 @@ void TfMainPelmarTerm::RegisterWmDeviceChange() {
 void TfMainPelmarTerm::wmDeviceChange(const TDeviceChange &change) {
   const TDeviceChangeLine line = DeviceChangeLine(change);
   LogInfoMsg(line.text, line.color);
+  fSerialGroup->DeviceChanged(change);
 }
 
 void TfMainPelmarTerm::btnDeviceManagerClick() {

@@ -3,10 +3,14 @@
 #include "app/lastconnection.h"
 #include "base/pterror.h"
 #include "connections/connectiontexts.h"
+#include "connections/devicechange.h"
+#include "connections/serialreopenwatch.h"
 #include "serial/comerrors.h"
 #include "serial/comport.h"
+#include "serial/posixcomdevice.h"
 #include "widgets/language.h"
 #include "widgets/named.h"
+#include "widgets/numedit.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -18,6 +22,8 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QStyledItemDelegate>
+#include <chrono>
+#include <utility>
 
 namespace {
 
@@ -27,6 +33,12 @@ constexpr int kCustomSpeed = 10; // "vlastní": the list becomes a number field
 // The parity list names them in this order.
 constexpr TAfParity kParities[] = {paNone, paEven, paOdd, paMark, paSpace};
 const QString kNoActivePort = QStringLiteral("No active port!");
+const QString kReopenWaiting = QStringLiteral("Sériový port čeká na návrat zařízení %1");
+const QString kReopened = QStringLiteral("Sériový port znovu otevřen (%1)");
+const QString kReopenGaveUp =
+    QStringLiteral("Zařízení %1 se nevrátilo včas, sériový port zůstává zavřený");
+const QString kReopenCancelled = QStringLiteral("Sériový port už na zařízení %1 nečeká");
+constexpr int kLongestReopenWait = 9999; // minutes
 
 int ParityPosition(TAfParity parity) {
   for (int i = 0; i < 5; ++i)
@@ -74,8 +86,14 @@ QComboBox *List(const char *name, const QStringList &items, int current) {
 } // namespace
 
 TSerialPortGroup::TSerialPortGroup(TAfComPort &port, TSerialGroupWindow window, QWidget *parent)
-    : QGroupBox(QStringLiteral("Sériový port"), parent), fPort(port), fWindow(std::move(window)) {
+    : QGroupBox(QStringLiteral("Sériový port"), parent), fPort(port), fWindow(std::move(window)),
+      fReopen(new TSerialReopenWatch(this)) {
   setObjectName(QStringLiteral("gbComPort"));
+  connect(fReopen, &TSerialReopenWatch::deviceBack, this, &TSerialPortGroup::ReopenPort);
+  connect(fReopen, &TSerialReopenWatch::gaveUp, this, [this] {
+    Log(LanguageText(QStringLiteral("SerialReopenGaveUp"), kReopenGaveUp).arg(fPort.PortName()),
+        kColorMaroon);
+  });
   BuildControls();
   ConnectPort();
   SerialLogSettingsReorganize();
@@ -138,6 +156,20 @@ void TSerialPortGroup::BuildControls() {
   }
   grpSerialLogSettings->setVisible(false);
 
+  chkSerialReopen =
+      Named(new QCheckBox(QStringLiteral("Znovu otevřít po odpojení")), "chkSerialReopen");
+  chkSerialReopen->setToolTip(QStringLiteral(
+      "Když zařízení zmizí (odpojení), port se otevře se stejným nastavením, jakmile se vrátí"));
+  ieSerialReopenMinutes = Named(new TIntEdit, "ieSerialReopenMinutes");
+  ieSerialReopenMinutes->SetMinValue(0);
+  ieSerialReopenMinutes->SetMaxValue(kLongestReopenWait);
+  ieSerialReopenMinutes->SetValue(0);
+  ieSerialReopenMinutes->setFixedWidth(60);
+  ieSerialReopenMinutes->setToolTip(
+      QStringLiteral("Jak dlouho čekat na návrat zařízení, v minutách (0 = bez omezení)"));
+  lblSerialReopenMinutes = Named(new QLabel(QStringLiteral("min")), "lblSerialReopenMinutes");
+  lblSerialReopenMinutes->setBuddy(ieSerialReopenMinutes);
+
   grid->addWidget(lblCOM, 0, 0);
   auto *portRow = new QHBoxLayout;
   portRow->addWidget(cbbComPort, 1);
@@ -161,6 +193,12 @@ void TSerialPortGroup::BuildControls() {
   buttons->addStretch(1);
   buttons->addWidget(btnOpenClose);
   grid->addLayout(buttons, row++, 0, 1, 2);
+  auto *reopen = new QHBoxLayout;
+  reopen->addWidget(chkSerialReopen);
+  reopen->addStretch(1);
+  reopen->addWidget(ieSerialReopenMinutes);
+  reopen->addWidget(lblSerialReopenMinutes);
+  grid->addLayout(reopen, row++, 0, 1, 2);
   grid->addWidget(grpSerialLogSettings, row++, 0, 1, 2);
   grid->setColumnStretch(1, 1);
   grid->setRowStretch(row, 1);
@@ -184,10 +222,18 @@ void TSerialPortGroup::BuildControls() {
   connect(cbbParity, &QComboBox::activated, this, &TSerialPortGroup::cbbParityChange);
   connect(cbbStopBits, &QComboBox::activated, this, &TSerialPortGroup::cbbStopBitsChange);
   connect(cbbFlowControl, &QComboBox::activated, this, &TSerialPortGroup::cbbFlowControlChange);
+  connect(chkSerialReopen, &QCheckBox::toggled, this, [this](bool on) {
+    if (!on)
+      StopWaiting();
+  });
 }
 
 void TSerialPortGroup::ConnectPort() {
   connect(&fPort, &TAfComPort::OnPortOpen, this, [this] {
+    // Any port opened ends the wait, and the device it opened is the next
+    // one to wait for.
+    fReopen->Stop();
+    fReopen->Follow(TAfPosixComDevice::DevicePath(fPort.PortName()));
     if (fWindow.RememberSerial)
       fWindow.RememberSerial();
     Log(QStringLiteral("Serial port open (") + fPort.SettingsStr() + QLatin1Char(')'), kColorGreen);
@@ -201,7 +247,9 @@ void TSerialPortGroup::ConnectPort() {
     Log(QStringLiteral("Serial port close"), kColorMaroon);
     if (fWindow.PanelRefresh)
       fWindow.PanelRefresh();
+    PortClosed();
   });
+  connect(&fPort, &TAfComPort::OnDeviceLost, this, [this] { fDeviceLost = true; });
   connect(&fPort, &TAfComPort::OnDataRecived, this, [this](int) {
     // Everything queued by now, which may be more than the event counted.
     QByteArray data;
@@ -239,9 +287,61 @@ void TSerialPortGroup::Log(const QString &text, TColor color) {
     fWindow.LogInfoMsg(text, color);
 }
 
+// --- reopening a port whose device came back ---------------------------------
+
+void TSerialPortGroup::PortClosed() {
+  const bool lost = std::exchange(fDeviceLost, false);
+  if (!lost || !chkSerialReopen->isChecked() || fReopen->Path().isEmpty()) {
+    fReopen->Stop();
+    return;
+  }
+  const int minutes = qBound(0, ieSerialReopenMinutes->GetValue(), kLongestReopenWait);
+  fReopen->Watch(std::chrono::minutes(minutes));
+  Log(LanguageText(QStringLiteral("SerialReopenWaiting"), kReopenWaiting).arg(fPort.PortName()),
+      kColorNavy);
+}
+
+void TSerialPortGroup::ReopenPort() {
+  if (fPort.Active()) {
+    fReopen->Stop();
+    return;
+  }
+  try {
+    fPort.Open(); // the settings it had: a close keeps them
+  } catch (const std::exception &) {
+    return; // not ready yet (still being set up): the watch asks again
+  }
+  Log(LanguageText(QStringLiteral("SerialReopened"), kReopened).arg(fPort.SettingsStr()),
+      kColorGreen);
+}
+
+void TSerialPortGroup::StopWaiting() {
+  if (!fReopen->Watching())
+    return;
+  fReopen->Stop();
+  Log(LanguageText(QStringLiteral("SerialReopenCancelled"), kReopenCancelled).arg(fPort.PortName()),
+      kColorNavy);
+}
+
+bool TSerialPortGroup::WaitingForDevice() const {
+  return fReopen->Watching();
+}
+
+void TSerialPortGroup::DeviceChanged(const TDeviceChange &change) {
+  // The open port's device removed: lost as on a hang-up, which may not
+  // have come (yet).
+  if (fPort.Active() && change.action == QLatin1String("remove") && fReopen->IsFollowed(change)) {
+    fDeviceLost = true;
+    fPort.Close();
+    return;
+  }
+  fReopen->DeviceChanged(change);
+}
+
 // --- open, close and the parameter handlers --------------------------------
 
 void TSerialPortGroup::btnOpenCloseClick() {
+  StopWaiting(); // the user takes over
   if (fWindow.RememberSerial)
     fWindow.RememberSerial();
   try {
@@ -268,6 +368,7 @@ void TSerialPortGroup::cbbComPortChange() {
   const QString name = PortNameOfItemText(cbbComPort->currentText()).trimmed();
   if (name.isEmpty() || name == fPort.PortName())
     return;
+  StopWaiting(); // another port
   try {
     fPort.SetPortName(name);
   } catch (const std::exception &error) {
@@ -488,6 +589,8 @@ void TSerialPortGroup::LoadSettings(const TLastConnection &saved) {
   const bool allLogged =
       saved.spLogDSR && saved.spLogCTS && saved.spLogRING && saved.spLogRSD && saved.spLogError;
   grpSerialLogSettings->setVisible(!allLogged);
+  chkSerialReopen->setChecked(saved.spReopen);
+  ieSerialReopenMinutes->SetValue(saved.spReopenMinutes);
   SerialLogSettingsReorganize();
   RefreshComList();
 }
@@ -510,4 +613,6 @@ void TSerialPortGroup::StoreSettings(TLastConnection &saved) const {
   saved.spLogRING = chkSerialPortLogRING->isChecked();
   saved.spLogRSD = chkSerialPortLogRSD->isChecked();
   saved.spLogError = chkSerialPortLogErrors->isChecked();
+  saved.spReopen = chkSerialReopen->isChecked();
+  saved.spReopenMinutes = qBound(0, ieSerialReopenMinutes->GetValue(), kLongestReopenWait);
 }

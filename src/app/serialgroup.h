@@ -11,6 +11,9 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 class TAfComPort;
+class TIntEdit;
+class TSerialReopenWatch;
+struct TDeviceChange;
 struct TLastConnection;
 
 // What the window lends the serial group.
@@ -27,7 +30,8 @@ struct TSerialGroupWindow {
 // The "Sériový port" group: the port and its line parameters, applied live
 // to an open port with a log line for each change, the open/close button,
 // the choice of line events to log, and the port's events turned into log
-// lines and received data.
+// lines and received data. When the device goes away and "Znovu otevřít po
+// odpojení" is checked, the group waits for it and opens the port again.
 class TSerialPortGroup : public QGroupBox {
   Q_OBJECT
 public:
@@ -53,6 +57,11 @@ public:
   // What the connection panel enables and disables as one.
   QList<QWidget *> SerialSet() const;
   bool SpeedEditable() const;
+
+  // A device event from the system: it may be the lost device coming back.
+  void DeviceChanged(const TDeviceChange &change);
+  // Waiting for the lost device to come back.
+  bool WaitingForDevice() const;
 
   // The saved settings into the lists (nothing is applied until the port
   // opens), and back.
@@ -85,6 +94,9 @@ public:
   QCheckBox *chkSerialPortLogRING = nullptr;
   QCheckBox *chkSerialPortLogRSD = nullptr;
   QCheckBox *chkSerialPortLogErrors = nullptr;
+  QCheckBox *chkSerialReopen = nullptr;
+  TIntEdit *ieSerialReopenMinutes = nullptr; // how long to wait; 0: for ever
+  QLabel *lblSerialReopenMinutes = nullptr;
 
   static constexpr int kHeightWithLog = 281;
   static constexpr int kHeightWithoutLog = 217;
@@ -108,7 +120,14 @@ private:
                           const std::function<void(int)> &apply);
   void LineEvent(QCheckBox *enabled, const char *name, bool state);
   void Log(const QString &text, TColor color);
+  // The port closed: wait for the device when it was lost and that is asked.
+  void PortClosed();
+  void ReopenPort();
+  // Stops waiting for the device, saying so when it was waiting.
+  void StopWaiting();
 
   TAfComPort &fPort;
   TSerialGroupWindow fWindow;
+  TSerialReopenWatch *fReopen = nullptr;
+  bool fDeviceLost = false; // the close under way is the device's going
 };

@@ -147,6 +147,7 @@ void TAfCustomSerialPort::SafeSyncEvent(const TAfSyncMessage &message) {
       std::rethrow_exception(message.Error);
     break;
   case ceDeviceLost:
+    emit OnDeviceLost();
     Close();
     break;
   }

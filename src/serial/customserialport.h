@@ -109,6 +109,9 @@ public:
 
 signals:
   void OnPortOpen();
+  // The device went away (hang-up, removal); OnPortClose follows at once.
+  // A close asked for by the program raises OnPortClose alone.
+  void OnDeviceLost();
   void OnPortClose();
   void OnDataRecived(int Count);
   void OnLineError(quint32 Errors);

@@ -11,6 +11,7 @@ class TPortRecorder {
 public:
   explicit TPortRecorder(TAfComPort &port) : fPort(port) {
     Connect(&TAfComPort::OnPortOpen, "PortOpen");
+    Connect(&TAfComPort::OnDeviceLost, "DeviceLost");
     Connect(&TAfComPort::OnPortClose, "PortClose");
     Connect(&TAfComPort::OnCTSChanged, "CTS");
     Connect(&TAfComPort::OnDSRChanged, "DSR");

@@ -115,8 +115,9 @@ TEST_F(PortPty, FarEndHangUpGivesOneLineErrorAndClosesThePort) {
   ASSERT_TRUE(WaitFor([&] { return recorder.Count("PortClose") == 1; }));
   EXPECT_FALSE(port.Active());
   Settle(500);
-  EXPECT_EQ(recorder.Events,
-            QStringList({"PortOpen", QStringLiteral("LineError %1").arg(CE_IOE), "PortClose"}));
+  // The lost device is told apart from a close the program asks for.
+  EXPECT_EQ(recorder.Events, QStringList({"PortOpen", QStringLiteral("LineError %1").arg(CE_IOE),
+                                          "DeviceLost", "PortClose"}));
 }
 
 TEST(Port, PropertiesRebuildTheBlock) {
