@@ -236,7 +236,7 @@ void TSerialPortGroup::ConnectPort() {
     fReopen->Follow(TAfPosixComDevice::DevicePath(fPort.PortName()));
     if (fWindow.RememberSerial)
       fWindow.RememberSerial();
-    Log(QStringLiteral("Serial port open (") + fPort.SettingsStr() + QLatin1Char(')'), kColorGreen);
+    Log(SerialPortOpenText(fPort.SettingsStr()), kColorGreen);
     StatusBarSerialPortUpdate();
     if (fWindow.PanelRefresh)
       fWindow.PanelRefresh();
@@ -244,7 +244,7 @@ void TSerialPortGroup::ConnectPort() {
   connect(&fPort, &TAfComPort::OnPortClose, this, [this] {
     if (fWindow.StatusBarRefresh)
       fWindow.StatusBarRefresh(LanguageText(QStringLiteral("NoActivePort"), kNoActivePort));
-    Log(QStringLiteral("Serial port close"), kColorMaroon);
+    Log(kSerialPortCloseText, kColorMaroon);
     if (fWindow.PanelRefresh)
       fWindow.PanelRefresh();
     PortClosed();

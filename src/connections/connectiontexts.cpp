@@ -55,3 +55,7 @@ TConnectionStatusLine ConnectionStatusLine(const TVexlinConnection &connection,
   }
   return {connection.GetDescription() + QStringLiteral(" - ") + text, color};
 }
+
+QString SerialPortOpenText(const QString &settings) {
+  return QStringLiteral("Serial port open (") + settings + QLatin1Char(')');
+}

@@ -39,6 +39,10 @@ QString QueuedSendErrorText(const QString &message);
 QString NotConnectedText(int32_t byteCount);
 // "Chyba: " + message, shown in red.
 QString ErrorLineText(const QString &message);
+// The serial port's lines: "Serial port open (<settings>)" in green and
+// "Serial port close" in maroon.
+QString SerialPortOpenText(const QString &settings);
+inline const QString kSerialPortCloseText = QStringLiteral("Serial port close");
 
 // The line and colour the main window logs and shows for a status:
 // description + " - " + the status text of the table.

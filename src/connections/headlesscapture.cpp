@@ -122,7 +122,7 @@ bool THeadlessCapture::OpenSerial(QString &error) {
       Receive(data, QByteArray());
   });
   connect(fPort.get(), &TAfComPort::OnPortClose, this, [this] {
-    LogLine(QStringLiteral("Serial port close"), kColorMaroon);
+    LogLine(kSerialPortCloseText, kColorMaroon);
     if (!fStopped)
       Finish(kExitClean, QStringLiteral("the port closed"));
   });
@@ -132,8 +132,7 @@ bool THeadlessCapture::OpenSerial(QString &error) {
     error = ExceptionText(e);
     return false;
   }
-  LogLine(QStringLiteral("Serial port open (") + fPort->SettingsStr() + QLatin1Char(')'),
-          kColorGreen);
+  LogLine(SerialPortOpenText(fPort->SettingsStr()), kColorGreen);
   return true;
 }
 
