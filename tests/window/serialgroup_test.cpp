@@ -53,13 +53,7 @@ protected:
     list->setCurrentIndex(index);
     emit list->activated(index);
   }
-  QStringList Lines(TColor color) {
-    QStringList lines;
-    for (const Row &r : Rows(window->vstTerminal()))
-      if (r.kind == "TVexlinDataLog" && r.color == color)
-        lines << QString::fromUtf8(r.bytes);
-    return lines;
-  }
+  QStringList Lines(TColor color) { return LogLines(window->vstTerminal(), color); }
   bool HasLine(const QString &text, TColor color) {
     return WaitFor([&] { return Lines(color).contains(text); });
   }

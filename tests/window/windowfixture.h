@@ -110,6 +110,15 @@ inline std::vector<Row> Rows(TVexlinTree *view) {
   return out;
 }
 
+// The texts of the log rows in one colour, in order.
+inline QStringList LogLines(TVexlinTree *view, TColor color) {
+  QStringList lines;
+  for (const Row &r : Rows(view))
+    if (r.kind == "TVexlinDataLog" && r.color == color)
+      lines << QString::fromUtf8(r.bytes);
+  return lines;
+}
+
 inline QByteArray Remainder(TVexlinTree *rx) {
   if (rx->RowCount() == 0)
     return {};
