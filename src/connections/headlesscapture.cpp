@@ -13,27 +13,6 @@
 
 namespace {
 
-TAfParity ParityOf(char letter) {
-  switch (letter) {
-  case 'O':
-    return paOdd;
-  case 'E':
-    return paEven;
-  case 'M':
-    return paMark;
-  case 'S':
-    return paSpace;
-  default:
-    return paNone;
-  }
-}
-
-TAfStopbits StopBitsOf(const QString &text) {
-  if (text == QLatin1String("1.5"))
-    return sbOneAndHalf;
-  return text == QLatin1String("2") ? sbTwo : sbOne;
-}
-
 // Standard output as a file we can append to; the recorder takes names.
 QString LogFileName(const QString &log) {
   return log == QLatin1String("-") ? QStringLiteral("/dev/stdout") : log;
@@ -106,9 +85,14 @@ bool THeadlessCapture::OpenSerial(QString &error) {
   fPort->SetPortName(t.path);
   fPort->SetUserBaudRate(t.speed);
   fPort->SetBaudRate(brUser);
-  fPort->SetParity(ParityOf(t.parity));
+  // The options accept only the names the settings line uses.
+  TAfParity parity = paNone;
+  TAfStopbits stopbits = sbOne;
+  ParityFromLetter(QLatin1Char(t.parity), parity);
+  StopbitsFromText(t.stopBits, stopbits);
+  fPort->SetParity(parity);
   fPort->SetDatabits(static_cast<TAfDatabits>(db5 + (t.dataBits - 5)));
-  fPort->SetStopbits(StopBitsOf(t.stopBits));
+  fPort->SetStopbits(stopbits);
   fPort->SetFlowControl(fwNone);
   connect(fPort.get(), &TAfComPort::OnDataRecived, this, [this](int) {
     // Everything queued by now, which may be more than the event counted.

@@ -106,9 +106,33 @@ void TAfSerialSettings::CalcXOnXOffLimits(int32_t inBufSize) {
   XOffLim = static_cast<uint16_t>(std::clamp(inBufSize - on, 0, 0xFFFF));
 }
 
+namespace {
+
+// In the order of TAfParity and TAfStopbits.
+const char *const kParity[] = {"N", "O", "E", "M", "S"};
+const char *const kStopbits[] = {"1", "1.5", "2"};
+
+} // namespace
+
+bool ParityFromLetter(QChar letter, TAfParity &parity) {
+  for (int i = 0; i < 5; ++i)
+    if (letter.toUpper() == QLatin1Char(kParity[i][0])) {
+      parity = static_cast<TAfParity>(i);
+      return true;
+    }
+  return false;
+}
+
+bool StopbitsFromText(const QString &text, TAfStopbits &stopbits) {
+  for (int i = 0; i < 3; ++i)
+    if (text == QLatin1String(kStopbits[i])) {
+      stopbits = static_cast<TAfStopbits>(i);
+      return true;
+    }
+  return false;
+}
+
 QString TAfSerialSettings::SettingsStr(const QString &portName) const {
-  static const char *const kParity[] = {"N", "O", "E", "M", "S"};
-  static const char *const kStopbits[] = {"1", "1.5", "2"};
   return QStringLiteral("%1: %2,%3,%4,%5")
       .arg(portName)
       .arg(NumericBaudrate())

@@ -73,3 +73,8 @@ struct TAfSerialSettings {
   // "ttyUSB0: 9600,N,8,1".
   QString SettingsStr(const QString &portName) const;
 };
+
+// The settings line's names of parity ("N", "O", "E", "M", "S") and stop
+// bits ("1", "1.5", "2"), read back; false for any other text.
+bool ParityFromLetter(QChar letter, TAfParity &parity);
+bool StopbitsFromText(const QString &text, TAfStopbits &stopbits);
