@@ -1,11 +1,11 @@
 #include "base/xmldoc.h"
 #include "connections/connectiontexts.h"
+#include "czechtext.h"
 #include "tools/presetbar.h"
 #include "tools/responderpage.h"
 #include "widgets/about.h"
 #include "widgets/asciitable.h"
 #include "widgets/language.h"
-#include "czechtext.h"
 #include "windowfixture.h"
 
 #include <QAbstractButton>

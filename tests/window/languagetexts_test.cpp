@@ -5,11 +5,11 @@
 #include "app/launcher.h"
 #include "base/pterror.h"
 #include "base/versioninfo.h"
+#include "czechtext.h"
 #include "tools/bustools.h"
 #include "tools/cmdline.h"
 #include "tools/presetstablo.h"
 #include "widgets/about.h"
-#include "czechtext.h"
 #include "windowfixture.h"
 
 #include <QCheckBox>
