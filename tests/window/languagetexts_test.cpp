@@ -10,6 +10,7 @@
 #include "tools/cmdline.h"
 #include "tools/presetstablo.h"
 #include "widgets/about.h"
+#include "widgets/language.h"
 #include "windowfixture.h"
 
 #include <QCheckBox>
@@ -104,14 +105,29 @@ TEST_F(LanguageTextsTest, CommandTableRowsAddedAfterASwitchSpeakIt) {
 }
 
 TEST_F(LanguageTextsTest, OverlayLabelsAreMeasuredAgainAfterEverySwitch) {
+  // A language that changes nothing but the two labels, to longer texts:
+  // nothing else moves, so only the labels' own change can place them.
+  const QString longer = dir.filePath("longer.xml");
+  QFile f(longer);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(
+      QStringLiteral("<lng xmlns=\"%1\"><language><forms><fMainPelmarTerm>"
+                     "<chkScroll Caption=\"Keep the newest record in view at all times\"/>"
+                     "<lblBuffer Caption=\"Receive buffer, the data no parser has taken yet:\"/>"
+                     "</fMainPelmarTerm></forms></language></lng>")
+          .arg(kLanguageNamespace)
+          .toUtf8());
+  f.close();
   auto *scroll = window->findChild<QCheckBox *>("chkScroll");
   auto *buffer = window->findChild<QLabel *>("lblBuffer");
-  for (const char *file : {"pt.lng.en.xml", "pt.lng.cs.xml", "pt.lng.en.xml", "pt.lng.cs.xml"}) {
-    Load(file);
-    EXPECT_GE(scroll->width(), scroll->sizeHint().width()) << file;
-    EXPECT_GE(buffer->width(), buffer->sizeHint().width()) << file;
+  for (const QString &file :
+       {Shipped("pt.lng.en.xml"), Shipped("pt.lng.cs.xml"), longer, Shipped("pt.lng.cs.xml")}) {
+    window->LoadLanguage(file);
+    Process();
+    EXPECT_GE(scroll->width(), scroll->sizeHint().width()) << file.toStdString();
+    EXPECT_GE(buffer->width(), buffer->sizeHint().width()) << file.toStdString();
     // Still on the bar's right end after growing.
-    EXPECT_LE(scroll->geometry().right(), scroll->parentWidget()->width()) << file;
+    EXPECT_LE(scroll->geometry().right(), scroll->parentWidget()->width()) << file.toStdString();
   }
 }
 
