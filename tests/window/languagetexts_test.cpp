@@ -14,6 +14,7 @@
 #include "windowfixture.h"
 
 #include <QCheckBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -52,6 +53,9 @@ TEST_F(LanguageTextsTest, EnglishReachesMessagesDialogsAndLogLines) {
   Load("pt.lng.en.xml");
   EXPECT_EQ(about->History()->text(), "Version: " + GetFileVersion());
   about->close();
+
+  // Message boxes are headed with the program's name.
+  EXPECT_EQ(QGuiApplication::applicationDisplayName(), "Pelmar Terminal");
 
   window->aRecordLimitExecute();
   EXPECT_EQ(dialogs.titles.value(0), "Recording file size");
