@@ -10,9 +10,17 @@
       <xsl:if test="@title">
         <tr><th class="title" colspan="2"><xsl:value-of select="@title"/></th></tr>
       </xsl:if>
-      <xsl:for-each select="@*[local-name() != 'title']">
+      <!-- An attribute "x_label" is the heading of "x", not a line of its own. -->
+      <xsl:for-each select="@*[local-name() != 'title' and
+                               substring(local-name(), string-length(local-name()) - 5) != '_label']">
+        <xsl:variable name="label" select="../@*[local-name() = concat(local-name(current()), '_label')]"/>
         <tr>
-          <td class="name"><xsl:apply-templates select="." mode="label"/></td>
+          <td class="name">
+            <xsl:choose>
+              <xsl:when test="$label"><xsl:value-of select="$label"/></xsl:when>
+              <xsl:otherwise><xsl:apply-templates select="." mode="label"/></xsl:otherwise>
+            </xsl:choose>
+          </td>
           <td class="value"><xsl:value-of select="."/></td>
         </tr>
       </xsl:for-each>

@@ -1,5 +1,7 @@
 #include "app/launcher.h"
 
+#include "base/languagetext.h"
+
 #include <QStandardPaths>
 
 namespace {
@@ -41,4 +43,9 @@ std::optional<TProgramStart> TerminalCommand(const QStringList &command,
     if (const QString path = find(QLatin1String(t.name)); !path.isEmpty())
       return TProgramStart{path, QStringList{QLatin1String(t.runOption)} + command};
   return std::nullopt;
+}
+
+QString StartFailedText(const QString &program) {
+  return LanguageText(QStringLiteral("StartFailed"), QStringLiteral("Nepodařilo se spustit %1."))
+      .arg(program);
 }

@@ -21,3 +21,5 @@ std::optional<TProgramStart> DeviceManagerCommand(const TExecutableFinder &find)
 // `command` run in a terminal window of the desktop, when there is one.
 std::optional<TProgramStart> TerminalCommand(const QStringList &command,
                                              const TExecutableFinder &find);
+// The message for a program that would not start.
+QString StartFailedText(const QString &program);

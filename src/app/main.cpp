@@ -1,6 +1,8 @@
 #include "app/ipc.h"
 #include "app/mainwindow.h"
 #include "app/quitsignals.h"
+#include "base/datafolder.h"
+#include "base/languagetext.h"
 #include "codecs/commandtext.h"
 #include "connections/captureoptions.h"
 #include "connections/headlesscapture.h"
@@ -88,6 +90,9 @@ int RunCapture(int argc, char *argv[]) {
                  qPrintable(options.parser.helpText()));
     return THeadlessCapture::kExitBadArguments;
   }
+  // The command line speaks English, as its help does; so do the reasons
+  // the transports give.
+  InstallLanguageTexts(ReadLanguageTexts(PathPtFiles() + QStringLiteral("pt.lng.en.xml")));
   THeadlessCapture recorder(std::move(capture));
   recorder.OnLine = [](const QString &line) {
     std::fprintf(stderr, "pelmarterm: %s\n", qPrintable(line));

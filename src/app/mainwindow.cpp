@@ -47,6 +47,7 @@
 #include "widgets/asciitable.h"
 #include "widgets/dialogs.h"
 #include "widgets/language.h"
+#include "widgets/menubarstyle.h"
 #include "widgets/named.h"
 #include "widgets/numedit.h"
 
@@ -95,6 +96,7 @@ public:
     case QEvent::Move:
     case QEvent::Resize:
     case QEvent::Show:
+    case QEvent::LayoutRequest: // a child's size hint changed, e.g. a new language's text
       fPlace();
       break;
     default:
@@ -341,8 +343,9 @@ void TfMainPelmarTerm::BuildRegions() {
   lblBuffer->setStyleSheet(QStringLiteral("color: grey"));
   connect(chkScroll, &QCheckBox::toggled, this, [this](bool on) { fTerminal->SetAutoScroll(on); });
   // The splitter lays out its panes after its own resize event, so the pane
-  // under the bar is watched as well.
-  new TGeometryWatch([this] { pCenterResize(); }, {Splitter2, pBottom}, this);
+  // under the bar is watched as well; the labels are measured again when
+  // their texts change (pCenter hears of it as a layout request).
+  new TGeometryWatch([this] { pCenterResize(); }, {Splitter2, pBottom, pCenter}, this);
 
   fBusTools->LogInfoMsg = [this](const QString &text, QColor c) {
     LogInfoMsg(text, RGBColor(uint8_t(c.red()), uint8_t(c.green()), uint8_t(c.blue())));
@@ -475,6 +478,8 @@ void TfMainPelmarTerm::BuildMenus() {
     mimViewStatusBar->setChecked(!fStatusBar->isHidden());
   });
   // Filled from the language files once they are read; empty until then.
+  // Its entry shows the flag and the language's name side by side.
+  TMenuBarItemStyle::Install(menuBar());
   mimLng = menuBar()->addMenu(QString());
   mimLng->setObjectName(QStringLiteral("mimLng"));
   mimLng->menuAction()->setVisible(false);
@@ -637,12 +642,14 @@ void TfMainPelmarTerm::wmDeviceChange(const TDeviceChange &change) {
 void TfMainPelmarTerm::btnDeviceManagerClick() {
   const std::optional<TProgramStart> tool = DeviceManagerCommand(SystemExecutableFinder());
   if (!tool) {
-    fDialogs.ShowMessage(this, QStringLiteral("Nebyl nalezen žádný nástroj pro zobrazení "
-                                              "hardwaru (hardinfo, kinfocenter, lshw-gtk)."));
+    fDialogs.ShowMessage(this, LanguageText(QStringLiteral("NoHardwareTool"),
+                                            QStringLiteral("Nebyl nalezen žádný nástroj pro "
+                                                           "zobrazení hardwaru (hardinfo, "
+                                                           "kinfocenter, lshw-gtk).")));
     return;
   }
   if (!StartProgram(*tool))
-    fDialogs.ShowMessage(this, QStringLiteral("Nepodařilo se spustit %1.").arg(tool->program));
+    fDialogs.ShowMessage(this, StartFailedText(tool->program));
 }
 
 void TfMainPelmarTerm::btnPingClick() {
@@ -787,8 +794,10 @@ void TfMainPelmarTerm::aSaveDataExecute() {
   QString name = ProposeLogFileName(first != 0 ? first : NowDateTime());
   while (QFile::exists(name)) {
     const auto answer = fDialogs.AskYesNoCancel(
-        this, QStringLiteral("Přepsat soubor?"),
-        QStringLiteral("Soubor \"%1\" již existuje, přejete si jej přepsat?").arg(name));
+        this, LanguageText(QStringLiteral("OverwriteTitle"), QStringLiteral("Přepsat soubor?")),
+        LanguageText(QStringLiteral("OverwriteQuestion"),
+                     QStringLiteral("Soubor \"%1\" již existuje, přejete si jej přepsat?"))
+            .arg(name));
     if (answer == TPtDialogs::Cancel)
       return;
     if (answer == TPtDialogs::Yes)
@@ -810,7 +819,9 @@ void TfMainPelmarTerm::SaveRows(const QString &name,
   QString error;
   if (!SaveLogFile(name, objects, &error))
     fDialogs.ShowMessage(this,
-                         QStringLiteral("Soubor \"%1\" se nepodařilo uložit: %2").arg(name, error));
+                         LanguageText(QStringLiteral("SaveFailed"),
+                                      QStringLiteral("Soubor \"%1\" se nepodařilo uložit: %2"))
+                             .arg(name, error));
 }
 
 bool TfMainPelmarTerm::Recording() const {
@@ -837,9 +848,10 @@ void TfMainPelmarTerm::aRecordExecute() {
     fRecorder = std::make_unique<TLogRecorder>();
   QString error;
   if (!fRecorder->Start(name, qint64(fRecordLimitMB) << 20, &error)) {
-    LogInfoMsg(
-        QStringLiteral("Nahrávání do souboru \"%1\" se nepodařilo spustit: %2").arg(name, error),
-        kColorRed);
+    LogInfoMsg(LanguageText(QStringLiteral("RecordStartFailed"),
+                            QStringLiteral("Nahrávání do souboru \"%1\" se nepodařilo spustit: %2"))
+                   .arg(name, error),
+               kColorRed);
     return;
   }
   if (!tmrRecord) {
@@ -854,9 +866,13 @@ void TfMainPelmarTerm::aRecordExecute() {
 }
 
 void TfMainPelmarTerm::aRecordLimitExecute() {
-  fDialogs.AskNumber(this, QStringLiteral("Velikost souboru záznamu"),
-                     QStringLiteral("Nový soubor po dosažení velikosti (MB, 0 = bez omezení):"),
-                     fRecordLimitMB, 0, TPtConfig::kMaxRecordLimitMB);
+  fDialogs.AskNumber(
+      this,
+      LanguageText(QStringLiteral("RecordLimitTitle"), QStringLiteral("Velikost souboru záznamu")),
+      LanguageText(QStringLiteral("RecordLimitLabel"),
+                   QStringLiteral("Nový soubor po dosažení velikosti (MB, 0 = bez "
+                                  "omezení):")),
+      fRecordLimitMB, 0, TPtConfig::kMaxRecordLimitMB);
 }
 
 void TfMainPelmarTerm::RecordFlush() {
@@ -868,16 +884,19 @@ void TfMainPelmarTerm::RecordFlush() {
   QString error;
   if (!fRecorder->Flush(&error)) {
     // The rows stay in the list; only the file stops growing.
-    LogInfoMsg(QStringLiteral("Nahrávání do souboru \"%1\" se zastavilo: %2").arg(name, error),
+    LogInfoMsg(LanguageText(QStringLiteral("RecordStopped"),
+                            QStringLiteral("Nahrávání do souboru \"%1\" se zastavilo: %2"))
+                   .arg(name, error),
                kColorRed);
     fStatusBar->SetRecording(QString());
     aRecord->setChecked(false);
     tmrRecord->stop();
     return;
   }
-  fStatusBar->SetRecording(QStringLiteral("Nahrává se: %1 (%2 kB)")
-                               .arg(QFileInfo(fRecorder->FileName()).fileName())
-                               .arg((fRecorder->Size() + 1023) / 1024));
+  fStatusBar->SetRecording(
+      LanguageText(QStringLiteral("Recording"), QStringLiteral("Nahrává se: %1 (%2 kB)"))
+          .arg(QFileInfo(fRecorder->FileName()).fileName())
+          .arg((fRecorder->Size() + 1023) / 1024));
 }
 
 void TfMainPelmarTerm::aSaveSelectedExecute() {
@@ -914,7 +933,9 @@ void TfMainPelmarTerm::aOpenDataExecute() {
     }
   }
   if (!ok)
-    fDialogs.ShowMessage(this, QStringLiteral("Soubor \"%1\" se npodařilo otevřít!").arg(name));
+    fDialogs.ShowMessage(this, LanguageText(QStringLiteral("OpenFailed"),
+                                            QStringLiteral("Soubor \"%1\" se npodařilo otevřít!"))
+                                   .arg(name));
 }
 
 // --- start and close -------------------------------------------------------
@@ -939,7 +960,10 @@ void TfMainPelmarTerm::FormShow() {
   // The preset files are read once, when the tabs are first built.
   fPresets->LoadPresets();
   for (const QString &problem : fPresets->LoadErrors())
-    LogInfoMsg(QStringLiteral("Soubor předvoleb nelze načíst: %1").arg(problem), kColorMaroon);
+    LogInfoMsg(LanguageText(QStringLiteral("PresetFileUnreadable"),
+                            QStringLiteral("Soubor předvoleb nelze načíst: %1"))
+                   .arg(problem),
+               kColorMaroon);
   fPresetBar->ReloadPresets();
   frPaket1->Table()->setCurrentCell(TfrPaket::rowSDATA, 1);
   if (settings.presetPageIndex >= 0 && settings.presetPageIndex < PageControl1->count())
@@ -1052,8 +1076,10 @@ void TfMainPelmarTerm::FormClose() {
   if (!fConfig.Save(CollectSettings(), &error))
     fDialogs.ShowMessage(this, QStringLiteral("\"%1\": %2").arg(fConfigFileName, error));
   if (!SaveLastConnection(&error))
-    fDialogs.ShowMessage(this,
-                         QStringLiteral("Poslední spojení se nepodařilo uložit: %1").arg(error));
+    fDialogs.ShowMessage(this, LanguageText(QStringLiteral("LastConnectionNotSaved"),
+                                            QStringLiteral("Poslední spojení se nepodařilo "
+                                                           "uložit: %1"))
+                                   .arg(error));
   fConnections->SetConnection(nullptr);
 }
 

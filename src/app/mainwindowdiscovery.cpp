@@ -3,6 +3,7 @@
 #include "app/connectionpanel.h"
 #include "app/launcher.h"
 #include "app/mainwindow.h"
+#include "base/languagetext.h"
 #include "connections/connectiontexts.h"
 #include "netutils/lantronixfinder.h"
 #include "pipeline/datalog.h"
@@ -51,7 +52,9 @@ void TfMainPelmarTerm::BuildDiscovery() {
   links.Ping = [this](const QString &ip) { StartInTerminal({QStringLiteral("ping"), ip}); };
   links.Web = [this](const QString &ip) {
     if (!OpenUrl(QUrl(QStringLiteral("http://%1/").arg(ip))))
-      fDialogs.ShowMessage(this, QStringLiteral("Nepodařilo se otevřít webový prohlížeč."));
+      fDialogs.ShowMessage(this, LanguageText(QStringLiteral("NoBrowser"),
+                                              QStringLiteral("Nepodařilo se otevřít webový "
+                                                             "prohlížeč.")));
   };
   links.TelnetAvailable = !SystemExecutableFinder()(QStringLiteral("telnet")).isEmpty();
   connect(fLantronix, &TLantronixFinder::moduleFound, this,
@@ -77,9 +80,13 @@ void TfMainPelmarTerm::actLantronixSearchExecute() {
   actLantronixSearch->setEnabled(false);
   const bool started = fLantronix->Start();
   auto *log = new TVexlinDataLog(
-      started ? QStringLiteral("Odeslán broadcast pro nalezení modulů Lantronix XPORT")
-              : QStringLiteral("Nepodařilo se otevřít UDP port 30718, nelze provést detekci "
-                               "přítomnosti modulů Lantronix XPORT"),
+      started
+          ? LanguageText(QStringLiteral("DiscoverySent"),
+                         QStringLiteral("Odeslán broadcast pro nalezení modulů Lantronix XPORT"))
+          : LanguageText(QStringLiteral("DiscoveryPortFailed"),
+                         QStringLiteral("Nepodařilo se otevřít UDP port %1, nelze provést "
+                                        "detekci přítomnosti modulů Lantronix XPORT"))
+                .arg(kDiscoveryPort),
       started ? kColorNavy : kColorRed);
   log->ParentVDT = fTerminalTree;
   fLastLantronixFinderRootDataObject = log;
@@ -101,11 +108,12 @@ void TfMainPelmarTerm::udpServerLantronixUDPRead(TVexlinDataLantronixScanItem *i
 void TfMainPelmarTerm::StartInTerminal(const QStringList &command) {
   const std::optional<TProgramStart> terminal = TerminalCommand(command, SystemExecutableFinder());
   if (!terminal) {
-    fDialogs.ShowMessage(
-        this,
-        QStringLiteral("Nebyl nalezen žádný terminál pro spuštění %1.").arg(command.value(0)));
+    fDialogs.ShowMessage(this, LanguageText(QStringLiteral("NoTerminal"),
+                                            QStringLiteral("Nebyl nalezen žádný terminál pro "
+                                                           "spuštění %1."))
+                                   .arg(command.value(0)));
     return;
   }
   if (!StartProgram(*terminal))
-    fDialogs.ShowMessage(this, QStringLiteral("Nepodařilo se spustit %1.").arg(terminal->program));
+    fDialogs.ShowMessage(this, StartFailedText(terminal->program));
 }

@@ -172,8 +172,7 @@ void TParserPage::edtProtocolCustomParsertSufixChange() {
   } catch (const EPtError &e) {
     // The suffix keeps its previous value until the text converts again.
     palette.setColor(QPalette::Base, QColor(0xFF, 0xEF, 0xEF));
-    fDialogs.ShowBalloon(edtProtocolCustomParsertSufix, QStringLiteral("Chyba zadání:"),
-                         e.Message());
+    fDialogs.ShowBalloon(edtProtocolCustomParsertSufix, InputErrorTitle(), e.Message());
   }
   edtProtocolCustomParsertSufix->setPalette(palette);
 }

@@ -1,5 +1,6 @@
 #include "codecs/pelmar97.h"
 
+#include "base/languagetext.h"
 #include "base/pterror.h"
 
 #include <algorithm>
@@ -164,11 +165,14 @@ QString S97FaultText(const TS97Fault &fault) {
   if (fault.Code == 0)
     return {};
   if (fault.Count == 0)
-    return QStringLiteral("Krátký rámec: %1 B, nejméně %2 B").arg(fault.Actual).arg(fault.Expected);
+    return LanguageText(QStringLiteral("FrameShort"),
+                        QStringLiteral("Krátký rámec: %1 B, nejméně %2 B"))
+        .arg(fault.Actual)
+        .arg(fault.Expected);
   const int digits = static_cast<int>(2 * fault.Count);
   auto hex = [digits](uint32_t value) {
     return QString::number(value, 16).toUpper().rightJustified(digits, u'0');
   };
-  return QStringLiteral("%1 %2, očekáváno %3")
+  return LanguageText(QStringLiteral("FrameFieldFault"), QStringLiteral("%1 %2, očekáváno %3"))
       .arg(fault.Field, hex(fault.Actual), hex(fault.Expected));
 }

@@ -1,5 +1,6 @@
 #include "connections/connectiontexts.h"
 
+#include "base/languagetext.h"
 #include "connections/vexlinconnection.h"
 
 QString QueuedSendErrorText(const QString &message) {
@@ -10,8 +11,12 @@ QString NotConnectedText(int32_t byteCount) {
   return QStringLiteral("Not connected, %1 bytes not sent.").arg(byteCount);
 }
 
+QString ErrorLinePrefix() {
+  return LanguageText(QStringLiteral("ErrorLine"), QStringLiteral("Chyba: "));
+}
+
 QString ErrorLineText(const QString &message) {
-  return kErrorLinePrefix + message;
+  return ErrorLinePrefix() + message;
 }
 
 TConnectionStatusLine ConnectionStatusLine(const TVexlinConnection &connection,

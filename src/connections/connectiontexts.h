@@ -11,8 +11,6 @@ class TVexlinConnection;
 inline const QString kTcpClientDescription = QStringLiteral("TCP/IP client socket");
 inline const QString kUdpDescription = QStringLiteral("UDP module");
 inline const QString kNewDataText = QStringLiteral("New data");
-// Prefix of the red line a failed connect or start button action writes.
-inline const QString kErrorLinePrefix = QStringLiteral("Chyba: ");
 inline const QString kCaptionConnect = QStringLiteral("Connect");
 inline const QString kCaptionDisconnect = QStringLiteral("Disconnect");
 inline const QString kCaptionStart = QStringLiteral("Start");
@@ -37,7 +35,10 @@ constexpr TColor kColorBlack = 0x000000;
 // "XXX " + message: the error of a block that was queued but not sent.
 QString QueuedSendErrorText(const QString &message);
 QString NotConnectedText(int32_t byteCount);
-// "Chyba: " + message, shown in red.
+// Prefix of the red line a failed connect or start button action writes:
+// "Chyba: " in the program's language.
+QString ErrorLinePrefix();
+// ErrorLinePrefix() + message, shown in red.
 QString ErrorLineText(const QString &message);
 // The serial port's lines: "Serial port open (<settings>)" in green and
 // "Serial port close" in maroon.

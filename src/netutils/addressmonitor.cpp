@@ -1,5 +1,7 @@
 #include "netutils/addressmonitor.h"
 
+#include "base/languagetext.h"
+
 #include <QTimer>
 #include <arpa/inet.h>
 #include <ifaddrs.h>
@@ -31,9 +33,11 @@ std::vector<TAddressChange> AddressChanges(const QStringList &previous,
 }
 
 QString AddressChangeLine(const TAddressChange &change) {
-  return QStringLiteral("Detekována změna nastavení IP adresy na lokálním adaptéru #") +
-         QString::number(change.Adapter) + QStringLiteral(" : ") + change.OldIP +
-         QStringLiteral(" -> ") + change.NewIP;
+  return LanguageText(
+             QStringLiteral("AddressChanged"),
+             QStringLiteral("Detekována změna nastavení IP adresy na lokálním adaptéru #%1 : "
+                            "%2 -> %3"))
+      .arg(QString::number(change.Adapter), change.OldIP, change.NewIP);
 }
 
 std::optional<QStringList> ReadLocalIpv4Addresses() {

@@ -1,6 +1,7 @@
 #include "pipeline/bytefinder.h"
 
 #include "base/ansicodepage.h"
+#include "base/languagetext.h"
 #include "base/pterror.h"
 #include "codecs/commandtext.h"
 
@@ -37,12 +38,14 @@ std::optional<TByteFinder> TByteFinder::FromText(const QString &text, TMode mode
     QString digits = text;
     digits.remove(QRegularExpression(QStringLiteral("[\\s,;:-]")));
     if (digits.size() % 2 != 0)
-      return fail(QStringLiteral("Lichý počet šestnáctkových číslic"));
+      return fail(LanguageText(QStringLiteral("FindOddDigits"),
+                               QStringLiteral("Lichý počet šestnáctkových číslic")));
     bool ok = true;
     for (qsizetype i = 0; ok && i < digits.size(); i += 2)
       bytes.append(static_cast<char>(digits.mid(i, 2).toUInt(&ok, 16)));
     if (!ok)
-      return fail(QStringLiteral("Neplatná šestnáctková číslice"));
+      return fail(LanguageText(QStringLiteral("FindBadDigit"),
+                               QStringLiteral("Neplatná šestnáctková číslice")));
     ignoreCase = false;
     break;
   }
@@ -59,7 +62,7 @@ std::optional<TByteFinder> TByteFinder::FromText(const QString &text, TMode mode
     break;
   }
   if (bytes.isEmpty())
-    return fail(QStringLiteral("Není co hledat"));
+    return fail(LanguageText(QStringLiteral("FindNothing"), QStringLiteral("Není co hledat")));
   return TByteFinder(bytes, ignoreCase);
 }
 

@@ -1,5 +1,6 @@
 #include "pipeline/datapelmar97.h"
 
+#include "base/languagetext.h"
 #include "codecs/pelmar97.h"
 
 namespace {
@@ -7,6 +8,11 @@ namespace {
 // Positions of the address and instruction bytes, drawn bold.
 constexpr qsizetype kAdrPosition = 5;
 constexpr qsizetype kInstPosition = 7;
+
+// What the information and detail windows call a frame's fault.
+QString FrameFaultTitle() {
+  return LanguageText(QStringLiteral("FrameFault"), QStringLiteral("Chyba rámce"));
+}
 
 } // namespace
 
@@ -23,7 +29,7 @@ QString TVexlinDataBinary_Pelmar97::GetTextInfo() const {
   const QString text = TVexlinDataBinary::GetTextInfo();
   if (fault.isEmpty())
     return text;
-  return text + QStringLiteral("\r\rChyba rámce:\r") + fault;
+  return text + QStringLiteral("\r\r") + FrameFaultTitle() + QStringLiteral(":\r") + fault;
 }
 
 void TVexlinDataBinary_Pelmar97::DoMouseLeave(TVexlinView *Sender, TVexlinNode *Node) {
@@ -52,8 +58,12 @@ void TVexlinDataBinary_Pelmar97::ShowInfoHint(int Index, int X, int Y) {
       attributes.append({QStringLiteral("length_SDATA"),
                          QString::number(Data.size() - uPelmar97::MinFrameLength)});
     const QString fault = S97FaultText(S97Fault(Data));
-    if (!fault.isEmpty())
+    if (!fault.isEmpty()) {
+      // The style sheet heads a value with its "_label" attribute where one
+      // is given: the heading follows the program's language.
+      attributes.append({QStringLiteral("frame_error_label"), FrameFaultTitle()});
       attributes.append({QStringLiteral("frame_error"), fault});
+    }
     attributes.append({QStringLiteral("title"), FieldTitle(Index, Data.size())});
     return attributes;
   });

@@ -1,3 +1,4 @@
+#include "base/languagetext.h"
 #include "pipeline/addressrow.h"
 #include "pipeline/datanetitems.h"
 
@@ -54,7 +55,8 @@ void TVexlinDataLantronixScanItem::DrawNode(TVexlinView &Sender,
     const QColor grey = ToQColor(kAddressLabelGrey);
     const QColor navy = ToQColor(kValueNavy);
     const int x0 = row.Left();
-    const QString found = QStringLiteral("Nalezen modul Lantronix");
+    const QString found =
+        LanguageText(QStringLiteral("LantronixFound"), QStringLiteral("Nalezen modul Lantronix"));
     row.Text(x0 + 4, found, grey);
     const int d = x0 + row.Width(found);
     row.Text(d + 14, QStringLiteral("IP:"), grey);

@@ -1,5 +1,6 @@
 #include "serial/posixcomdevice.h"
 
+#include "base/languagetext.h"
 #include "serial/termios2.h"
 
 #include <QFile>
@@ -40,12 +41,14 @@ QString ErrnoText(int error) {
   case ENOENT:
   case ENXIO:
   case ENODEV:
-    return QStringLiteral("the device does not exist");
+    return LanguageText(QStringLiteral("SerialNoDevice"), QStringLiteral("zařízení neexistuje"));
   case EBUSY:
   case EWOULDBLOCK:
-    return QStringLiteral("the port is busy, another program is using it");
+    return LanguageText(QStringLiteral("SerialBusy"),
+                        QStringLiteral("port je obsazen, používá ho jiný program"));
   case ENOTTY:
-    return QStringLiteral("the device is not a serial port");
+    return LanguageText(QStringLiteral("SerialNotSerial"),
+                        QStringLiteral("zařízení není sériový port"));
   default:
     return QString::fromLocal8Bit(std::strerror(error));
   }
@@ -84,7 +87,8 @@ TAfDeviceOpen TAfPosixComDevice::Open(const QString &portName) {
   fReason.clear();
   const QString path = DevicePath(portName);
   if (path.isEmpty() || path.contains(QChar(0))) {
-    fReason = QStringLiteral("the name is not a device name");
+    fReason =
+        LanguageText(QStringLiteral("SerialBadName"), QStringLiteral("název není názvem zařízení"));
     return TAfDeviceOpen::NotFound;
   }
   const int fd =

@@ -1,5 +1,6 @@
 #include "tools/bustools.h"
 
+#include "base/languagetext.h"
 #include "codecs/pelmar97.h"
 #include "tools/addresscombo.h"
 #include "widgets/named.h"
@@ -150,13 +151,16 @@ void TBusTools::EndScan() {
 void TBusTools::btnScanClick() {
   if (tmrScan->isActive()) {
     EndScan();
-    Log(QStringLiteral("Scan zařízení přerušen uživatelem"));
+    Log(LanguageText(QStringLiteral("ScanCancelled"),
+                     QStringLiteral("Scan zařízení přerušen uživatelem")));
     cbbScanAdrFromChange();
     return;
   }
   const int from = cbbScanAdrFrom->Address();
   const int to = cbbScanAdrTo->Address();
-  Log(QStringLiteral("Spuštěn scan zažízení protokolu pelmar v adresovém rozsahu: %1-%2 ")
+  Log(LanguageText(QStringLiteral("ScanStarted"),
+                   QStringLiteral("Spuštěn scan zažízení protokolu pelmar v adresovém rozsahu: "
+                                  "%1-%2 "))
           .arg(from)
           .arg(to));
   fScanIndex = uint8_t(from);
@@ -172,7 +176,7 @@ void TBusTools::tmrScanTimer() {
   if (fScanIndex < cbbScanAdrTo->Address()) {
     ++fScanIndex;
   } else {
-    Log(QStringLiteral("Scan zařízení dokončen"));
+    Log(LanguageText(QStringLiteral("ScanFinished"), QStringLiteral("Scan zařízení dokončen")));
     EndScan();
   }
   cbbScanAdrFromChange();

@@ -1,5 +1,7 @@
 #include "tools/cmdlinehistorykeys.h"
 
+#include "base/languagetext.h"
+
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
@@ -25,7 +27,8 @@ TCmdLineHistorySearch::TCmdLineHistorySearch(TCmdLineHistory history, QWidget *a
   setAttribute(Qt::WA_DeleteOnClose);
   setFrameStyle(QFrame::Box | QFrame::Plain);
   edtHistorySearch->setObjectName(QStringLiteral("edtHistorySearch"));
-  edtHistorySearch->setPlaceholderText(QStringLiteral("Hledat v odeslaných příkazech"));
+  edtHistorySearch->setPlaceholderText(LanguageText(
+      QStringLiteral("HistorySearch"), QStringLiteral("Hledat v odeslaných příkazech")));
   lstHistory->setObjectName(QStringLiteral("lstHistory"));
   lstHistory->setFocusPolicy(Qt::NoFocus);
   auto *column = new QVBoxLayout(this);

@@ -120,7 +120,7 @@ void TCommandLinePanel::ShowTypingHint() {
   // here, not wait for the change.
   edtCommandLineChange();
   if (!fCommandError.isEmpty()) {
-    fSink.ShowBalloon(edtCommandLine, QStringLiteral("Chyba zadání:"), fCommandError);
+    fSink.ShowBalloon(edtCommandLine, InputErrorTitle(), fCommandError);
     fHintShown = true;
   } else if (fHintShown) {
     fSink.ShowBalloon(edtCommandLine, QString(), QString());

@@ -214,7 +214,9 @@ QString TfrPaket::CountLEN(bool Forced) {
   // A longer frame cannot be described; writing a truncated LEN would send a
   // frame that lies about its own length.
   if (length > 0xFFFF)
-    throw EPtError(QStringLiteral("SDATA má %1 bajtů, LEN popíše nejvýše 65530.").arg(length - 5));
+    throw EPtError(LanguageText(QStringLiteral("ComposerTooLong"),
+                                QStringLiteral("SDATA má %1 bajtů, LEN popíše nejvýše 65530."))
+                       .arg(length - 5));
   return CountText(
       rowLEN,
       QStringLiteral("{%1h,%2h}").arg(HexPair(uint8_t(length >> 8)), HexPair(uint8_t(length))),

@@ -276,7 +276,7 @@ void TPresetBar::onPresetButtonClick(TDataButton *Button) {
   } catch (const std::exception &error) {
     fSink.ShowError(
         Button, QString(),
-        QStringLiteral("Předvolba \"%1\": %2")
+        LanguageText(QStringLiteral("PresetFailed"), QStringLiteral("Předvolba \"%1\": %2"))
             .arg(Button->FdataNode.Attribute(QStringLiteral("caption")), ExceptionText(error)));
     return;
   }

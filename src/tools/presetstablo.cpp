@@ -2,6 +2,7 @@
 
 #include "base/pterror.h"
 #include "tools/cmdline.h"
+#include "widgets/language.h"
 #include "widgets/messages.h"
 
 #include <QFile>
@@ -72,7 +73,7 @@ void TfrmPresetTabloItem::edtCommandLineChange() {
   } catch (const std::exception &error) {
     // Typing goes on; the problem shows beside the row and the last good
     // bytes, text and button stay.
-    fSink.ShowBalloon(edtCommandLine, QStringLiteral("Chyba"), ExceptionText(error));
+    fSink.ShowBalloon(edtCommandLine, InputErrorTitle(), ExceptionText(error));
     return;
   }
   fSink.ShowBalloon(edtCommandLine, QString(), QString());
@@ -156,6 +157,8 @@ void TfPresetsTablo::AddTabloItem(const TXmlElement &Node) {
   auto *row = new TfrmPresetTabloItem(fSink);
   row->fonDataSend = fonDataSend;
   fRowsLayout->insertWidget(fRowsLayout->count() - 1, row);
+  // A row added after the window was translated speaks its language too.
+  TranslateNewPart(row);
   fRows.append(row);
   row->RefreshIndex(int(fRows.size()) - 1);
   row->Setnode(Node);

@@ -1,5 +1,6 @@
 #include "widgets/about.h"
 
+#include "base/languagetext.h"
 #include "base/versioninfo.h"
 
 #include <QDesktopServices>
@@ -57,7 +58,8 @@ TfAbout::TfAbout(const QString &programFolder, const QString &dataFolder, TDocum
   layout->addWidget(Label1);
   layout->addStretch(1);
 
-  pHistory = new QLabel(QStringLiteral("Verze: ") + GetFileVersion(), pCenter);
+  pHistory = new QLabel(pCenter);
+  ShowVersion();
   pHistory->setObjectName(QStringLiteral("pHistory"));
   pHistory->setFont(QFont(QStringLiteral("Arial"), 8));
   pHistory->setAlignment(Qt::AlignCenter);
@@ -113,4 +115,15 @@ bool TfAbout::eventFilter(QObject *watched, QEvent *event) {
     }
   }
   return QWidget::eventFilter(watched, event);
+}
+
+void TfAbout::ShowVersion() {
+  pHistory->setText(LanguageText(QStringLiteral("AboutVersion"), QStringLiteral("Verze: ")) +
+                    GetFileVersion());
+}
+
+void TfAbout::changeEvent(QEvent *event) {
+  QWidget::changeEvent(event);
+  if (event->type() == QEvent::LanguageChange)
+    ShowVersion();
 }

@@ -30,9 +30,11 @@ public:
 
 protected:
   bool eventFilter(QObject *watched, QEvent *event) override;
+  void changeEvent(QEvent *event) override;
 
 private:
   void SetHighlight(bool on);
+  void ShowVersion();
 
   QString fProgramFolder;
   QString fDataFolder;

@@ -1,5 +1,8 @@
 #include "widgets/dialogs.h"
 
+#include "base/languagetext.h"
+
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
@@ -7,19 +10,46 @@
 #include <QToolTip>
 #include <QWidget>
 
+namespace {
+
+// Qt names its buttons in English whatever the program's language.
+QString ButtonText(QMessageBox::StandardButton button) {
+  switch (button) {
+  case QMessageBox::Yes:
+    return LanguageText(QStringLiteral("ButtonYes"), QStringLiteral("Ano"));
+  case QMessageBox::No:
+    return LanguageText(QStringLiteral("ButtonNo"), QStringLiteral("Ne"));
+  case QMessageBox::Cancel:
+    return LanguageText(QStringLiteral("ButtonCancel"), QStringLiteral("Storno"));
+  default:
+    return LanguageText(QStringLiteral("ButtonOk"), QStringLiteral("OK"));
+  }
+}
+
+QMessageBox::StandardButton Show(QMessageBox::Icon icon, QWidget *parent, const QString &title,
+                                 const QString &text, QMessageBox::StandardButtons buttons) {
+  QMessageBox box(icon, title, text, buttons, parent);
+  for (QAbstractButton *button : box.buttons())
+    button->setText(ButtonText(box.standardButton(button)));
+  return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+} // namespace
+
 void TQtDialogs::ShowError(QWidget *anchor, const QString &title, const QString &text) {
-  QMessageBox::warning(anchor ? anchor->window() : nullptr,
-                       title.isEmpty() ? QApplication::applicationDisplayName() : title, text);
+  Show(QMessageBox::Warning, anchor ? anchor->window() : nullptr,
+       title.isEmpty() ? QApplication::applicationDisplayName() : title, text, QMessageBox::Ok);
 }
 
 void TQtDialogs::ShowMessage(QWidget *parent, const QString &text) {
-  QMessageBox::information(parent, QApplication::applicationDisplayName(), text);
+  Show(QMessageBox::Information, parent, QApplication::applicationDisplayName(), text,
+       QMessageBox::Ok);
 }
 
 TPtDialogs::TAnswer TQtDialogs::AskYesNoCancel(QWidget *parent, const QString &title,
                                                const QString &text) {
-  switch (QMessageBox::question(parent, title, text,
-                                QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
+  switch (Show(QMessageBox::Question, parent, title, text,
+               QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
   case QMessageBox::Yes:
     return Yes;
   case QMessageBox::No:
@@ -51,9 +81,16 @@ QString TQtDialogs::OpenFileName(QWidget *parent) {
 
 bool TQtDialogs::AskNumber(QWidget *parent, const QString &title, const QString &label, int &value,
                            int min, int max) {
-  bool ok = false;
-  const int n = QInputDialog::getInt(parent, title, label, value, min, max, 1, &ok);
-  if (ok)
-    value = n;
-  return ok;
+  QInputDialog dialog(parent);
+  dialog.setWindowTitle(title);
+  dialog.setLabelText(label);
+  dialog.setInputMode(QInputDialog::IntInput);
+  dialog.setIntRange(min, max);
+  dialog.setIntValue(value);
+  dialog.setOkButtonText(ButtonText(QMessageBox::Ok));
+  dialog.setCancelButtonText(ButtonText(QMessageBox::Cancel));
+  if (dialog.exec() != QDialog::Accepted)
+    return false;
+  value = dialog.intValue();
+  return true;
 }

@@ -42,6 +42,18 @@ TXmlElement ChildByLocalName(const TXmlElement &parent, const QString &name,
   return {};
 }
 
+// Tells windows, and through them their controls, that the language changed
+// (QEvent::LanguageChange) when it goes out of scope.
+struct TAnnounceLanguage {
+  const QList<QWidget *> &windows;
+  ~TAnnounceLanguage() {
+    for (QWidget *window : windows) {
+      QEvent changed(QEvent::LanguageChange);
+      QCoreApplication::sendEvent(window, &changed);
+    }
+  }
+};
+
 QString AttributeOr(const TXmlElement &element, const char *name, const QString &fallback) {
   bool found = false;
   const QString value = element.Attribute(QLatin1String(name), &found);
@@ -278,20 +290,24 @@ QString TLanguageItem::FlagName() const {
 // --- TLanguage ---------------------------------------------------------------
 
 namespace {
+
 const TLanguage *gCurrentLanguage = nullptr;
+
 } // namespace
 
 void SetCurrentLanguage(const TLanguage *language) {
   gCurrentLanguage = language;
+  InstallLanguageTexts(language ? language->Texts() : nullptr);
 }
 
-QString LanguageText(const QString &key, const QString &defaultValue) {
-  return gCurrentLanguage ? gCurrentLanguage->text(key, defaultValue) : defaultValue;
+void TranslateNewPart(QWidget *part) {
+  if (gCurrentLanguage && part)
+    gCurrentLanguage->RewritePart(part->window(), part);
 }
 
 TLanguage::~TLanguage() {
   if (gCurrentLanguage == this)
-    gCurrentLanguage = nullptr;
+    SetCurrentLanguage(nullptr);
 }
 
 int TLanguage::RefreshLanguages(const QString &filePathMask) {
@@ -321,10 +337,16 @@ void TLanguage::LoadLngFile(const QString &fileName) {
   XML = std::move(document);
   fFileName = QFileInfo(path).absoluteFilePath();
   ++fGeneration;
+  fTexts = ReadLanguageTexts(XML->DocumentElement());
+  if (gCurrentLanguage == this)
+    InstallLanguageTexts(fTexts);
   const QList<QWidget *> windows = QApplication::topLevelWidgets();
   // Every window now has its turn here, also when this file fails on it.
   for (QWidget *window : windows)
     MarkTranslated(window, fGeneration);
+  // Texts a window puts together (a version line) rather than names are put
+  // together again, also after a failure below.
+  const TAnnounceLanguage announce{windows};
 
   for (const TXmlElement &forms : LanguageNode().ChildElements()) {
     if (forms.LocalName().toUpper() != QLatin1String("FORMS"))
@@ -352,14 +374,25 @@ void TLanguage::RewriteForm(QWidget *form) const {
 }
 
 QString TLanguage::text(const QString &key, const QString &defaultValue) const {
-  if (!XML)
-    return defaultValue;
-  const TXmlElement constants =
-      ChildByLocalName(XML->DocumentElement(), QStringLiteral("CONST"), Qt::CaseInsensitive);
-  const TXmlElement entry = ChildByLocalName(constants, key, Qt::CaseSensitive);
-  bool found = false;
-  const QString value = entry.Attribute(QStringLiteral("text"), &found);
-  return found ? value : defaultValue;
+  return fTexts ? fTexts->value(key, defaultValue) : defaultValue;
+}
+
+void TLanguage::RewritePart(QWidget *form, QWidget *part) const {
+  if (!form || !part)
+    return;
+  const TXmlElement forms =
+      ChildByLocalName(LanguageNode(), QStringLiteral("forms"), Qt::CaseSensitive);
+  const TXmlElement element = ChildByLocalName(forms, form->objectName(), Qt::CaseInsensitive);
+  // The window's own attributes stay with the window; its components'
+  // elements reach those inside the part.
+  for (const TXmlElement &child : element.ChildElements()) {
+    if (child.LocalName() == QLatin1String("items"))
+      continue;
+    if (part->objectName().compare(child.LocalName(), Qt::CaseInsensitive) == 0)
+      BrowseComponent(part, child);
+    for (QObject *owned : OwnedComponents(part, child.LocalName()))
+      BrowseComponent(owned, child);
+  }
 }
 
 QString TLanguage::LngName() const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/languagetext.h"
 #include "base/xmldoc.h"
 
 #include <QObject>
@@ -54,6 +55,12 @@ public:
   void RewriteForm(QWidget *form) const;
   // A message text from the "CONST" element, or `defaultValue`.
   QString text(const QString &key, const QString &defaultValue) const;
+  // Every message text of the loaded file by key; null while none is loaded.
+  std::shared_ptr<const TLanguageTexts> Texts() const { return fTexts; }
+  // Applies the loaded language to `part`, built inside the window `form`
+  // after the window was translated (a row added to a list), as if it had
+  // been there then.
+  void RewritePart(QWidget *form, QWidget *part) const;
 
   QString FileName() const { return fFileName; }
   // Counts the files loaded; a window translated with the current one
@@ -73,6 +80,7 @@ private:
 
   std::vector<std::unique_ptr<TLanguageItem>> FLanguages;
   std::unique_ptr<TXmlDocument> XML;
+  std::shared_ptr<const TLanguageTexts> fTexts;
   QString fFileName;
   int fGeneration = 0;
 };
@@ -94,12 +102,14 @@ private:
   std::function<void(const QString &)> fOnError;
 };
 
-// Makes `language` the one LanguageText asks; null for none. A language
-// that goes stops being asked.
+// Makes `language` the one LanguageText (base/languagetext.h) answers
+// from, also after it loads another file; null for none. A language that
+// goes stops being asked.
 void SetCurrentLanguage(const TLanguage *language);
-// A message text of the program's language, for code that has no window to
-// ask: `defaultValue` while no language is loaded.
-QString LanguageText(const QString &key, const QString &defaultValue);
+
+// Translates `part`, just built inside an already translated window, with
+// the current language; nothing while none is loaded.
+void TranslateNewPart(QWidget *part);
 
 // Sets the property `name` the way the language files name them ("Caption",
 // "Hint", "Text" and Qt's own property names); false when the component has

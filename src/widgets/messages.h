@@ -1,8 +1,15 @@
 #pragma once
 
+#include "base/languagetext.h"
+
 #include <QString>
 
 class QWidget;
+
+// The balloon title over a typed text that does not convert.
+inline QString InputErrorTitle() {
+  return LanguageText(QStringLiteral("InputError"), QStringLiteral("Chyba zadání:"));
+}
 
 // Where the tools report problems the user must see. The main window shows
 // them in a message box or a balloon hint; tests record them.

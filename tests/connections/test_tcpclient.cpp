@@ -153,7 +153,7 @@ TEST_F(TcpClientTest, RefusedSettingKeepsThePreviousConnection) {
   EXPECT_EQ(fController.Connection(), previous);
   const TLogLine last = fWindow.Lines().back();
   EXPECT_EQ(last.color, kColorRed);
-  EXPECT_TRUE(last.text.startsWith(kErrorLinePrefix)) << last.text.toStdString();
+  EXPECT_TRUE(last.text.startsWith(ErrorLinePrefix())) << last.text.toStdString();
 }
 
 TEST_F(TcpClientTest, ConnectTimesOutAgainstAFullBacklog) {

@@ -127,7 +127,7 @@ TEST_F(UdpTest, StartOnABoundPortIsReportedAndStopEndsIt) {
   Start(); // must not throw
   ASSERT_EQ(fWindow.ShownErrors().size(), 1u);
   const TLogLine last = fWindow.Lines().back();
-  EXPECT_EQ(last, (TLogLine{kErrorLinePrefix + fWindow.ShownErrors().front(), kColorRed}));
+  EXPECT_EQ(last, (TLogLine{ErrorLinePrefix() + fWindow.ShownErrors().front(), kColorRed}));
   ASSERT_NE(fController.Connection(), nullptr);
   EXPECT_EQ(fController.UdpButtonCaption(), kCaptionStop);
   fController.UdpStartStop({}, {}, {});
@@ -143,7 +143,7 @@ TEST_F(UdpTest, RefusedListenPortIsReportedNotThrown) {
   fController.UdpStartStop(QStringLiteral("127.0.0.1"), QStringLiteral("1"),
                            QStringLiteral("65536"));
   EXPECT_EQ(fWindow.ShownErrors().size(), 1u);
-  EXPECT_TRUE(fWindow.Lines().back().text.startsWith(kErrorLinePrefix));
+  EXPECT_TRUE(fWindow.Lines().back().text.startsWith(ErrorLinePrefix()));
   // The connection stays current, as designed, until the button is pressed again.
   EXPECT_EQ(fController.UdpButtonCaption(), kCaptionStop);
   fController.UdpStartStop({}, {}, {});

@@ -266,10 +266,19 @@ TEST_F(BinaryMouse, Pelmar97WindowNamesTheFieldAndTheDataLength) {
   };
   const Case cases[] = {
       // Rows of "x" are no frames: PRE is already wrong.
-      {10, 7, {"length_SDATA=1", "frame_error=PRE 78, očekáváno 2A", "title=DATA [1]"}},
-      {10, 8, {"length_SDATA=1", "frame_error=PRE 78, očekáváno 2A", "title=SUM"}},
-      {9, 7, {"length_SDATA=0", "frame_error=PRE 78, očekáváno 2A", "title=SUM"}},
-      {8, 4, {"frame_error=PRE 78, očekáváno 2A", "title=ADR"}},
+      {10,
+       7,
+       {"length_SDATA=1", "frame_error_label=Chyba rámce", "frame_error=PRE 78, očekáváno 2A",
+        "title=DATA [1]"}},
+      {10,
+       8,
+       {"length_SDATA=1", "frame_error_label=Chyba rámce", "frame_error=PRE 78, očekáváno 2A",
+        "title=SUM"}},
+      {9,
+       7,
+       {"length_SDATA=0", "frame_error_label=Chyba rámce", "frame_error=PRE 78, očekáváno 2A",
+        "title=SUM"}},
+      {8, 4, {"frame_error_label=Chyba rámce", "frame_error=PRE 78, očekáváno 2A", "title=ADR"}},
   };
   for (const Case &c : cases) {
     TVexlinDataBinary_Pelmar97 frame(QByteArray(c.length, 'x'), spRx);

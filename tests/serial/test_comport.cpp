@@ -54,7 +54,7 @@ TEST_F(PortPty, OpensCarriesBytesOnTheUiThreadAndCloses) {
 TEST_F(PortPty, FailedOpenRaisesTheCoresErrorAndNoOpenEvent) {
   port.SetPortName(QStringLiteral("ttyPtNoSuchPort7"));
   EXPECT_EQ(ErrorOf([&] { port.Open(); }),
-            "Invalid port number (ttyPtNoSuchPort7): the device does not exist");
+            "Invalid port number (ttyPtNoSuchPort7): zařízení neexistuje");
   EXPECT_FALSE(port.Active());
   EXPECT_EQ(recorder.Count("PortOpen"), 0);
 }

@@ -96,7 +96,7 @@ TEST_F(CorePty, OpensClosesAndOpensAgain) {
 }
 
 TEST_F(CorePty, ReportsMissingAndHeldDevicesByNameAndReason) {
-  const QString kBusy = QStringLiteral(": the port is busy, another program is using it");
+  const QString kBusy = QStringLiteral(": port je obsazen, používá ho jiný program");
   TAfComPortCore other;
   other.SetDCB(core.DCB());
   ASSERT_TRUE(other.OpenComPort(pty.Path()));
@@ -107,11 +107,11 @@ TEST_F(CorePty, ReportsMissingAndHeldDevicesByNameAndReason) {
   const TCase cases[] = {
       {QString(), QStringLiteral("Invalid port number ()")},
       {QStringLiteral("ttyPtNoSuchPort7"),
-       QStringLiteral("Invalid port number (ttyPtNoSuchPort7): the device does not exist")},
+       QStringLiteral("Invalid port number (ttyPtNoSuchPort7): zařízení neexistuje")},
       {QStringLiteral("../tmp/x"),
-       QStringLiteral("Invalid port number (../tmp/x): the name is not a device name")},
+       QStringLiteral("Invalid port number (../tmp/x): název není názvem zařízení")},
       {QStringLiteral("/dev/null"),
-       QStringLiteral("Can't open device /dev/null: the device is not a serial port")},
+       QStringLiteral("Can't open device /dev/null: zařízení není sériový port")},
       {pty.Path(), QStringLiteral("Can't open device ") + pty.Path() + kBusy}, // held by `other`
   };
   for (const TCase &c : cases) {

@@ -132,7 +132,7 @@ TEST_F(ConnectionPanelTest, TcpButtonErrorsAndClosedPort) {
   SetTcp("127.0.0.1", 65536);
   ASSERT_EQ(panel->iedTcpPort->GetValue(), 65536);
   panel->btnTcpConnectDisconnect->click();
-  EXPECT_TRUE(HasLine(kErrorLinePrefix, kColorRed, true));
+  EXPECT_TRUE(HasLine(ErrorLinePrefix(), kColorRed, true));
   EXPECT_EQ(window->Connections().Connection(), nullptr);
   EXPECT_EQ(panel->btnTcpConnectDisconnect->text(), kCaptionConnect);
 
@@ -179,7 +179,7 @@ TEST_F(ConnectionPanelTest, UdpPortInUseIsShownAndTheButtonStaysStop) {
   panel->edtUdpRemoteAddress->setText(QStringLiteral("127.0.0.1"));
   panel->btnUdpConnectDisconnect->click();
   ASSERT_EQ(dialogs.errors.size(), 1);
-  EXPECT_TRUE(HasLine(kErrorLinePrefix, kColorRed, true));
+  EXPECT_TRUE(HasLine(ErrorLinePrefix(), kColorRed, true));
   EXPECT_EQ(panel->btnUdpConnectDisconnect->text(), kCaptionStop);
   panel->btnUdpConnectDisconnect->click();
   EXPECT_EQ(panel->btnUdpConnectDisconnect->text(), kCaptionStart);
@@ -198,7 +198,7 @@ TEST_F(ConnectionPanelTest, UdpPortInUseIsShownAndTheButtonStaysStop) {
   panel->edtUdpRemoteAddress->setText(QStringLiteral("no-such-host.invalid"));
   panel->btnUdpConnectDisconnect->click();
   TypeCommand("x");
-  EXPECT_TRUE(HasLine(kErrorLinePrefix + "Host no-such-host.invalid not found", kColorRed));
+  EXPECT_TRUE(HasLine(ErrorLinePrefix() + "Host no-such-host.invalid not found", kColorRed));
 }
 
 TEST_F(ConnectionPanelTest, StatusBarDoubleClickTogglesTheLastConnection) {

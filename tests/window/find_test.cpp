@@ -69,6 +69,25 @@ TEST_F(FindTest, EnterAndF3WalkTheMatchingRowsInEachNotation) {
   EXPECT_EQ(bar->lblFindHint->text(), "Lichý počet šestnáctkových číslic");
 }
 
+TEST_F(FindTest, PatternErrorsSpeakTheCurrentLanguage) {
+  window->LoadLanguage(QStringLiteral(PT_DATA_FILES_DIR "/pt.lng.en.xml"));
+  const struct {
+    QString text;
+    int mode;
+    QString error;
+  } cases[] = {
+      {"2A 6", 0, "Odd number of hexadecimal digits"},
+      {"2A 6G", 0, "Invalid hexadecimal digit"},
+      {" ,", 0, "Nothing to find"},
+      {"AT{0x0D", 2, "End character \"}\" not found in \"AT{0x0D\" !"},
+  };
+  for (const auto &c : cases) {
+    Type(c.text, c.mode);
+    QTest::keyClick(bar->edtFind, Qt::Key_Return);
+    EXPECT_EQ(bar->lblFindHint->text(), c.error) << c.text.toStdString();
+  }
+}
+
 TEST_F(FindTest, FoundBytesAreMarkedAndEscapeTakesTheMarksAway) {
   auto marked = [&] {
     const QImage image = window->vstTerminal()->viewport()->grab().toImage();

@@ -78,30 +78,41 @@ TEST_F(FrameCheckWindow, TheFaultyByteHasARedFrameAndTheGoodRowNone) {
   EXPECT_GT(red(badRow), red(sum));
 }
 
-TEST_F(FrameCheckWindow, BothWindowsSayWhatIsWrong) {
+TEST_F(FrameCheckWindow, BothWindowsSayWhatIsWrongInTheCurrentLanguage) {
+  const struct {
+    const char *file; // none: the built-in texts
+    QString title, fault;
+  } languages[] = {
+      {nullptr, QStringLiteral("Chyba rámce"), QStringLiteral("SUM 2D, očekáváno AA")},
+      {"pt.lng.en.xml", "Frame error", "SUM 2D, expected AA"},
+      {"pt.lng.cs.xml", QStringLiteral("Chyba rámce"), QStringLiteral("SUM 2D, očekáváno AA")},
+  };
   QWidget *viewport = list->viewport();
-  MouseTo(viewport, QEvent::MouseMove, ByteAt(0, 11));
-  EXPECT_TRUE(InformationText().contains("SUM")) << InformationText().toStdString();
-  EXPECT_FALSE(InformationText().contains(QStringLiteral("Chyba rámce")))
-      << InformationText().toStdString();
-  MouseTo(viewport, QEvent::MouseMove, ByteAt(1, 3));
-  EXPECT_TRUE(InformationText().contains(QStringLiteral("Chyba rámce")))
-      << InformationText().toStdString();
-  EXPECT_TRUE(InformationText().contains(QStringLiteral("SUM 2D, očekáváno AA")));
+  for (const auto &language : languages) {
+    if (language.file)
+      window->LoadLanguage(QStringLiteral(PT_DATA_FILES_DIR "/") + language.file);
+    SCOPED_TRACE(language.file ? language.file : "built-in");
+    MouseTo(viewport, QEvent::MouseMove, ByteAt(0, 11));
+    EXPECT_TRUE(InformationText().contains("SUM")) << InformationText().toStdString();
+    EXPECT_FALSE(InformationText().contains(language.title)) << InformationText().toStdString();
+    MouseTo(viewport, QEvent::MouseMove, ByteAt(1, 3));
+    EXPECT_TRUE(InformationText().contains(language.title)) << InformationText().toStdString();
+    EXPECT_TRUE(InformationText().contains(language.fault));
 
-  for (size_t row : {0u, 1u})
-    MouseTo(viewport, QEvent::MouseButtonDblClick, ByteAt(row, 3), Qt::LeftButton);
-  QString details[2];
-  for (QWidget *w : QApplication::topLevelWidgets())
-    for (int row : {0, 1})
-      if (w->objectName() == QStringLiteral("pf_%1").arg(row) && w->isVisible()) {
-        details[row] = w->findChild<QPlainTextEdit *>()->toPlainText();
-        w->close();
-      }
-  ASSERT_FALSE(details[0].isEmpty());
-  EXPECT_FALSE(details[0].contains(QStringLiteral("Chyba rámce")));
-  EXPECT_TRUE(details[1].endsWith(QStringLiteral("\n\nChyba rámce:\nSUM 2D, očekáváno AA")))
-      << details[1].toStdString();
+    for (size_t row : {0u, 1u})
+      MouseTo(viewport, QEvent::MouseButtonDblClick, ByteAt(row, 3), Qt::LeftButton);
+    QString details[2];
+    for (QWidget *w : QApplication::topLevelWidgets())
+      for (int row : {0, 1})
+        if (w->objectName() == QStringLiteral("pf_%1").arg(row) && w->isVisible()) {
+          details[row] = w->findChild<QPlainTextEdit *>()->toPlainText();
+          w->close();
+        }
+    ASSERT_FALSE(details[0].isEmpty());
+    EXPECT_FALSE(details[0].contains(language.title));
+    EXPECT_TRUE(details[1].endsWith("\n\n" + language.title + ":\n" + language.fault))
+        << details[1].toStdString();
+  }
 }
 
 } // namespace

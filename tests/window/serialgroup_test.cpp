@@ -96,11 +96,19 @@ TEST_F(SerialGroupTest, OpenExchangeAndClose) {
   EXPECT_TRUE(window->ConnectionPanel()->btnTcpConnectDisconnect->isEnabled());
 }
 
-TEST_F(SerialGroupTest, PortsThatCannotOpenLogTheReason) {
+TEST_F(SerialGroupTest, TheReasonSpeaksTheCurrentLanguage) {
+  window->LoadLanguage(QStringLiteral(PT_DATA_FILES_DIR "/pt.lng.en.xml"));
   group->cbbComPort->setEditText(QStringLiteral("/dev/pt-no-such-port"));
   group->btnOpenClose->click();
   EXPECT_TRUE(HasLine(
-      "Chyba: Invalid port number (/dev/pt-no-such-port): the device does not exist", kColorRed));
+      "Error: Invalid port number (/dev/pt-no-such-port): the device does not exist", kColorRed));
+}
+
+TEST_F(SerialGroupTest, PortsThatCannotOpenLogTheReason) {
+  group->cbbComPort->setEditText(QStringLiteral("/dev/pt-no-such-port"));
+  group->btnOpenClose->click();
+  EXPECT_TRUE(
+      HasLine("Chyba: Invalid port number (/dev/pt-no-such-port): zařízení neexistuje", kColorRed));
 
   // Held by another program (flock, as root ignores TIOCEXCL).
   TAfComPort other;
@@ -110,7 +118,7 @@ TEST_F(SerialGroupTest, PortsThatCannotOpenLogTheReason) {
   OpenPty();
   EXPECT_FALSE(window->SerialPort().Active());
   EXPECT_TRUE(HasLine("Chyba: Can't open device " + pty.Path() +
-                          ": the port is busy, another program is using it",
+                          ": port je obsazen, používá ho jiný program",
                       kColorRed));
   EXPECT_EQ(group->btnOpenClose->text(), "Open");
 }

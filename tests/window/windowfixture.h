@@ -26,7 +26,8 @@ public:
     errors << title + ": " + text;
   }
   void ShowMessage(QWidget *, const QString &text) override { messages << text; }
-  TAnswer AskYesNoCancel(QWidget *, const QString &, const QString &text) override {
+  TAnswer AskYesNoCancel(QWidget *, const QString &title, const QString &text) override {
+    titles << title;
     questions << text;
     return answer;
   }
@@ -35,7 +36,9 @@ public:
   }
   QString SaveFileName(QWidget *, const QString &, const QString &) override { return saveName; }
   QString OpenFileName(QWidget *) override { return openName; }
-  bool AskNumber(QWidget *, const QString &, const QString &label, int &value, int, int) override {
+  bool AskNumber(QWidget *, const QString &title, const QString &label, int &value, int,
+                 int) override {
+    titles << title;
     questions << label;
     numberProposed = value;
     if (numberAnswer)
@@ -45,7 +48,7 @@ public:
 
   std::optional<int> numberAnswer; // none: cancelled
   int numberProposed = -1;
-  QStringList errors, messages, questions;
+  QStringList errors, messages, questions, titles; // titles: of the questions
   QString balloon, saveName, openName;
   TAnswer answer = Cancel;
 };
