@@ -78,8 +78,9 @@ void TfMainPelmarTerm::actLantronixSearchExecute() {
   const bool started = fLantronix->Start();
   auto *log = new TVexlinDataLog(
       started ? QStringLiteral("Odeslán broadcast pro nalezení modulů Lantronix XPORT")
-              : QStringLiteral("Nepodařilo se otevřít UDP port 30718, nelze provést detekci "
-                               "přítomnosti modulů Lantronix XPORT"),
+              : QStringLiteral("Nepodařilo se otevřít UDP port %1, nelze provést detekci "
+                               "přítomnosti modulů Lantronix XPORT")
+                    .arg(fLantronix->ListenPort()),
       started ? kColorNavy : kColorRed);
   log->ParentVDT = fTerminalTree;
   fLastLantronixFinderRootDataObject = log;
