@@ -91,6 +91,8 @@ void TFindBar::Close() {
   setVisible(false);
   if (chkFindFilter->isChecked())
     chkFindFilter->setChecked(false);
+  // Opened again, the bar starts empty, as the list now shows everything.
+  edtFind->clear();
   fFinder.SetPattern(std::nullopt);
   Hint(QString());
 }

@@ -23,7 +23,8 @@ public:
 
   // Shows the bar with the text field selected.
   void Open();
-  // Hides it, takes the marks away and switches the filter off.
+  // Hides it, takes the marks away, switches the filter off (every row is
+  // shown again) and empties the text field.
   void Close();
   void FindNext();
   void FindPrevious();

@@ -24,6 +24,11 @@ constexpr int kProbeMs = 300;
 const char *const kSocketFile = "/pelmarterm.sock";
 constexpr char kReceipt = '\x06';
 
+bool IsOperation(char byte) {
+  return byte == static_cast<char>(TIpcOperation::Send) ||
+         byte == static_cast<char>(TIpcOperation::Receive);
+}
+
 bool Fail(QString *error, const QString &text) {
   if (error)
     *error = text;
@@ -165,8 +170,8 @@ void TPtIpcServer::TakeConnections() {
       continue;
     }
     fClients.insert(socket);
-    // One block and its length at most: a partial block never grows past it.
-    socket->setReadBufferSize(4 + kMaxBlock);
+    // One block and its header at most: a partial block never grows past it.
+    socket->setReadBufferSize(kHeaderSize + kMaxBlock);
     auto *idle = new QTimer(socket);
     idle->setSingleShot(true);
     idle->setInterval(fIdleTimeoutMs);
@@ -195,27 +200,29 @@ void TPtIpcServer::Drop(QLocalSocket *socket) {
 
 void TPtIpcServer::ReadBlocks(QLocalSocket *socket) {
   // Take every complete block; a partial one waits for more bytes.
-  while (fClients.contains(socket) && socket->bytesAvailable() >= 4) {
-    char head[4];
-    socket->peek(head, 4);
-    const quint32 size = qFromBigEndian<quint32>(head);
-    if (size > kMaxBlock) {
+  while (fClients.contains(socket) && socket->bytesAvailable() >= kHeaderSize) {
+    char head[kHeaderSize];
+    socket->peek(head, kHeaderSize);
+    const quint32 size = qFromBigEndian<quint32>(head + 1);
+    // An unknown operation (a client of another framing) gets no receipt.
+    if (!IsOperation(head[0]) || size > kMaxBlock) {
       Drop(socket);
       return;
     }
-    if (socket->bytesAvailable() < 4 + static_cast<qint64>(size))
+    if (socket->bytesAvailable() < kHeaderSize + static_cast<qint64>(size))
       return;
-    socket->skip(4);
-    const QByteArray block = socket->read(size);
-    if (!block.isEmpty())
-      emit blockReceived(block);
+    socket->skip(kHeaderSize);
+    const QByteArray bytes = socket->read(size);
+    if (!bytes.isEmpty())
+      emit blockReceived(static_cast<TIpcOperation>(head[0]), bytes);
     // The receipt: only now may the client say the block was delivered.
     socket->write(&kReceipt, 1);
   }
 }
 
-bool TPtIpcServer::SendBlock(const QByteArray &block, QString *error, int timeoutMs) {
-  if (static_cast<quint64>(block.size()) > kMaxBlock)
+bool TPtIpcServer::SendBlock(TIpcOperation operation, const QByteArray &bytes, QString *error,
+                             int timeoutMs) {
+  if (static_cast<quint64>(bytes.size()) > kMaxBlock)
     return Fail(error, QStringLiteral("a block holds at most %1 bytes").arg(kMaxBlock));
   QString folderError;
   const QString path = ServerName(&folderError);
@@ -233,10 +240,11 @@ bool TPtIpcServer::SendBlock(const QByteArray &block, QString *error, int timeou
       if (!PeerRunsAs(socket.socketDescriptor(), getuid()))
         return Fail(error,
                     QStringLiteral("\"%1\" is answered by another user's program").arg(path));
-      char head[4];
-      qToBigEndian<quint32>(static_cast<quint32>(block.size()), head);
-      socket.write(head, 4);
-      socket.write(block);
+      char head[kHeaderSize];
+      head[0] = static_cast<char>(operation);
+      qToBigEndian<quint32>(static_cast<quint32>(bytes.size()), head + 1);
+      socket.write(head, kHeaderSize);
+      socket.write(bytes);
       while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(remaining()))
         ;
       while (socket.bytesAvailable() < 1 && socket.waitForReadyRead(remaining()))

@@ -21,11 +21,17 @@ bool IsPrivateFolder(const QString &path, uid_t uid, QString *error = nullptr);
 // runs as `uid` (the kernel's word, not the peer's).
 bool PeerRunsAs(qintptr fd, uid_t uid);
 
+// What another process asks the window to do with its bytes.
+enum class TIpcOperation : char {
+  Send = 'S',    // send them as typed
+  Receive = 'R', // show them as received, through the parser
+};
+
 // The one way for another process to inject data: a local socket in the
 // user's private runtime folder. Both ends check that the other runs as the
-// same user. A client writes blocks framed by a 4-byte big-endian length. A
-// block whose first byte is 0x01 is received data (that byte included); any
-// other block is sent as typed.
+// same user. A client writes blocks, each an operation byte, a 4-byte
+// big-endian length and that many bytes: the operation never rides in the
+// bytes, so any bytes (a first 0x01 included) arrive exactly as given.
 class TPtIpcServer : public QObject {
   Q_OBJECT
 public:
@@ -43,7 +49,8 @@ public:
   // Hands one block to the running instance, trying again while it is busy
   // for up to `timeoutMs`; false with `error` set when none runs or the
   // block could not be delivered.
-  static bool SendBlock(const QByteArray &block, QString *error = nullptr, int timeoutMs = 2000);
+  static bool SendBlock(TIpcOperation operation, const QByteArray &bytes, QString *error = nullptr,
+                        int timeoutMs = 2000);
 
   // Tests shorten the waits and pose as another user.
   void SetIdleTimeout(int ms) { fIdleTimeoutMs = ms; }
@@ -53,9 +60,10 @@ public:
 
   static constexpr int kMaxClients = 32;
   static constexpr quint32 kMaxBlock = 1u << 20;
+  static constexpr int kHeaderSize = 5; // the operation and the length
 
 signals:
-  void blockReceived(const QByteArray &block);
+  void blockReceived(TIpcOperation operation, const QByteArray &bytes);
   // Something the user should read in the log (the server stopped, ...).
   void problem(const QString &text);
 

@@ -1,3 +1,4 @@
+#include "app/clientrequest.h"
 #include "app/ipc.h"
 #include "app/mainwindow.h"
 #include "app/quitsignals.h"
@@ -18,41 +19,49 @@
 
 namespace {
 
-// "--send HEX" / "--receive HEX": hand one block to the running instance.
-int HandBlockToRunningInstance(const QString &hex, bool received) {
-  QByteArray bytes;
-  if (!HexPairsToBin(hex, bytes)) {
-    std::fprintf(stderr, "pelmarterm: \"%s\" is not a sequence of hexadecimal digit pairs\n",
-                 qPrintable(hex));
-    return 2;
-  }
-  // A leading 0x01 marks the block as received data.
-  const QByteArray block = received ? QByteArray(1, '\x01') + bytes : bytes;
+// "--send HEX" / "--receive HEX": hand the bytes to the running window.
+int RunClient(int argc, char *argv[]) {
+  QCoreApplication app(argc, argv);
   QString error;
-  if (!TPtIpcServer::SendBlock(block, &error)) {
-    std::fprintf(stderr, "pelmarterm: %s\n", qPrintable(error));
-    return 1;
+  const std::optional<TClientRequest> request =
+      ParseClientArguments(QCoreApplication::arguments(), &error);
+  if (!request) {
+    std::fprintf(stderr, "pelmarterm: %s (see pelmarterm --help)\n", qPrintable(error));
+    return kClientExitBadArguments;
   }
-  std::printf("pelmarterm: %lld bytes handed over\n", static_cast<long long>(block.size()));
-  return 0;
+  if (!TPtIpcServer::SendBlock(request->operation, request->bytes, &error)) {
+    std::fprintf(stderr, "pelmarterm: %s\n", qPrintable(error));
+    return kClientExitNotDelivered;
+  }
+  std::printf("pelmarterm: %lld bytes handed over to be %s\n",
+              static_cast<long long>(request->bytes.size()),
+              request->operation == TIpcOperation::Receive ? "shown as received" : "sent");
+  return kClientExitDelivered;
 }
 
 // The options of the program; --send and --receive make it a client and
 // --capture a recorder, neither of which needs a display.
 struct TOptions {
   QCommandLineParser parser;
-  const QString send = QStringLiteral("send");
-  QCommandLineOption receive{QStringLiteral("receive"),
-                             QStringLiteral("Show HEX bytes as received in the running instance."),
-                             QStringLiteral("HEX")};
+  QCommandLineOption receive{
+      QStringLiteral("receive"),
+      QStringLiteral("HEX bytes the running window shows as received (through its parser); "
+                     "further HEX arguments follow them."),
+      QStringLiteral("HEX")};
   TOptions() {
-    parser.setApplicationDescription(QStringLiteral("Pelmar Terminal"));
+    parser.setApplicationDescription(QStringLiteral(
+        "Pelmar Terminal\n\n"
+        "Without options the window starts.\n"
+        "--send or --receive hand bytes to the running window. Exit codes: 0 it took them, "
+        "1 no window runs or it did not take them, 2 bad arguments.\n"
+        "--capture records a transport without a window. Exit codes: 0 a clean end, 1 the log "
+        "could not be written, 2 bad arguments, 3 the transport could not be opened."));
     parser.addHelpOption();
     parser.addOption(receive);
     AddCaptureOptions(parser);
   }
   bool Capture() const { return CaptureRequested(parser); }
-  bool Client() const { return !Capture() && (parser.isSet(send) || parser.isSet(receive)); }
+  bool Help() const { return parser.isSet(QStringLiteral("help")); }
 };
 
 QStringList Arguments(int argc, char *argv[]) {
@@ -62,13 +71,12 @@ QStringList Arguments(int argc, char *argv[]) {
   return arguments;
 }
 
-int RunClient(int argc, char *argv[]) {
+// "--help": the usage, without a display.
+int RunHelp(int argc, char *argv[]) {
   QCoreApplication app(argc, argv);
   TOptions options;
   options.parser.process(app);
-  const bool received = options.parser.isSet(options.receive);
-  return HandBlockToRunningInstance(
-      options.parser.value(received ? options.receive.names().first() : options.send), received);
+  options.parser.showHelp(0);
 }
 
 // "--capture": records a transport into a log without a window until the
@@ -150,18 +158,21 @@ int main(int argc, char *argv[]) {
   TVexlinParser::MaxLength = 5;
 
   // Read before any application object: only the window needs a display.
-  bool client = false;
+  bool help = false;
   bool capture = false;
+  bool client = false;
   {
+    const QStringList arguments = Arguments(argc, argv);
     TOptions options;
-    options.parser.parse(Arguments(argc, argv));
+    options.parser.parse(arguments);
+    help = options.Help();
     capture = options.Capture();
-    // The help text needs no display either.
-    client = options.Client() || options.parser.isSet(QStringLiteral("help"));
+    client = !capture && NamesClientOperation(arguments);
   }
-  const int rc = capture  ? RunCapture(argc, argv)
-                 : client ? RunClient(argc, argv)
-                          : RunWindow(argc, argv);
+  const int rc = help      ? RunHelp(argc, argv)
+                 : capture ? RunCapture(argc, argv)
+                 : client  ? RunClient(argc, argv)
+                           : RunWindow(argc, argv);
   VexlinDataObjects_Finalize();
   return rc;
 }

@@ -767,13 +767,13 @@ void TfMainPelmarTerm::pmiMoveUpClick() {
     fTerminal->FlushNodeItem(last);
 }
 
-void TfMainPelmarTerm::WMCopyData(const QByteArray &block) {
-  if (block.isEmpty())
+void TfMainPelmarTerm::WMCopyData(TIpcOperation operation, const QByteArray &bytes) {
+  if (bytes.isEmpty())
     return;
-  if (block.at(0) == '\x01')
-    Receive(block, QByteArray());
+  if (operation == TIpcOperation::Receive)
+    Receive(bytes, QByteArray());
   else
-    Send(block);
+    Send(bytes);
 }
 
 bool TfMainPelmarTerm::ListenForOtherProcesses(QString *error) {
@@ -907,7 +907,10 @@ void TfMainPelmarTerm::aSaveSelectedExecute() {
   objects.reserve(selection.Count());
   for (const auto &[first, last] : selection.Ranges())
     for (size_t i = first; i <= last && i < fTerminalTree->RowCount(); ++i)
-      objects.push_back(fTerminalTree->NodeAt(i)->Data);
+      if (fTerminalTree->IsRowShown(i))
+        objects.push_back(fTerminalTree->NodeAt(i)->Data);
+  if (objects.empty())
+    return;
   const QString filter = QStringLiteral("Vexlin data (*.vexlin.txt)");
   const TDateTime first = objects.front() ? objects.front()->Time : 0;
   const QString name = WithFilterExtension(

@@ -53,6 +53,7 @@ class TPresetBar;
 class TPresetsManager;
 class TPtDialogs;
 class TPtIpcServer;
+enum class TIpcOperation : char;
 class TPtStatusBar;
 class TTerminalView;
 class TVexlinDataLog;
@@ -132,8 +133,8 @@ public:
   TFindBar *FindBar() const { return fFindBar; }
   TRowFinder *RowFinder() const { return fFinder; }
   QAction *LantronixSearchAction() const { return actLantronixSearch; }
-  // A block from another process: 0x01 first means received, else sent.
-  void WMCopyData(const QByteArray &block);
+  // Bytes from another process, sent or shown as received as it asks.
+  void WMCopyData(TIpcOperation operation, const QByteArray &bytes);
 
   // Starts the inter-process entry; false when another instance has it.
   bool ListenForOtherProcesses(QString *error = nullptr);

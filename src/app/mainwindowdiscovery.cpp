@@ -86,7 +86,7 @@ void TfMainPelmarTerm::actLantronixSearchExecute() {
           : LanguageText(QStringLiteral("DiscoveryPortFailed"),
                          QStringLiteral("Nepodařilo se otevřít UDP port %1, nelze provést "
                                         "detekci přítomnosti modulů Lantronix XPORT"))
-                .arg(kDiscoveryPort),
+                .arg(fLantronix->ListenPort()),
       started ? kColorNavy : kColorRed);
   log->ParentVDT = fTerminalTree;
   fLastLantronixFinderRootDataObject = log;

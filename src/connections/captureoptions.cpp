@@ -5,6 +5,7 @@
 #include "codecs/commandtext.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 namespace {
@@ -67,18 +68,21 @@ bool LineSettings(const QString &text, TCaptureTarget &target) {
 
 bool ParseSerial(const QString &rest, TCaptureTarget &target, QString *error) {
   target.kind = TCaptureTarget::Serial;
+  target.path = rest;
   // Paths may hold colons themselves (/dev/serial/by-path/pci-0000:00:14.0-…):
-  // only a last part that reads as line settings is taken for them.
+  // a last part that reads as line settings is taken for them; one that
+  // only looks like them ("abc", "9600,X") is a mistake to name, not a part
+  // of the path, unless the whole names an existing file.
   const qsizetype colon = rest.lastIndexOf(u':');
-  if (colon > 0 && LineSettings(rest.mid(colon + 1), target)) {
-    target.path = rest.left(colon);
-  } else {
-    static const QRegularExpression kLooksLikeSettings(QStringLiteral("^\\d[\\d,.A-Za-z]*$"));
-    if (colon > 0 && kLooksLikeSettings.match(rest.mid(colon + 1)).hasMatch())
+  if (colon > 0) {
+    const QString last = rest.mid(colon + 1);
+    static const QRegularExpression kSettingsCharacters(QStringLiteral("^[0-9A-Za-z.,]*$"));
+    if (LineSettings(last, target))
+      target.path = rest.left(colon);
+    else if (kSettingsCharacters.match(last).hasMatch() && !QFileInfo::exists(rest))
       return Fail(error, QStringLiteral("\"%1\" are not serial line settings (SPEED or "
                                         "SPEED,PARITY,DATA,STOP, e.g. 115200,E,8,1)")
-                             .arg(rest.mid(colon + 1)));
-    target.path = rest;
+                             .arg(last));
   }
   if (target.path.isEmpty())
     return Fail(error, QStringLiteral("the serial target names no port"));
@@ -143,8 +147,8 @@ void AddCaptureOptions(QCommandLineParser &parser) {
                     QStringLiteral("FILE")});
   parser.addOption({kSend,
                     QStringLiteral("With --capture: command text to send, repeatable (\"AT\\r\", "
-                                   "\"{0x2A,0x61}\"). Without it: HEX bytes sent through the "
-                                   "running window."),
+                                   "\"{0x2A,0x61}\"). Without --capture: HEX bytes the running "
+                                   "window sends as typed; further HEX arguments follow them."),
                     QStringLiteral("TEXT")});
   parser.addOption({kInterval,
                     QStringLiteral("With --capture: milliseconds between the texts of --send "

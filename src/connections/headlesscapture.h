@@ -29,7 +29,7 @@ public:
   static constexpr int kExitClean = 0;
   static constexpr int kExitBadArguments = 2;
   static constexpr int kExitNotOpened = 3;
-  static constexpr int kExitLogFailed = 4;
+  static constexpr int kExitLogFailed = 1;
 
   explicit THeadlessCapture(TCaptureOptions options, QObject *parent = nullptr);
   ~THeadlessCapture() override;

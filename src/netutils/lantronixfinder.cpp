@@ -32,6 +32,8 @@ bool TLantronixFinder::Start(QString *error) {
   auto *socket = new QUdpSocket(this);
   // Not shared: a port another program holds is reported, not half used.
   const bool opened = socket->bind(QHostAddress::AnyIPv4, fTarget.listenPort);
+  // Port 0 takes whichever is free: the one it got is the one to name.
+  fListenPort = opened ? socket->localPort() : fTarget.listenPort;
   if (!opened || socket->writeDatagram(DiscoveryQuery(), fTarget.address, fTarget.port) != 4) {
     if (error)
       *error = socket->errorString();

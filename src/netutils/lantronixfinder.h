@@ -30,6 +30,8 @@ public:
   // `error`) when the port cannot be opened or the query not sent.
   bool Start(QString *error = nullptr);
   bool Active() const { return udpServerLantronix != nullptr; }
+  // The port the last start listened on, or tried to.
+  quint16 ListenPort() const { return fListenPort; }
   // Closes the listener once its time is over; true when it did so now.
   bool CloseWhenDue();
   // How long the listener stays open after the query (5 s).
@@ -53,5 +55,6 @@ private:
   QDeadlineTimer fUdpShutDown;
   int fAnswers = 0;
   int fListenMs = 5000;
+  quint16 fListenPort = 0;
   std::unordered_map<quint64, TVexlinDataLantronixScanItem *> fItems; // rows with a query
 };

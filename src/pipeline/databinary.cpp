@@ -278,6 +278,7 @@ int TVexlinDataBinary::LastDataIndex = -1;
 QRect TVexlinDataBinary::fr1;
 QRect TVexlinDataBinary::fr2;
 const TByteFinder *TVexlinDataBinary::FindMarks = nullptr;
+const TVexlinDataObject *TVexlinDataBinary::FindCurrent = nullptr;
 int TVexlinDataBinary::LastColumn = NoColumn;
 TVexlinDataBinary::TInfoHintCache TVexlinDataBinary::HintCache;
 
@@ -422,7 +423,7 @@ void TVexlinDataBinary::MarkFound(QPainter &canvas, const QRect &cell, qsizetype
   const qsizetype start = qMax<qsizetype>(0, from - n + 1);
   const QByteArrayView window =
       QByteArrayView(Data).sliced(start, qMin(Data.size(), to + n - 1) - start);
-  const QColor mark(255, 230, 0);
+  const QColor mark = FoundColor(this);
   for (qsizetype at = FindMarks->IndexIn(window); at >= 0;
        at = FindMarks->IndexIn(window, at + 1)) {
     for (qsizetype p = qMax(from, start + at); p < qMin(to, start + at + n); ++p) {
@@ -432,6 +433,16 @@ void TVexlinDataBinary::MarkFound(QPainter &canvas, const QRect &cell, qsizetype
       canvas.fillRect(chars, mark);
     }
   }
+}
+
+int TVexlinDataBinary::FoundOffset(bool last) const {
+  if (!FindMarks)
+    return -1;
+  const qsizetype at = last ? FindMarks->LastIndexIn(Data, Data.size()) : FindMarks->IndexIn(Data);
+  if (at < 0)
+    return -1;
+  // The line pitch ByteCellRects draws with.
+  return static_cast<int>(at / qMax(1, CharsPerLine)) * (HexCharHeight + 3);
 }
 
 // --- mouse tracking and the information window -----------------------------------

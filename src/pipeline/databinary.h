@@ -81,6 +81,18 @@ public:
   // What the find bar looks for: its occurrences are marked in every row
   // drawn; none when null.
   static const TByteFinder *FindMarks;
+  // The row the find bar is at: its occurrences get a colour of their own.
+  static const TVexlinDataObject *FindCurrent;
+  static constexpr TColor kFoundColor = RGBColor(255, 230, 0);
+  static constexpr TColor kCurrentFoundColor = RGBColor(255, 140, 0);
+  // The colour of the found bytes in `row`.
+  static QColor FoundColor(const TVexlinDataObject *row) {
+    return ToQColor(row == FindCurrent ? kCurrentFoundColor : kFoundColor);
+  }
+
+  // How far below the row's top the first (or the last) found bytes lie in
+  // the layout last computed; -1 when the row holds none.
+  int FoundOffset(bool last) const;
 
 protected:
   // The byte position and value the information window was last filled for.

@@ -1,6 +1,8 @@
 #include "pipeline/datalog.h"
 
 #include "base/ansicodepage.h"
+#include "pipeline/bytefinder.h"
+#include "pipeline/databinary.h"
 
 #include <QFontMetrics>
 
@@ -17,6 +19,27 @@ qsizetype AvoidSplitPair(QStringView text, qsizetype at) {
   if (at > 0 && at < text.size() && text[at].isLowSurrogate() && text[at - 1].isHighSurrogate())
     return at + 1;
   return at;
+}
+
+// Marks what the find bar looks for in the part of a line drawn at `area`'s
+// top left: the found characters are drawn again over the mark's colour.
+void MarkFound(QPainter &canvas, const QRect &area, QStringView shown, const QColor &mark) {
+  const TByteFinder &finder = *TVexlinDataBinary::FindMarks;
+  const QByteArray bytes = AnsiFromText(shown.toString());
+  // A character outside the code page in two code units gives one byte:
+  // the places would not meet. Rare in a log line; it goes unmarked.
+  if (bytes.size() != shown.size())
+    return;
+  const QFontMetrics metrics = canvas.fontMetrics();
+  const qsizetype n = finder.Pattern().size();
+  canvas.setBackgroundMode(Qt::TransparentMode);
+  for (qsizetype at = finder.IndexIn(bytes); at >= 0; at = finder.IndexIn(bytes, at + 1)) {
+    const QString found = shown.sliced(at, n).toString();
+    const int x = area.left() + metrics.horizontalAdvance(shown.first(at).toString());
+    const QRect cell(x, area.top(), metrics.horizontalAdvance(found), metrics.height());
+    canvas.fillRect(cell.intersected(area), mark);
+    canvas.drawText(cell, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, found);
+  }
 }
 
 } // namespace
@@ -57,6 +80,8 @@ void TVexlinDataLog::DrawNode(TVexlinView &Sender, const TVexlinPaintInfo &Paint
   const qsizetype visible = VisibleTextLength(Text, canvas->fontMetrics(), area.width());
   canvas->drawText(area, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
                    visible < Text.size() ? Text.first(visible) : Text);
+  if (TVexlinDataBinary::FindMarks)
+    MarkFound(*canvas, area, QStringView(Text).first(visible), TVexlinDataBinary::FoundColor(this));
   canvas->restore();
 }
 

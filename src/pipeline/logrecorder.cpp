@@ -4,6 +4,18 @@
 
 #include <QFileInfo>
 
+namespace {
+
+// Appends to a regular file; a device or a pipe (/dev/null, /dev/stdout on a
+// terminal) has no end to seek to, and Qt would warn about trying.
+bool OpenForAppending(QFile &file) {
+  const QFileInfo info(file.fileName());
+  const bool stream = info.exists() && !info.isFile();
+  return file.open(stream ? QIODevice::WriteOnly : QIODevice::WriteOnly | QIODevice::Append);
+}
+
+} // namespace
+
 TLogRecorder::~TLogRecorder() {
   Stop();
   StopWriter();
@@ -34,7 +46,7 @@ bool TLogRecorder::Start(const QString &fileName, qint64 rollBytes, QString *err
   fFileName = fNumber ? NumberedName(fileName, fNumber) : fileName;
   // The writer is idle: the file is this thread's until the first hand-over.
   fFile.setFileName(fFileName);
-  if (!fFile.open(QIODevice::WriteOnly | QIODevice::Append)) {
+  if (!OpenForAppending(fFile)) {
     if (error)
       *error = fFile.errorString();
     return false;
@@ -111,7 +123,7 @@ void TLogRecorder::WriterLoop() {
     } else if (!fNextName.isEmpty()) {
       fFile.close();
       fFile.setFileName(fNextName);
-      if (!fFile.open(QIODevice::WriteOnly | QIODevice::Append))
+      if (!OpenForAppending(fFile))
         error = fFile.errorString();
     }
     lock.lock();

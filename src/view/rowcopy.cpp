@@ -84,8 +84,10 @@ void TRowCopier::Step() {
       ++fRange;
       continue;
     }
+    // Rows a filter hides stay out, also when they were selected before it.
     if (const TVexlinNode *node = fTree.NodeAt(fRow);
-        node && node->Data && AppendCopyText(fText, *node->Data, fFormat, fCopied + 1))
+        node && node->Data && fTree.IsRowShown(fRow) &&
+        AppendCopyText(fText, *node->Data, fFormat, fCopied + 1))
       ++fCopied;
     ++fRow;
   }

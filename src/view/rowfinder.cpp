@@ -29,17 +29,25 @@ TRowFinder::TRowFinder(TVexlinTree &tree, QObject *parent)
   });
   // Removed rows take the positions and counts with them.
   connect(&fTree, &TVexlinTree::rowsRemoved, this, [this] {
-    const bool filtering = fFilterOn;
+    const bool refilter = fFilterOn || FilterBusy();
     Reset();
-    if (filtering)
-      SetFilter(true);
+    if (refilter)
+      SetFilter(fFilterOn);
   });
 }
 
 TRowFinder::~TRowFinder() {
   if (TVexlinDataBinary::FindMarks == Pattern())
     TVexlinDataBinary::FindMarks = nullptr;
+  ForgetCurrentMark();
   fTree.SetRowFilter(nullptr);
+}
+
+void TRowFinder::ForgetCurrentMark() {
+  // Compared, never followed: the row may be gone already.
+  if (fCurrentMark && TVexlinDataBinary::FindCurrent == fCurrentMark)
+    TVexlinDataBinary::FindCurrent = nullptr;
+  fCurrentMark = nullptr;
 }
 
 void TRowFinder::SetPattern(std::optional<TByteFinder> pattern) {
@@ -47,14 +55,16 @@ void TRowFinder::SetPattern(std::optional<TByteFinder> pattern) {
     TVexlinDataBinary::FindMarks = nullptr;
   fPattern = std::move(pattern);
   TVexlinDataBinary::FindMarks = Pattern();
-  const bool filtering = fFilterOn;
+  // A pass that shows every row again (the filter just switched off) must
+  // finish too, or rows stay hidden with the filter off.
+  const bool refilter = fFilterOn || FilterBusy();
   Reset();
   if (fPattern)
     fNewRows->start();
   else
     fNewRows->stop();
-  if (filtering)
-    SetFilter(true);
+  if (refilter)
+    SetFilter(fFilterOn);
   fTree.viewport()->update();
   Schedule();
   emit countChanged();
@@ -62,6 +72,7 @@ void TRowFinder::SetPattern(std::optional<TByteFinder> pattern) {
 
 void TRowFinder::Reset() {
   fFind = TFind();
+  ForgetCurrentMark();
   fCurrent = nullptr;
   fCurrentTop = -1;
   fCountedTo = 0;
@@ -228,9 +239,12 @@ void TRowFinder::SetCurrent(TVexlinNode *node, ptrdiff_t top, bool forward, bool
     fOrdinal = forward ? fOrdinal + 1 : fOrdinal - 1;
   else
     fOrdinal = 0;
+  ForgetCurrentMark();
   fCurrent = node;
   fCurrentTop = top;
-  Reveal(node);
+  fCurrentMark = node->Data;
+  TVexlinDataBinary::FindCurrent = fCurrentMark;
+  Reveal(node, forward);
 }
 
 bool TRowFinder::StepCount() {
@@ -305,8 +319,17 @@ void TRowFinder::Step() {
   }
 }
 
-void TRowFinder::Reveal(TVexlinNode *node) {
+void TRowFinder::Reveal(TVexlinNode *node, bool forward) {
   fTree.SetFocusedNode(node);
   fTree.ScrollToNode(node, true);
+  // Of a row taller than the list, centring shows the middle: the found
+  // bytes (the first ones, or going back the last) come into view instead.
+  const int64_t page = fTree.viewport()->height();
+  if (const auto *packet = dynamic_cast<const TVexlinDataBinary *>(node->Data);
+      packet && node->Height > page) {
+    fTree.ApplyLayout();
+    if (const int offset = packet->FoundOffset(!forward); offset >= 0)
+      fTree.SetScrollY(fTree.NodeTop(node) + offset - page / 3);
+  }
   fTree.viewport()->update();
 }

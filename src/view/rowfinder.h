@@ -8,6 +8,7 @@
 #include <vector>
 
 class QTimer;
+class TVexlinDataObject;
 class TVexlinTree;
 struct TVexlinNode;
 
@@ -78,7 +79,10 @@ private:
   bool StepFind();
   bool StepCount();
   void Reset();
-  void Reveal(TVexlinNode *node);
+  // Focuses the row and scrolls its found bytes into view.
+  void Reveal(TVexlinNode *node, bool forward);
+  // The current row's marks go back to the colour of the others.
+  void ForgetCurrentMark();
   // One step of the walk; true when it wrapped past an end.
   bool Advance(TFind &f, size_t walkSize) const;
   void SetCurrent(TVexlinNode *node, ptrdiff_t top, bool forward, bool wrapped, bool fromEnd);
@@ -92,6 +96,7 @@ private:
   QTimer *fNewRows; // counts and filters what arrived since
   QElapsedTimer fSlice;
   TVexlinNode *fCurrent = nullptr;
+  const TVexlinDataObject *fCurrentMark = nullptr; // the object marked as current
   TFind fFind;
   size_t fCountedTo = 0; // top-level rows counted
   size_t fMatchingRows = 0;

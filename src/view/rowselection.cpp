@@ -1,6 +1,7 @@
 #include "view/rowselection.h"
 
 #include <algorithm>
+#include <iterator>
 
 void TRowSelection::Clear() {
   fRanges.clear();
@@ -25,15 +26,43 @@ void TRowSelection::Toggle(size_t row) {
 
 void TRowSelection::ExtendTo(size_t row) {
   fRanges = fBase;
-  Add(std::min(fAnchor, row), std::max(fAnchor, row));
+  AddShown(std::min(fAnchor, row), std::max(fAnchor, row));
   fCursor = row;
 }
 
 void TRowSelection::SelectAll(size_t rows) {
   Clear();
   if (rows > 0)
-    fRanges = {{0, rows - 1}};
+    AddShown(0, rows - 1);
   fCursor = rows > 0 ? rows - 1 : 0;
+}
+
+void TRowSelection::AddShown(size_t first, size_t last) {
+  if (!fShown) {
+    Add(first, last);
+    return;
+  }
+  // The runs of shown rows, merged with the selection in one pass: a span
+  // over millions of filtered rows may hold many runs.
+  std::vector<std::pair<size_t, size_t>> runs;
+  for (size_t row = first; row <= last; ++row) {
+    if (!fShown(row))
+      continue;
+    if (!runs.empty() && runs.back().second + 1 == row)
+      runs.back().second = row;
+    else
+      runs.emplace_back(row, row);
+  }
+  std::vector<std::pair<size_t, size_t>> merged;
+  merged.reserve(fRanges.size() + runs.size());
+  std::merge(fRanges.begin(), fRanges.end(), runs.begin(), runs.end(), std::back_inserter(merged));
+  fRanges.clear();
+  for (const auto &range : merged) {
+    if (!fRanges.empty() && range.first <= fRanges.back().second + 1)
+      fRanges.back().second = std::max(fRanges.back().second, range.second);
+    else
+      fRanges.push_back(range);
+  }
 }
 
 bool TRowSelection::Contains(size_t row) const {

@@ -8,8 +8,15 @@
 // The selected top-level rows of a list as sorted, disjoint ranges of row
 // indices, so selecting all of ten million rows costs one range. A child row
 // is selected with its top-level row.
+//
+// While the list hides rows (a filter), selecting all or a span takes only
+// the rows shown: what is selected is what the user saw.
 class TRowSelection {
 public:
+  // Whether a row is shown now; null when every row is.
+  using ShownRows = std::function<bool(size_t row)>;
+  void SetShownRows(ShownRows shown) { fShown = std::move(shown); }
+
   void Clear();
   // Only `row` is selected; it becomes the anchor of later extensions.
   void SelectOnly(size_t row);
@@ -31,10 +38,13 @@ public:
 
 private:
   void Add(size_t first, size_t last);
+  // Adds the shown rows of [first, last], in runs.
+  void AddShown(size_t first, size_t last);
   void Remove(size_t row);
 
   std::vector<std::pair<size_t, size_t>> fRanges;
   std::vector<std::pair<size_t, size_t>> fBase; // the selection an extension starts from
   size_t fAnchor = 0;
   size_t fCursor = 0;
+  ShownRows fShown;
 };

@@ -150,6 +150,15 @@ void TVexlinTree::SetExpanded(TVexlinNode *node, bool expanded) {
   }
 }
 
+void TVexlinTree::SetRowFilter(TVexlinRows::RowFilter keep) {
+  const bool filtering = bool(keep);
+  fRows.SetRowFilter(std::move(keep));
+  if (filtering)
+    fSelection.SetShownRows([this](size_t row) { return IsRowShown(row); });
+  else
+    fSelection.SetShownRows(nullptr);
+}
+
 void TVexlinTree::ApplyRowFilter(size_t from, size_t to) {
   fRows.ApplyRowFilter(from, to);
   if (!IsUpdating()) {
@@ -316,6 +325,8 @@ void TVexlinTree::SetScrollY(int64_t y) {
 void TVexlinTree::ScrollToNode(TVexlinNode *node, bool centreVertically) {
   if (!node || !fRows.Contains(node))
     return;
+  // A scroll asked for now replaces one still waiting for the frame.
+  fFrameScrollNode = nullptr;
   for (TVexlinNode *p = node->Parent(); p; p = p->Parent())
     fRows.SetExpanded(*p, true);
   MeasureNode(node);

@@ -64,7 +64,8 @@ public:
   void SetExpanded(TVexlinNode *node, bool expanded);
   // Rows the filter does not keep (nor any of their children) are left out
   // of the layout; rows added later are tested as they come. Null keeps all.
-  void SetRowFilter(TVexlinRows::RowFilter keep) { fRows.SetRowFilter(std::move(keep)); }
+  // Meanwhile selecting all or a span takes only the rows shown.
+  void SetRowFilter(TVexlinRows::RowFilter keep);
   bool HasRowFilter() const { return fRows.HasRowFilter(); }
   // Tests the top-level rows [from, to) against the filter and relayouts.
   void ApplyRowFilter(size_t from, size_t to);
@@ -77,6 +78,9 @@ public:
   void SelectByClick(TVexlinNode *node, Qt::KeyboardModifiers modifiers);
   // Not filtered out, and every ancestor expanded.
   bool IsNodeVisible(const TVexlinNode *node) const { return node && fRows.IsVisible(*node); }
+  // Whether the top-level row `row` is shown (not filtered out): copying and
+  // saving the selection take only those.
+  bool IsRowShown(size_t row) const { return row < RowCount() && !NodeAt(row)->Hidden; }
 
   // Bulk update: no repaint and no scroll-bar update until the last EndUpdate
   // (and then on the next frame).
@@ -86,7 +90,7 @@ public:
 
   // --- scrolling and heights -------------------------------------------------
   // Scrolls vertically so the row is visible (centred when asked), expanding
-  // its parents.
+  // its parents; it replaces a scroll still waiting for the next frame.
   void ScrollToNode(TVexlinNode *node, bool centreVertically);
   // The same on the next frame; a later call replaces an earlier one.
   void ScrollToNodeOnFrame(TVexlinNode *node, bool centreVertically);

@@ -72,6 +72,13 @@ TEST(CaptureOptionsTest, TargetsAndTheirSettings) {
     EXPECT_EQ(target.dataBits, c.dataBits);
     EXPECT_EQ(target.stopBits, c.stopBits);
   }
+  // An existing path whose last part could pass for settings stays whole.
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("pci-0000:00:1d.0-usb-0:1.1:1.0"));
+  ASSERT_TRUE(QFile(path).open(QIODevice::WriteOnly));
+  TCaptureTarget target;
+  ASSERT_TRUE(ParseCaptureTarget(QStringLiteral("serial:") + path, target, nullptr));
+  EXPECT_EQ(target.path, path);
 }
 
 TEST(CaptureOptionsTest, BadArgumentsSayWhatIsWrong) {
@@ -82,6 +89,9 @@ TEST(CaptureOptionsTest, BadArgumentsSayWhatIsWrong) {
       {{"--capture", "com1"}, "unknown capture target"},
       {{"--capture", "serial:"}, "names no port"},
       {{"--capture", "serial:/dev/ttyS0:9600,X,8,1"}, "not serial line settings"},
+      // A bad speed is named, not taken for a part of the path.
+      {{"--capture", "serial:/dev/ttyUSB0:abc"}, "\"abc\" are not serial line settings"},
+      {{"--capture", "serial:/dev/ttyUSB0:10"}, "\"10\" are not serial line settings"},
       {{"--capture", "tcp:127.0.0.1"}, "not HOST:PORT"},
       {{"--capture", "tcp:127.0.0.1:70000"}, "not HOST:PORT"},
       {{"--capture", "udp:x"}, "not a port to listen on"},

@@ -1,5 +1,6 @@
 #include "pipeline/databinary.h"
 #include "pipeline/datalog.h"
+#include "pipeline/dataobjectregistry.h"
 #include "view/rowfinder.h"
 #include "view/vexlinnode.h"
 #include "view/vexlintree.h"
@@ -136,6 +137,43 @@ TEST_F(RowFinderTest, ClearingTheListForgetsPlacesAndCounts) {
   EXPECT_EQ(finder.MatchingRows(), 0u);
   Add("AB");
   EXPECT_EQ(Next(true).first, "AB");
+}
+
+// In a packet taller than the list the found bytes come into view, not the
+// packet's middle: the first ones going forward, the last ones going back.
+// The current row's bytes are the ones marked as current.
+TEST_F(RowFinderTest, FoundBytesInATallPacketComeIntoView) {
+  // The rows' layout follows the list's width: shown, with its scroll bar
+  // from the start, the list keeps one (a window measures its rows again on
+  // a resize).
+  RegisterVexlinDataObjectClasses();
+  tree.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  tree.show();
+  Settle(50);
+  tree.ResetNodeHeights();
+  QByteArray tall(30000, '.');
+  tall.replace(100, 4, "ZZ!!");
+  tall.replace(29000, 4, "ZZ??");
+  TVexlinNode *node = Add(tall);
+  auto inView = [&](qsizetype byte) {
+    tree.ApplyLayout();
+    const int64_t line = byte / TVexlinDataBinary::CharsPerLine;
+    const int64_t y = tree.NodeTop(node) + line * (TVexlinDataBinary::HexCharHeight + 3);
+    return y >= tree.ScrollY() && y < tree.ScrollY() + tree.viewport()->height();
+  };
+  finder.SetPattern(TByteFinder("ZZ??", false));
+  ASSERT_EQ(Next(true).first, tall);
+  ASSERT_GT(node->Height, tree.viewport()->height());
+  EXPECT_TRUE(inView(29000));
+  EXPECT_EQ(TVexlinDataBinary::FindCurrent, node->Data);
+  finder.SetPattern(TByteFinder("ZZ", false));
+  EXPECT_EQ(TVexlinDataBinary::FindCurrent, nullptr);
+  ASSERT_EQ(Next(true).first, tall);
+  EXPECT_TRUE(inView(100));
+  EXPECT_FALSE(inView(29000));
+  ASSERT_EQ(Next(false).first, tall);
+  EXPECT_TRUE(inView(29000));
+  EXPECT_FALSE(inView(100));
 }
 
 } // namespace

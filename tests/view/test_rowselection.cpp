@@ -31,4 +31,22 @@ TEST(RowSelection, ClicksShiftAndCtrlBuildRanges) {
   EXPECT_TRUE(s.IsEmpty());
 }
 
+TEST(RowSelection, WhileRowsAreHiddenSpansTakeOnlyTheShownOnes) {
+  TRowSelection s;
+  // Rows 3 to 6 and every row from 20 on are hidden.
+  s.SetShownRows([](size_t row) { return row < 3 || (row > 6 && row < 20); });
+  s.SelectAll(1'000'000);
+  EXPECT_EQ(s.Ranges(), Ranges({{0, 2}, {7, 19}}));
+  s.SelectOnly(1);
+  s.ExtendTo(9);
+  EXPECT_EQ(s.Ranges(), Ranges({{1, 2}, {7, 9}}));
+  s.Toggle(12);
+  s.ExtendTo(25); // joins what Ctrl added, hidden rows left out
+  EXPECT_EQ(s.Ranges(), Ranges({{1, 2}, {7, 9}, {12, 19}}));
+  EXPECT_EQ(s.Count(), 13u);
+  s.SetShownRows(nullptr);
+  s.SelectAll(30);
+  EXPECT_EQ(s.Ranges(), Ranges({{0, 29}}));
+}
+
 } // namespace

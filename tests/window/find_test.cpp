@@ -42,6 +42,26 @@ protected:
     TVexlinNode *current = finder.Current();
     return current ? int(window->vstTerminal()->IndexOf(current)) : -1;
   }
+  // The top-level rows the list shows.
+  int Shown() const {
+    TVexlinTree *list = window->vstTerminal();
+    int n = 0;
+    for (size_t i = 0; i < list->RowCount(); ++i)
+      n += list->IsNodeVisible(list->NodeAt(i)) ? 1 : 0;
+    return n;
+  }
+  bool FilterDone() const { return !window->RowFinder()->FilterBusy(); }
+  // Pixels of `color` in the row's cells as drawn now.
+  int Pixels(size_t row, const QColor &color) const {
+    TVexlinTree *list = window->vstTerminal();
+    const QImage image = list->viewport()->grab().toImage();
+    const QRect cell = list->NodeCellRect(list->NodeAt(row), 3).intersected(image.rect());
+    int n = 0;
+    for (int y = cell.top(); y <= cell.bottom(); ++y)
+      for (int x = cell.left(); x <= cell.right(); ++x)
+        n += image.pixelColor(x, y) == color ? 1 : 0;
+    return n;
+  }
   TFindBar *bar = nullptr;
 };
 
@@ -113,22 +133,70 @@ TEST_F(FindTest, TheFilterKeepsMatchingRowsAndNewOnesAndReturnsToTheRow) {
   TVexlinNode *current = window->RowFinder()->Current();
   bar->chkFindFilter->setChecked(true);
   ASSERT_TRUE(WaitFor([&] { return !window->RowFinder()->FilterBusy(); }));
-  auto shown = [&] {
-    int n = 0;
-    for (size_t i = 0; i < list->RowCount(); ++i)
-      n += list->IsNodeVisible(list->NodeAt(i)) ? 1 : 0;
-    return n;
-  };
-  EXPECT_EQ(shown(), 2);
+  EXPECT_EQ(Shown(), 2);
   (new TVexlinDataBinary(QByteArray("no"), spRx))->Push();
   (new TVexlinDataBinary(QByteArray("say hello"), spRx))->Push();
   ASSERT_TRUE(WaitFor([&] { return list->RowCount() == 7; }));
-  EXPECT_EQ(shown(), 3);
+  EXPECT_EQ(Shown(), 3);
   bar->chkFindFilter->setChecked(false);
   ASSERT_TRUE(WaitFor([&] { return !window->RowFinder()->FilterBusy(); }));
-  EXPECT_EQ(shown(), 7);
+  EXPECT_EQ(Shown(), 7);
   EXPECT_EQ(list->FocusedNode(), current);
   EXPECT_GE(list->NodeTop(current), list->ScrollY());
+}
+
+// Esc, wherever the focus is in the bar, closes it as the × does: the
+// filter goes off, every row is shown again and the box is emptied.
+TEST_F(FindTest, ClosingTheBarShowsEveryRowAgainAndEmptiesTheBox) {
+  Type(QStringLiteral("hello"), 1, true);
+  EXPECT_EQ(Press(Qt::Key_Return), 1);
+  QTest::mouseClick(bar->chkFindFilter, Qt::LeftButton, {},
+                    QPoint(5, bar->chkFindFilter->height() / 2));
+  ASSERT_TRUE(bar->chkFindFilter->isChecked());
+  ASSERT_TRUE(WaitFor([&] { return FilterDone(); }));
+  ASSERT_EQ(Shown(), 2);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+  EXPECT_FALSE(bar->isVisible());
+  EXPECT_FALSE(bar->chkFindFilter->isChecked());
+  EXPECT_TRUE(bar->edtFind->text().isEmpty());
+  ASSERT_TRUE(WaitFor([&] { return FilterDone(); }));
+  EXPECT_EQ(Shown(), 5);
+  EXPECT_EQ(window->RowFinder()->Pattern(), nullptr);
+  // Opened again, nothing is looked for or counted.
+  QTest::keyClick(window.get(), Qt::Key_F, Qt::ControlModifier);
+  EXPECT_TRUE(bar->edtFind->text().isEmpty());
+  EXPECT_TRUE(bar->lblFindCount->text().isEmpty());
+}
+
+// The row the count's "1 z 3" stands for has its found bytes in a colour
+// of their own; the other matching rows keep the common one. A log line
+// holding them is marked the same way.
+TEST_F(FindTest, TheCurrentMatchHasAColourOfItsOwn) {
+  window->LogInfoMsg(QStringLiteral("*a in a log line"), 0);
+  ASSERT_TRUE(WaitFor([&] { return window->vstTerminal()->RowCount() == 6; }));
+  const QColor current = ToQColor(TVexlinDataBinary::kCurrentFoundColor);
+  const QColor other = ToQColor(TVexlinDataBinary::kFoundColor);
+  Type(QStringLiteral("2A61"), 0);
+  EXPECT_EQ(Press(Qt::Key_Return), 0);
+  ASSERT_TRUE(WaitFor([&] { return bar->lblFindCount->text() == "1 z 3"; }));
+  EXPECT_GT(Pixels(0, current), 0);
+  EXPECT_EQ(Pixels(0, other), 0);
+  EXPECT_EQ(Pixels(3, current), 0);
+  EXPECT_GT(Pixels(3, other), 0);
+  EXPECT_GT(Pixels(5, other), 0);
+  EXPECT_EQ(Press(Qt::Key_F3), 3);
+  EXPECT_EQ(bar->lblFindCount->text(), "2 z 3");
+  EXPECT_EQ(Pixels(0, current), 0);
+  EXPECT_GT(Pixels(0, other), 0);
+  EXPECT_GT(Pixels(3, current), 0);
+  EXPECT_EQ(Press(Qt::Key_F3), 5);
+  EXPECT_GT(Pixels(5, current), 0);
+  EXPECT_EQ(Pixels(5, other), 0);
+  // A new pattern has no current row yet.
+  Type(QStringLiteral("2A"), 0);
+  ASSERT_TRUE(WaitFor([&] { return window->RowFinder()->Current() == nullptr; }));
+  EXPECT_EQ(Pixels(5, current), 0);
+  EXPECT_GT(Pixels(5, other), 0);
 }
 
 } // namespace

@@ -111,7 +111,10 @@ class IpcServerTest : public ::testing::Test {
 protected:
   void SetUp() override {
     QObject::connect(&server, &TPtIpcServer::blockReceived,
-                     [this](const QByteArray &block) { blocks.append(block); });
+                     [this](TIpcOperation operation, const QByteArray &bytes) {
+                       operations.append(operation);
+                       blocks.append(bytes);
+                     });
     QObject::connect(&server, &TPtIpcServer::problem,
                      [this](const QString &text) { problems.append(text); });
     QString error;
@@ -127,16 +130,18 @@ protected:
   }
   // Sends from a thread of its own, as another process would, while this
   // thread serves.
-  bool SendFromThread(const QByteArray &block, int timeoutMs = 2000) {
+  bool SendFromThread(const QByteArray &block, int timeoutMs = 2000,
+                      TIpcOperation operation = TIpcOperation::Send) {
     std::atomic<int> result{-1};
     std::thread client(
-        [&] { result = TPtIpcServer::SendBlock(block, nullptr, timeoutMs) ? 1 : 0; });
+        [&] { result = TPtIpcServer::SendBlock(operation, block, nullptr, timeoutMs) ? 1 : 0; });
     const bool finished = WaitFor([&] { return result >= 0; }, 10000);
     client.join();
     return finished && result == 1;
   }
 
   TPtIpcServer server;
+  QList<TIpcOperation> operations;
   QList<QByteArray> blocks;
   QStringList problems;
   std::vector<std::unique_ptr<QLocalSocket>> sockets;
@@ -168,7 +173,7 @@ TEST(IpcServer, ASocketFileOfAnotherUserIsNeitherRemovedNorTrusted) {
   EXPECT_FALSE(server.Listen(&error));
   EXPECT_TRUE(error.contains("belongs to another user")) << error.toStdString();
   EXPECT_TRUE(QFile::exists(path));
-  EXPECT_FALSE(TPtIpcServer::SendBlock("x", &error, 200));
+  EXPECT_FALSE(TPtIpcServer::SendBlock(TIpcOperation::Send, "x", &error, 200));
   QFile::remove(path);
 }
 
@@ -187,12 +192,13 @@ TEST_F(IpcServerTest, IdleAndOversizedClientsAreDroppedAndTheRestServed) {
 
   // A length beyond one block is not waited for.
   QLocalSocket *big = RawClient();
-  char head[4];
-  qToBigEndian<quint32>(TPtIpcServer::kMaxBlock + 1, head);
-  big->write(head, 4);
+  char head[TPtIpcServer::kHeaderSize] = {'S'};
+  qToBigEndian<quint32>(TPtIpcServer::kMaxBlock + 1, head + 1);
+  big->write(head, sizeof head);
   big->flush();
   EXPECT_TRUE(WaitFor([&] { return big->state() == QLocalSocket::UnconnectedState; }, 2000));
-  EXPECT_FALSE(TPtIpcServer::SendBlock(QByteArray(TPtIpcServer::kMaxBlock + 1, 'x')));
+  EXPECT_FALSE(
+      TPtIpcServer::SendBlock(TIpcOperation::Send, QByteArray(TPtIpcServer::kMaxBlock + 1, 'x')));
 }
 
 TEST_F(IpcServerTest, TwoHundredSimultaneousClientsAllGetThrough) {
@@ -201,7 +207,7 @@ TEST_F(IpcServerTest, TwoHundredSimultaneousClientsAllGetThrough) {
   std::vector<std::thread> clients;
   for (int i = 0; i < kClients; ++i)
     clients.emplace_back([&, i] {
-      delivered += TPtIpcServer::SendBlock(QByteArray::number(i)) ? 1 : 0;
+      delivered += TPtIpcServer::SendBlock(TIpcOperation::Send, QByteArray::number(i)) ? 1 : 0;
       ++done;
     });
   const bool finished = WaitFor([&] { return done == kClients; }, 30000);
@@ -214,6 +220,30 @@ TEST_F(IpcServerTest, TwoHundredSimultaneousClientsAllGetThrough) {
             [](const QByteArray &a, const QByteArray &b) { return a.toInt() < b.toInt(); });
   for (int i = 0; i < kClients; ++i)
     EXPECT_EQ(blocks[i], QByteArray::number(i));
+}
+
+// The operation travels beside the bytes: a first 0x01 is a byte like any
+// other, whichever way they go.
+TEST_F(IpcServerTest, TheOperationTravelsApartFromTheBytes) {
+  const QByteArray bytes = QByteArray::fromHex("014243");
+  ASSERT_TRUE(SendFromThread(bytes, 2000, TIpcOperation::Send));
+  ASSERT_TRUE(SendFromThread(bytes, 2000, TIpcOperation::Receive));
+  ASSERT_TRUE(WaitFor([&] { return blocks.size() == 2; }));
+  EXPECT_EQ(operations, QList<TIpcOperation>({TIpcOperation::Send, TIpcOperation::Receive}));
+  EXPECT_EQ(blocks, QList<QByteArray>({bytes, bytes}));
+
+  // A block without a known operation (the old length-first framing among
+  // them) is not guessed at: the client is cut off without a receipt.
+  for (const QByteArray &raw :
+       {QByteArray::fromHex("00000003014243"), QByteArray::fromHex("580000000141")}) {
+    SCOPED_TRACE(raw.toHex().toStdString());
+    QLocalSocket *client = RawClient();
+    client->write(raw);
+    client->flush();
+    EXPECT_TRUE(WaitFor([&] { return client->state() == QLocalSocket::UnconnectedState; }, 2000));
+    EXPECT_EQ(client->bytesAvailable(), 0);
+  }
+  EXPECT_EQ(blocks.size(), 2);
 }
 
 TEST_F(IpcServerTest, ASocketThatWentAwayIsMadeAgainWithALogLine) {

@@ -89,24 +89,40 @@ TEST_F(WindowTest, OtherProcessesInjectThroughTheLocalSocket) {
   QString error;
   ASSERT_TRUE(window->ListenForOtherProcesses(&error)) << error.toStdString();
   // From another thread, as another process would: the window answers
-  // each block with a receipt.
-  std::atomic<int> sent{0};
+  // each block with a receipt. Both blocks start with 0x01, which is a byte
+  // like any other: the operation travels beside the bytes.
+  const QByteArray sent = QByteArray::fromHex("014142");
+  const QByteArray frame = QByteArray::fromHex("2A610008010223148107AA0D");
+  std::atomic<int> delivered{0};
   std::thread client([&] {
-    sent += TPtIpcServer::SendBlock(QByteArray::fromHex("014142"));
-    sent += TPtIpcServer::SendBlock("AB");
+    delivered += TPtIpcServer::SendBlock(TIpcOperation::Send, sent);
+    delivered += TPtIpcServer::SendBlock(TIpcOperation::Receive, QByteArray(1, '\x01') + frame);
   });
-  const bool finished = WaitFor([&] { return sent == 2; });
+  const bool finished = WaitFor([&] { return delivered == 2; });
   client.join();
   ASSERT_TRUE(finished);
-  window->WMCopyData({});
-  // The sent block becomes a transmitted row; the received one, marker byte
-  // included, waits in the "Rx" buffer for the frame parser.
-  ASSERT_TRUE(WaitFor([&] { return window->vstTerminal()->RowCount() == 1; }));
+  window->WMCopyData(TIpcOperation::Send, {});
+  // The sent block becomes a transmitted row; the received one goes through
+  // the frame parser, which cuts the byte in front of the frame off as a
+  // row of its own and the frame whole.
+  ASSERT_TRUE(WaitFor([&] { return window->vstTerminal()->RowCount() == 3; }));
   const auto rows = Rows(window->vstTerminal());
   EXPECT_EQ(rows[0].direction, spTx);
-  EXPECT_EQ(rows[0].bytes, "AB");
-  EXPECT_TRUE(
-      WaitFor([&] { return Remainder(window->vstRxBuffer()) == QByteArray::fromHex("014142"); }));
+  EXPECT_EQ(rows[0].bytes, sent);
+  EXPECT_EQ(rows[1].direction, spRx);
+  EXPECT_EQ(rows[1].bytes, "\x01");
+  EXPECT_EQ(rows[2].direction, spRx);
+  EXPECT_EQ(rows[2].bytes, frame);
+  EXPECT_EQ(rows[2].kind, "TVexlinDataBinary_Pelmar97");
+
+  // A frame handed over alone is shown alone.
+  std::thread again([&] { delivered += TPtIpcServer::SendBlock(TIpcOperation::Receive, frame); });
+  const bool shown = WaitFor([&] { return window->vstTerminal()->RowCount() == 4; });
+  again.join();
+  ASSERT_TRUE(shown);
+  EXPECT_EQ(Rows(window->vstTerminal())[3].bytes, frame);
+  Settle(100);
+  EXPECT_EQ(window->vstTerminal()->RowCount(), 4u);
 }
 
 TEST_F(WindowTest, SaveAndLoadALog) {

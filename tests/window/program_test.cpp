@@ -47,27 +47,79 @@ protected:
   QProcess program;
 };
 
-TEST_F(ProgramTest, SendNeedsNoDisplay) {
+// Runs the program to its end while this thread serves the socket.
+void RunToEnd(QProcess &program) {
+  program.start();
+  ASSERT_TRUE(WaitFor([&] { return program.state() == QProcess::NotRunning; }, 20000));
+  EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+}
+
+TEST_F(ProgramTest, SendAndReceiveNeedNoDisplayAndCarryEveryByte) {
   // xcb without a display aborts any program that makes a GUI application.
   SetPlatform("xcb");
   program.setArguments({"--send", "41"});
-  program.start();
-  ASSERT_TRUE(program.waitForFinished(20000));
-  EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+  RunToEnd(program);
   EXPECT_EQ(program.exitCode(), 1);
   EXPECT_TRUE(program.readAllStandardError().contains("no running Pelmar Terminal"));
 
   TPtIpcServer server;
-  QList<QByteArray> blocks;
+  QList<std::pair<TIpcOperation, QByteArray>> blocks;
   QObject::connect(&server, &TPtIpcServer::blockReceived,
-                   [&](const QByteArray &block) { blocks.append(block); });
+                   [&](TIpcOperation operation, const QByteArray &bytes) {
+                     blocks.append({operation, bytes});
+                   });
   ASSERT_TRUE(server.Listen());
-  program.setArguments({"--receive", "4142"});
-  program.start();
-  // The client waits for the receipt: serve while it runs.
-  ASSERT_TRUE(WaitFor([&] { return program.state() == QProcess::NotRunning; }, 20000));
-  EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
-  EXPECT_EQ(blocks, QList<QByteArray>{QByteArray::fromHex("014142")});
+  const QByteArray frame = QByteArray::fromHex("2A610008010223148107AA0D");
+  const struct {
+    QStringList arguments;
+    TIpcOperation operation;
+    QByteArray bytes;
+  } cases[] = {
+      // A first 0x01 is a byte to send, not a marker.
+      {{"--send", "014243"}, TIpcOperation::Send, QByteArray::fromHex("014243")},
+      {{"--receive", QString::fromLatin1(frame.toHex())}, TIpcOperation::Receive, frame},
+      {{"--receive", "01"}, TIpcOperation::Receive, "\x01"},
+      // Several arguments are joined in order, never cut to the first.
+      {{"--send", "41", "42"}, TIpcOperation::Send, "AB"},
+      {{"--send", "41 42", "--send=43", "44"}, TIpcOperation::Send, "ABCD"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+    blocks.clear();
+    program.setArguments(c.arguments);
+    RunToEnd(program);
+    EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
+    ASSERT_EQ(blocks.size(), 1);
+    EXPECT_EQ(blocks[0].first, c.operation);
+    EXPECT_EQ(blocks[0].second.toHex(), c.bytes.toHex());
+  }
+}
+
+TEST_F(ProgramTest, TheClientRefusesWhatItCannotTakeWhole) {
+  SetPlatform("xcb");
+  TPtIpcServer server;
+  int blocks = 0;
+  QObject::connect(&server, &TPtIpcServer::blockReceived, [&] { ++blocks; });
+  ASSERT_TRUE(server.Listen());
+  const struct {
+    QStringList arguments;
+    const char *says;
+  } cases[] = {
+      {{"--send", "41", "--receive", "42"}, "cannot be given together"},
+      {{"--send", "41", "4"}, "\"4\" is not a sequence of hexadecimal digit pairs"},
+      {{"--receive"}, "--receive needs hexadecimal bytes"},
+      {{"--send", "41", "--interval", "5"}, "unknown option \"--interval\""},
+      {{"42", "--send", "41"}, "unexpected argument \"42\""},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+    program.setArguments(c.arguments);
+    RunToEnd(program);
+    EXPECT_EQ(program.exitCode(), 2);
+    const QByteArray err = program.readAllStandardError();
+    EXPECT_TRUE(err.contains(c.says)) << err.toStdString();
+  }
+  EXPECT_EQ(blocks, 0);
 }
 
 TEST_F(ProgramTest, SignalsToEndSaveAsANormalClose) {
@@ -129,7 +181,12 @@ TEST_F(ProgramTest, CaptureNeedsNoDisplayAndSaysWhatIsWrong) {
       {{"--capture", "tcp:127.0.0.1:1", "--parser", "x"}, 2, "Usage:"},
       {{"--capture", "tcp:127.0.0.1:1", "stray"}, 2, "unexpected argument"},
       {{"--capture", "serial:/dev/pt-no-such-port"}, 3, "pt-no-such-port"},
+      // A last part that only looks like line settings is named, not
+      // taken into the path.
+      {{"--capture", "serial:/dev/pt-no-such-port:abc"}, 2, "\"abc\" are not serial line"},
       {{"--capture", refused}, 3, "refused"},
+      // The log is opened first: the transport is never tried.
+      {{"--capture", refused, "--log", "gone/log.vexlin.txt"}, 1, "cannot be written"},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.arguments.join(u' ').toStdString());
@@ -157,7 +214,9 @@ TEST_F(ProgramTest, CaptureToStandardOutputUntilTheFarEndCloses) {
   peer->disconnectFromHost();
   ASSERT_TRUE(WaitFor([&] { return program.state() == QProcess::NotRunning; }, 20000));
   EXPECT_EQ(program.exitCode(), 0);
-  EXPECT_TRUE(program.readAllStandardError().contains("rows, 11 bytes received"));
+  const QByteArray err = program.readAllStandardError();
+  EXPECT_TRUE(err.contains("rows, 11 bytes received"));
+  EXPECT_FALSE(err.contains("QIODevice")) << err.toStdString();
   const QString out = home.filePath("out.vexlin.txt");
   QFile file(out);
   ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -166,6 +225,24 @@ TEST_F(ProgramTest, CaptureToStandardOutputUntilTheFarEndCloses) {
   QByteArray logged;
   ASSERT_TRUE(LoggedBytes(out, logged));
   EXPECT_EQ(logged, "one\ntwo\nthr");
+}
+
+// Devices and pipes take the log without Qt's complaint about seeking.
+TEST_F(ProgramTest, ALogOnADeviceIsWrittenWithoutWarnings) {
+  QTcpServer server;
+  ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+  program.setArguments({"--capture", QStringLiteral("tcp:127.0.0.1:%1").arg(server.serverPort()),
+                        "--log", "/dev/null"});
+  program.start();
+  ASSERT_TRUE(WaitFor([&] { return server.hasPendingConnections(); }, 20000));
+  QTcpSocket *peer = server.nextPendingConnection();
+  peer->write("*a\x00\x01Z", 5);
+  peer->disconnectFromHost();
+  ASSERT_TRUE(WaitFor([&] { return program.state() == QProcess::NotRunning; }, 20000));
+  EXPECT_EQ(program.exitCode(), 0);
+  const QByteArray err = program.readAllStandardError();
+  EXPECT_TRUE(err.contains("5 bytes received")) << err.toStdString();
+  EXPECT_FALSE(err.contains("QIODevice")) << err.toStdString();
 }
 
 // A flood into a capture ended by a signal: SIGTERM ends it cleanly with

@@ -1,6 +1,7 @@
 #include "base/ansicodepage.h"
 #include "pipeline/logfile.h"
 #include "view/rowcopy.h"
+#include "view/rowfinder.h"
 #include "windowfixture.h"
 
 #include <QAction>
@@ -99,6 +100,63 @@ TEST_F(SelectionTest, SavingTheSelectedRowsWritesOnlyThem) {
                             saved.push_back(static_cast<TVexlinDataBinary *>(o.get())->Data);
                           }));
   EXPECT_EQ(saved, std::vector<QByteArray>({"AT\r", "xyz"}));
+}
+
+// With the find bar's filter on, what the user can select, copy and save is
+// what the list shows: Ctrl+A, Shift spans and rows selected before the
+// filter hid them alike.
+TEST_F(SelectionTest, WithTheFilterOnOnlyTheShownRowsAreSelectedCopiedAndSaved) {
+  using Ranges = std::vector<std::pair<size_t, size_t>>;
+  // Rows 0 and 1 selected before the filter, which then keeps rows 0 and 5.
+  Click(0);
+  Click(1, Qt::ControlModifier);
+  (new TVexlinDataBinary(QByteArray("\x2A\x61\x01", 3), spRx))->Push();
+  ASSERT_TRUE(WaitFor([&] { return list->RowCount() == 6; }));
+  TRowFinder &finder = *window->RowFinder();
+  finder.SetPattern(TByteFinder(QByteArray("\x2A\x61"), false));
+  finder.SetFilter(true);
+  ASSERT_TRUE(WaitFor([&] { return !finder.FilterBusy(); }));
+  ASSERT_TRUE(list->IsRowShown(0));
+  ASSERT_FALSE(list->IsRowShown(1));
+  EXPECT_EQ(Copy("actCopyRowsHex"), "2A 61 00 05\n") << "the hidden selected row stays out";
+
+  list->setFocus();
+  QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
+  EXPECT_EQ(list->Selection().Ranges(), Ranges({{0, 0}, {5, 5}}));
+  QGuiApplication::clipboard()->clear();
+  QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+  ASSERT_TRUE(WaitFor([] { return !QGuiApplication::clipboard()->text().isEmpty(); }));
+  std::vector<std::unique_ptr<TVexlinDataObject>> pasted;
+  QFile file(dir.filePath(QStringLiteral("pasted.vexlin.txt")));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(AnsiFromText(QGuiApplication::clipboard()->text()));
+  file.close();
+  ASSERT_TRUE(LoadLogFile(file.fileName(), [&](std::unique_ptr<TVexlinDataObject> o) {
+    pasted.push_back(std::move(o));
+  }));
+  ASSERT_EQ(pasted.size(), 2u);
+  EXPECT_EQ(static_cast<TVexlinDataBinary *>(pasted[1].get())->Data, QByteArray("\x2A\x61\x01", 3));
+
+  // A Shift span over hidden rows takes the shown ones only.
+  Click(0);
+  Click(5, Qt::ShiftModifier);
+  EXPECT_EQ(list->Selection().Ranges(), Ranges({{0, 0}, {5, 5}}));
+  dialogs.saveName = dir.filePath(QStringLiteral("shown"));
+  window->aSaveSelectedExecute();
+  std::vector<QByteArray> saved;
+  ASSERT_TRUE(LoadLogFile(dir.filePath(QStringLiteral("shown.vexlin.txt")),
+                          [&](std::unique_ptr<TVexlinDataObject> o) {
+                            saved.push_back(static_cast<TVexlinDataBinary *>(o.get())->Data);
+                          }));
+  EXPECT_EQ(saved, std::vector<QByteArray>(
+                       {QByteArray("\x2A\x61\x00\x05", 4), QByteArray("\x2A\x61\x01", 3)}));
+
+  // With the filter off again, the rows it hid were never selected.
+  finder.SetFilter(false);
+  ASSERT_TRUE(WaitFor([&] { return !finder.FilterBusy(); }));
+  EXPECT_EQ(list->Selection().Count(), 2u);
+  QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
+  EXPECT_EQ(list->Selection().Count(), 6u);
 }
 
 } // namespace
