@@ -10,6 +10,7 @@
 #include "app/serialgroup.h"
 #include "app/statusbar.h"
 #include "base/datafolder.h"
+#include "base/fileio.h"
 #include "base/pterror.h"
 #include "base/utils.h"
 #include "connections/connectioncontroller.h"
@@ -196,7 +197,7 @@ void TfMainPelmarTerm::BuildPresets() {
   fPresetBar->SaveConfig = [this] {
     QString error;
     if (!fConfig.Save(CollectSettings(), &error))
-      LogInfoMsg(QStringLiteral("\"%1\": %2").arg(fConfigFileName, error), kColorMaroon);
+      LogInfoMsg(FileErrorText(fConfigFileName, error), kColorMaroon);
   };
   auto *aSetPreset = Named(new QAction(QStringLiteral("Do predvolby"), this), "aSetPreset");
   aSetPreset->setShortcut(QKeySequence(QStringLiteral("Ctrl+P")));
@@ -934,7 +935,7 @@ void TfMainPelmarTerm::FormShow() {
   }
   const TPtSettings settings = fConfig.Load(fConfigFileName);
   for (const QString &problem : fConfig.Problems())
-    LogInfoMsg(QStringLiteral("\"%1\": %2").arg(fConfigFileName, problem), kColorMaroon);
+    LogInfoMsg(FileErrorText(fConfigFileName, problem), kColorMaroon);
   ApplySettings(settings);
   // The preset files are read once, when the tabs are first built.
   fPresets->LoadPresets();
@@ -1050,7 +1051,7 @@ void TfMainPelmarTerm::FormClose() {
     fDialogs.ShowMessage(this, problem);
   QString error;
   if (!fConfig.Save(CollectSettings(), &error))
-    fDialogs.ShowMessage(this, QStringLiteral("\"%1\": %2").arg(fConfigFileName, error));
+    fDialogs.ShowMessage(this, FileErrorText(fConfigFileName, error));
   if (!SaveLastConnection(&error))
     fDialogs.ShowMessage(this,
                          QStringLiteral("Poslední spojení se nepodařilo uložit: %1").arg(error));
