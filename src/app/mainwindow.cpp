@@ -71,6 +71,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <tuple>
 
 namespace {
 
@@ -943,7 +944,9 @@ void TfMainPelmarTerm::FormShow() {
     LogInfoMsg(QStringLiteral("Soubor předvoleb nelze načíst: %1").arg(problem), kColorMaroon);
   fPresetBar->ReloadPresets();
   frPaket1->Table()->setCurrentCell(TfrPaket::rowSDATA, 1);
-  if (settings.presetPageIndex >= 0 && settings.presetPageIndex < PageControl1->count())
+  // The group opens again where it now is; its position only when it is gone.
+  if (!fPresetBar->SetActiveGroup(settings.presetPageFile, settings.presetPageGroup) &&
+      settings.presetPageIndex >= 0 && settings.presetPageIndex < PageControl1->count())
     PageControl1->setCurrentIndex(settings.presetPageIndex);
   LoadRememberedLanguage(settings.lngFileName);
   CorrectFormPosition(this);
@@ -1023,6 +1026,7 @@ TPtSettings TfMainPelmarTerm::CollectSettings() const {
   s.packetFrameWidth = pMiddle->sizes().value(0);
   s.rxBufferHeight = Splitter2->sizes().value(1);
   s.presetPageIndex = PageControl1->currentIndex();
+  std::tie(s.presetPageFile, s.presetPageGroup) = fPresetBar->ActiveGroup();
   s.column_index = fTerminalTree->IsColumnVisible(0);
   s.column_timestamp = fTerminalTree->IsColumnVisible(1);
   s.column_address = fTerminalTree->IsColumnVisible(2);
