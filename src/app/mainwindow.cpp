@@ -10,6 +10,7 @@
 #include "app/serialgroup.h"
 #include "app/statusbar.h"
 #include "base/datafolder.h"
+#include "base/fileio.h"
 #include "base/pterror.h"
 #include "base/utils.h"
 #include "connections/connectioncontroller.h"
@@ -71,6 +72,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <tuple>
 
 namespace {
 
@@ -198,7 +200,7 @@ void TfMainPelmarTerm::BuildPresets() {
   fPresetBar->SaveConfig = [this] {
     QString error;
     if (!fConfig.Save(CollectSettings(), &error))
-      LogInfoMsg(QStringLiteral("\"%1\": %2").arg(fConfigFileName, error), kColorMaroon);
+      LogInfoMsg(FileErrorText(fConfigFileName, error), kColorMaroon);
   };
   auto *aSetPreset = Named(new QAction(QStringLiteral("Do predvolby"), this), "aSetPreset");
   aSetPreset->setShortcut(QKeySequence(QStringLiteral("Ctrl+P")));
@@ -958,7 +960,7 @@ void TfMainPelmarTerm::FormShow() {
   }
   const TPtSettings settings = fConfig.Load(fConfigFileName);
   for (const QString &problem : fConfig.Problems())
-    LogInfoMsg(QStringLiteral("\"%1\": %2").arg(fConfigFileName, problem), kColorMaroon);
+    LogInfoMsg(FileErrorText(fConfigFileName, problem), kColorMaroon);
   ApplySettings(settings);
   // The preset files are read once, when the tabs are first built.
   fPresets->LoadPresets();
@@ -969,7 +971,9 @@ void TfMainPelmarTerm::FormShow() {
                kColorMaroon);
   fPresetBar->ReloadPresets();
   frPaket1->Table()->setCurrentCell(TfrPaket::rowSDATA, 1);
-  if (settings.presetPageIndex >= 0 && settings.presetPageIndex < PageControl1->count())
+  // The group opens again where it now is; its position only when it is gone.
+  if (!fPresetBar->SetActiveGroup(settings.presetPageFile, settings.presetPageGroup) &&
+      settings.presetPageIndex >= 0 && settings.presetPageIndex < PageControl1->count())
     PageControl1->setCurrentIndex(settings.presetPageIndex);
   LoadRememberedLanguage(settings.lngFileName);
   CorrectFormPosition(this);
@@ -1049,6 +1053,7 @@ TPtSettings TfMainPelmarTerm::CollectSettings() const {
   s.packetFrameWidth = pMiddle->sizes().value(0);
   s.rxBufferHeight = Splitter2->sizes().value(1);
   s.presetPageIndex = PageControl1->currentIndex();
+  std::tie(s.presetPageFile, s.presetPageGroup) = fPresetBar->ActiveGroup();
   s.column_index = fTerminalTree->IsColumnVisible(0);
   s.column_timestamp = fTerminalTree->IsColumnVisible(1);
   s.column_address = fTerminalTree->IsColumnVisible(2);
@@ -1077,7 +1082,7 @@ void TfMainPelmarTerm::FormClose() {
     fDialogs.ShowMessage(this, problem);
   QString error;
   if (!fConfig.Save(CollectSettings(), &error))
-    fDialogs.ShowMessage(this, QStringLiteral("\"%1\": %2").arg(fConfigFileName, error));
+    fDialogs.ShowMessage(this, FileErrorText(fConfigFileName, error));
   if (!SaveLastConnection(&error))
     fDialogs.ShowMessage(this, LanguageText(QStringLiteral("LastConnectionNotSaved"),
                                             QStringLiteral("Poslední spojení se nepodařilo "

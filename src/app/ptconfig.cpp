@@ -28,6 +28,8 @@ const QStringList kRootAttributes = {"top",
                                      "packetFrameWidth",
                                      "rxBufferHeight",
                                      "presetPageIndex",
+                                     "presetPageFile",
+                                     "presetPageGroup",
                                      "column_index",
                                      "column_timestamp",
                                      "column_address"};
@@ -220,6 +222,8 @@ TPtSettings TPtConfig::Load(const QString &fileName) {
   ReadInt(root, "packetFrameWidth", s.packetFrameWidth, 0, kMaxCoordinate);
   ReadInt(root, "rxBufferHeight", s.rxBufferHeight, 0, kMaxCoordinate);
   ReadInt(root, "presetPageIndex", s.presetPageIndex);
+  s.presetPageFile = root.Attribute("presetPageFile");
+  s.presetPageGroup = root.Attribute("presetPageGroup");
   ReadBool(root, "column_index", s.column_index);
   ReadBool(root, "column_timestamp", s.column_timestamp);
   ReadBool(root, "column_address", s.column_address);
@@ -248,6 +252,8 @@ bool TPtConfig::Save(const TPtSettings &s, QString *error) {
   setInt("packetFrameWidth", s.packetFrameWidth);
   setInt("rxBufferHeight", s.rxBufferHeight);
   root.SetAttribute("presetPageIndex", QString::number(s.presetPageIndex));
+  root.SetAttribute("presetPageFile", s.presetPageFile);
+  root.SetAttribute("presetPageGroup", s.presetPageGroup);
   root.SetAttribute("column_index", BoolText(s.column_index));
   root.SetAttribute("column_timestamp", BoolText(s.column_timestamp));
   root.SetAttribute("column_address", BoolText(s.column_address));

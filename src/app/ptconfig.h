@@ -21,6 +21,10 @@ struct TPtSettings {
   std::optional<int> packetFrameWidth;
   std::optional<int> rxBufferHeight;
   int presetPageIndex = 0;
+  // The active preset tab's group (its file's name and its caption): files
+  // that come or go shift the positions, so the group is looked for first.
+  QString presetPageFile;
+  QString presetPageGroup;
   bool column_index = true;
   bool column_timestamp = true;
   bool column_address = false;

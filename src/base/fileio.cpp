@@ -119,3 +119,11 @@ bool WriteAll(QFileDevice &file, QByteArrayView bytes, QString *error) {
   }
   return true;
 }
+
+QString FileErrorText(const QString &fileName, const QString &reason) {
+  const QString shown = Shown(fileName);
+  const QString quoted = u'"' + shown + u'"';
+  if (shown.isEmpty() || reason.startsWith(shown + QStringLiteral(": ")) || reason.contains(quoted))
+    return reason;
+  return quoted + QStringLiteral(": ") + reason;
+}

@@ -22,3 +22,10 @@ bool ReadRegularFile(const QString &fileName, qint64 maxBytes, QByteArray &bytes
 // space left on device") instead of a bare short count. False, with that
 // reason in `error` (when given), when any byte could not be written.
 bool WriteAll(QFileDevice &file, QByteArrayView bytes, QString *error = nullptr);
+
+// The one form of a message about a file that could not be read or written:
+// the file's name, then the reason. The readers here already name the file
+// in their reasons ("The file \"a.xml\" does not exist.", "a.xml: Premature
+// end of data"); such a reason is taken as it is, so no message names its
+// file twice.
+QString FileErrorText(const QString &fileName, const QString &reason);

@@ -320,7 +320,9 @@ void TVexlinDataBinary::MeasureHeight(TVexlinView &Sender, QPainter *, TVexlinNo
                                       int &NodeHeight) {
   // Arithmetic only: a width change measures every row of the list.
   const qsizetype perLine = qMax(1, CharsPerLine);
-  const qsizetype lines = (Data.size() + perLine - 1) / perLine;
+  // A packet without bytes (an empty send) is a row like any other: one line
+  // with its number and time, its data cells empty.
+  const qsizetype lines = qMax<qsizetype>(1, (Data.size() + perLine - 1) / perLine);
   NodeHeight = static_cast<int>(lines * Sender.DefaultNodeHeight());
 }
 

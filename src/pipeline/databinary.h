@@ -31,7 +31,7 @@ public:
 
   // Class-level: the data column of `Sender` is now `Width` pixels wide.
   static void ResizeVirtualTree(TVexlinView &Sender, int Width);
-  // Default node height per line; a packet without bytes has no height.
+  // Default node height per line; a packet without bytes takes one line.
   void MeasureHeight(TVexlinView &Sender, QPainter *TargetCanvas, TVexlinNode *Node,
                      int &NodeHeight) override;
   void DrawNode(TVexlinView &Sender, const TVexlinPaintInfo &PaintInfo) override;

@@ -30,22 +30,26 @@ constexpr TField kFields[TfrPaket::RowCount] = {
     {"SIG", "{2}"}, {"INST", "{23h}"}, {"SDATA", "{14h,81h,07h}"}, {"SUM", "{104}"},
     {"CR", "{13}"}};
 
-// Enter in the in-place editor commits the value and then sends, as Enter on
-// the table does.
+// Enter in the in-place editor commits the edit at once and then sends, so
+// the packet sent is the one just typed. The key goes no further: the table
+// would otherwise take it as its own Enter and send once more.
 class TEnterDelegate : public QStyledItemDelegate {
 public:
   TEnterDelegate(std::function<void()> onEnter, QObject *parent)
       : QStyledItemDelegate(parent), fOnEnter(std::move(onEnter)) {}
 
 protected:
-  bool eventFilter(QObject *editor, QEvent *event) override {
-    const bool enter = event->type() == QEvent::KeyPress &&
-                       (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Return ||
-                        static_cast<QKeyEvent *>(event)->key() == Qt::Key_Enter);
-    const bool handled = QStyledItemDelegate::eventFilter(editor, event);
-    if (enter)
-      fOnEnter();
-    return handled;
+  bool eventFilter(QObject *object, QEvent *event) override {
+    auto *editor = qobject_cast<QWidget *>(object);
+    if (!editor || event->type() != QEvent::KeyPress)
+      return QStyledItemDelegate::eventFilter(object, event);
+    const int key = static_cast<QKeyEvent *>(event)->key();
+    if (key != Qt::Key_Return && key != Qt::Key_Enter)
+      return QStyledItemDelegate::eventFilter(object, event);
+    emit commitData(editor);
+    emit closeEditor(editor, QAbstractItemDelegate::NoHint);
+    fOnEnter();
+    return true;
   }
 
 private:
@@ -80,7 +84,8 @@ TfrPaket::TfrPaket(TMessageSink &sink, QWidget *parent)
   vle->setItemDelegate(new TEnterDelegate([this] { EnterPressed(); }, vle));
   for (int row = 0; row < RowCount; ++row) {
     auto *key = new QTableWidgetItem(QString::fromLatin1(kFields[row].key));
-    key->setFlags(Qt::ItemIsEnabled);
+    // Keys are labels: a click or Tab never stops on them.
+    key->setFlags(Qt::NoItemFlags);
     vle->setItem(row, 0, key);
     vle->setItem(row, 1, new QTableWidgetItem(QString::fromLatin1(kFields[row].initial)));
   }
@@ -342,9 +347,11 @@ void TfrPaket::CopyPresetToTable(const QString &data) {
 
 void TfrPaket::SetReadOnly(int row, bool readOnly) {
   fReadOnly[row] = readOnly;
-  // A read-only row can be neither edited nor selected.
+  // A read-only row can be neither edited nor selected, nor does it take the
+  // focus by a click or Tab: the table skips cells it cannot enable. Its
+  // text stays black, as the foreground is set for every cell.
   vle->item(row, 1)->setFlags(
-      readOnly ? Qt::ItemIsEnabled : Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable);
+      readOnly ? Qt::NoItemFlags : Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable);
   if (!fUpdating)
     vleDrawCells();
 }
@@ -369,6 +376,18 @@ void TfrPaket::cbSUMClick() {
 void TfrPaket::vleDrawCells() {
   const bool was = fUpdating;
   fUpdating = true;
+  // The automatic values are written first, so that LEN and SUM are judged
+  // by what they now hold, not by what they held before this edit.
+  const auto expected = [this](int row) {
+    try {
+      const QString computed = row == rowLEN ? CountLEN(false) : CountSUM(false);
+      return ConvertToBinnaryEx(AnsiFromText(computed), true);
+    } catch (const std::exception &) {
+      return QByteArray();
+    }
+  };
+  const QByteArray expectedLEN = expected(rowLEN);
+  const QByteArray expectedSUM = expected(rowSUM);
   for (int row = 0; row < RowCount; ++row) {
     QColor colour = Qt::white;
     const QByteArray bytes = ConvertOrReport(row);
@@ -377,13 +396,8 @@ void TfrPaket::vleDrawCells() {
     if (!Value(row).isEmpty() && bytes.isEmpty()) {
       colour = MismatchColour();
     } else if (row == rowLEN || row == rowSUM) {
-      QByteArray expected;
-      try {
-        const QString computed = row == rowLEN ? CountLEN(false) : CountSUM(false);
-        expected = ConvertToBinnaryEx(AnsiFromText(computed), true);
-      } catch (const std::exception &) {
-      }
-      colour = bytes == expected && !expected.isEmpty() ? MatchColour() : MismatchColour();
+      const QByteArray &computed = row == rowLEN ? expectedLEN : expectedSUM;
+      colour = bytes == computed && !computed.isEmpty() ? MatchColour() : MismatchColour();
     }
     for (int column = 0; column < 2; ++column) {
       vle->item(row, column)->setBackground(colour);

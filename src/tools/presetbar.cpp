@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -22,10 +23,21 @@
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
 constexpr int kButtonGap = 5;
+// A tab shows at most about this many characters of its caption; the rest
+// is elided, and the whole caption is the tab's tool tip.
+constexpr int kTabCaptionChars = 32;
+
+// The text of a group's tab: its caption, empty when it has none.
+QString GroupCaption(const TPreset *group) {
+  const TXmlElement node = group->Node();
+  return node.HasAttribute(QStringLiteral("caption")) ? node.Attribute(QStringLiteral("caption"))
+                                                      : QString();
+}
 
 QPushButton *DialogButton(const QString &caption, const char *name, QWidget *parent) {
   auto *button = new QPushButton(caption, parent);
@@ -179,54 +191,128 @@ TPresetBar::TPresetBar(QTabWidget *PageControl1, TPresetsManager &store, TMessag
 
 TPresetBar::~TPresetBar() = default;
 
-void TPresetBar::ClearTabs() {
-  while (PageControl1->count() > 0) {
-    QWidget *page = PageControl1->widget(0);
-    PageControl1->removeTab(0);
-    delete page;
-  }
-}
-
 void TPresetBar::ReloadPresets() {
-  const QString active = PageControl1->tabText(PageControl1->currentIndex());
-  ClearTabs();
+  const QPointer<QWidget> active = PageControl1->currentWidget();
+  const int activeIndex = PageControl1->currentIndex();
+  // The tabs the store asks for, in its order: one per caption, for the
+  // groups that have a visible preset. Only these two levels are shown.
+  std::vector<std::pair<QString, TPreset *>> wanted;
+  std::vector<TPreset *> shown;
   for (int g = 0; g < fStore.GetChildsCount(); ++g) {
     TPreset *group = fStore.GetChilds(g);
     // Presets directly under the root have no tab.
-    if (!dynamic_cast<TPresetGroup *>(group) || !group->GetVisible())
+    if (!dynamic_cast<TPresetGroup *>(group) || !group->Node() || !group->GetVisible())
       continue;
+    const size_t before = shown.size();
     for (int p = 0; p < group->GetChildsCount(); ++p)
       if (TPreset *preset = group->GetChilds(p); preset->GetVisible())
-        CreatePresetButton(preset);
+        shown.push_back(preset);
+    const QString caption = GroupCaption(group);
+    if (shown.size() > before && std::none_of(wanted.begin(), wanted.end(),
+                                              [&](const auto &w) { return w.first == caption; }))
+      wanted.emplace_back(caption, group);
   }
-  for (int i = 0; i < PageControl1->count(); ++i)
-    if (PageControl1->tabText(i) == active) {
-      PageControl1->setCurrentIndex(i);
-      break;
+  // Tabs that stay keep their place in the strip and lose only their
+  // buttons; rebuilding them all would scroll the strip back to its start.
+  for (int i = PageControl1->count() - 1; i >= 0; --i) {
+    auto *sheet = qobject_cast<TDataTabSheet *>(PageControl1->widget(i));
+    const bool stays = sheet && std::any_of(wanted.begin(), wanted.end(), [&](const auto &w) {
+                         return w.first == sheet->Caption;
+                       });
+    if (stays) {
+      qDeleteAll(sheet->findChildren<TDataButton *>(Qt::FindDirectChildrenOnly));
+      continue;
     }
+    QWidget *page = PageControl1->widget(i);
+    PageControl1->removeTab(i);
+    delete page;
+  }
+  for (int i = 0; i < int(wanted.size()); ++i) {
+    const auto &[caption, group] = wanted[size_t(i)];
+    const int at = TabIndex(caption);
+    if (at < 0) {
+      InsertTabSheet(i, caption, group);
+      continue;
+    }
+    if (at != i)
+      PageControl1->tabBar()->moveTab(at, i);
+    auto *sheet = static_cast<TDataTabSheet *>(PageControl1->widget(i));
+    sheet->Group = group;
+    sheet->FdataNode = group->Node();
+  }
+  for (TPreset *preset : shown)
+    CreatePresetButton(preset);
+  if (active)
+    PageControl1->setCurrentWidget(active);
+  else if (PageControl1->count() > 0)
+    PageControl1->setCurrentIndex(qBound(0, activeIndex, PageControl1->count() - 1));
 }
 
-TDataTabSheet *TPresetBar::FindOrCreateTabSheetGroup(const QString &GroupName, TPreset *Group) {
+int TPresetBar::TabIndex(const QString &caption) const {
   for (int i = 0; i < PageControl1->count(); ++i)
-    if (PageControl1->tabText(i) == GroupName)
-      return qobject_cast<TDataTabSheet *>(PageControl1->widget(i));
+    if (auto *sheet = qobject_cast<TDataTabSheet *>(PageControl1->widget(i));
+        sheet && sheet->Caption == caption)
+      return i;
+  return -1;
+}
+
+TDataTabSheet *TPresetBar::InsertTabSheet(int index, const QString &caption, TPreset *Group) {
   auto *sheet = new TDataTabSheet;
+  sheet->Caption = caption;
   sheet->FdataNode = Group ? Group->Node() : TXmlElement();
   sheet->Group = Group;
   sheet->installEventFilter(this);
+  const QFontMetrics metrics(PageControl1->tabBar()->font());
+  const QString text =
+      metrics.elidedText(caption, Qt::ElideRight, metrics.averageCharWidth() * kTabCaptionChars);
+  index = PageControl1->insertTab(index, sheet, QString());
   // A tab text is shown as typed, with no "&" turned into a mnemonic.
-  PageControl1->addTab(sheet, QString());
-  PageControl1->setTabText(PageControl1->count() - 1, GroupName);
+  PageControl1->setTabText(index, QString(text).replace(u'&', QStringLiteral("&&")));
+  if (text != caption)
+    PageControl1->setTabToolTip(index, caption);
   return sheet;
+}
+
+TDataTabSheet *TPresetBar::FindOrCreateTabSheetGroup(const QString &GroupName, TPreset *Group) {
+  if (const int index = TabIndex(GroupName); index >= 0)
+    return qobject_cast<TDataTabSheet *>(PageControl1->widget(index));
+  return InsertTabSheet(PageControl1->count(), GroupName, Group);
+}
+
+std::pair<QString, QString> TPresetBar::ActiveGroup() const {
+  const auto *sheet = qobject_cast<const TDataTabSheet *>(PageControl1->currentWidget());
+  if (!sheet || !sheet->Group || !sheet->Group->File())
+    return {};
+  return {QFileInfo(sheet->Group->File()->fileName).fileName(), sheet->Caption};
+}
+
+bool TPresetBar::SetActiveGroup(const QString &fileName, const QString &caption) {
+  if (fileName.isEmpty())
+    return false;
+  int sameFile = -1;
+  for (int g = 0; g < fStore.GetChildsCount(); ++g) {
+    const TPreset *group = fStore.GetChilds(g);
+    if (!dynamic_cast<const TPresetGroup *>(group) || !group->File() ||
+        QFileInfo(group->File()->fileName).fileName() != fileName)
+      continue;
+    const int tab = TabIndex(GroupCaption(group));
+    if (tab >= 0 && GroupCaption(group) == caption) {
+      PageControl1->setCurrentIndex(tab);
+      return true;
+    }
+    if (sameFile < 0)
+      sameFile = tab;
+  }
+  if (sameFile >= 0)
+    PageControl1->setCurrentIndex(sameFile);
+  return sameFile >= 0;
 }
 
 TDataButton *TPresetBar::CreatePresetButton(TPreset *Preset) {
   TPreset *group = Preset->Parent();
   if (!group || !group->Node())
     return nullptr;
-  const bool hasCaption = group->Node().HasAttribute(QStringLiteral("caption"));
-  TDataTabSheet *sheet = FindOrCreateTabSheetGroup(
-      hasCaption ? group->Node().Attribute(QStringLiteral("caption")) : QString(), group);
+  TDataTabSheet *sheet = FindOrCreateTabSheetGroup(GroupCaption(group), group);
   // Buttons are the tab's only children and stay in their order, so the last
   // one is the rightmost; a scan of them all would make building a tab quadratic.
   int left = 0;
@@ -290,8 +376,8 @@ void TPresetBar::aSetPresetExecute() {
   dialog.eName->selectAll();
   dialog.eName->setFocus();
   for (int i = 0; i < PageControl1->count(); ++i)
-    dialog.cbGroup->addItem(PageControl1->tabText(i),
-                            QVariant::fromValue(static_cast<QObject *>(PageControl1->widget(i))));
+    if (auto *sheet = qobject_cast<TDataTabSheet *>(PageControl1->widget(i)))
+      dialog.cbGroup->addItem(sheet->Caption, QVariant::fromValue(static_cast<QObject *>(sheet)));
   dialog.cbGroup->setCurrentIndex(-1);
   dialog.cbGroup->setEditText(QString());
   if (RunSaveDialog(dialog) != QDialog::Accepted)

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <utility>
 
 class QComboBox;
 class QLineEdit;
@@ -37,6 +38,8 @@ class TDataTabSheet : public QWidget, public TDataFields {
 public:
   using QWidget::QWidget;
   TPreset *Group = nullptr;
+  // The group's caption in full; the tab shows it shortened when it is long.
+  QString Caption;
 };
 
 // A preset's button; FdataNode is the preset element.
@@ -96,9 +99,17 @@ public:
   // Runs the add-preset dialog; tests answer it without a modal loop.
   std::function<int(TfSavePacket &)> RunSaveDialog;
 
+  // Rebuilds the tabs from the store. Tabs that stay are kept, so the strip
+  // keeps its scroll position and the active tab stays active.
   void ReloadPresets();
   TDataButton *CreatePresetButton(TPreset *Preset);
   TDataTabSheet *FindOrCreateTabSheetGroup(const QString &GroupName, TPreset *Group);
+  // The active tab's group as its file's name and its caption, so that a
+  // later run opens the same group whatever files came or went meanwhile.
+  std::pair<QString, QString> ActiveGroup() const;
+  // Makes the tab of that group active, or failing that the tab of a group
+  // of that file; false when there is neither.
+  bool SetActiveGroup(const QString &fileName, const QString &caption);
   void RealignButtons(TDataTabSheet *Sheet);
   void onPresetButtonClick(TDataButton *Button);
   void aSetPresetExecute();
@@ -118,7 +129,8 @@ protected:
 
 private:
   void PopupMenu1Popup();
-  void ClearTabs();
+  int TabIndex(const QString &caption) const;
+  TDataTabSheet *InsertTabSheet(int index, const QString &caption, TPreset *Group);
 
   QTabWidget *PageControl1;
   TPresetsManager &fStore;

@@ -1,11 +1,14 @@
 #include "tools/presetstablo.h"
 
+#include "base/fileio.h"
 #include "base/pterror.h"
 #include "tools/cmdline.h"
 #include "widgets/language.h"
 #include "widgets/messages.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -21,6 +24,19 @@ constexpr char kDefaultTablo[] = "<?xml version=\"1.0\" encoding=\"windows-1250\
                                  "  <item/>\n"
                                  "  <item/>\n"
                                  "</tablo>\n";
+
+// "pt.tablo.xml" gives "pt.tablo_001.xml", or the first number after it whose
+// file does not exist yet.
+QString UnusedNameBeside(const QString &fileName) {
+  const QFileInfo info(fileName);
+  const QString stem = info.path() + u'/' + info.completeBaseName() + u'_';
+  const QString suffix = info.suffix().isEmpty() ? QString() : u'.' + info.suffix();
+  for (int n = 1;; ++n) {
+    const QString name = stem + QStringLiteral("%1").arg(n, 3, 10, QLatin1Char('0')) + suffix;
+    if (!QFileInfo::exists(name))
+      return name;
+  }
+}
 
 } // namespace
 
@@ -116,32 +132,52 @@ TfPresetsTablo::TfPresetsTablo(const QString &folder, TMessageSink &sink, QWidge
 
 TfPresetsTablo::~TfPresetsTablo() {
   QString error;
-  if (!SaveTablo(&error) && !fKeepFile)
-    fSink.ShowError(nullptr, QString(), error);
+  if (!SaveTablo(&error))
+    fSink.ShowError(nullptr, windowTitle(), error);
+  else if (!fSavedAs.isEmpty())
+    fSink.ShowError(
+        nullptr, windowTitle(),
+        LanguageText(QStringLiteral("TabloSavedBeside"),
+                     QStringLiteral("Soubor \"%1\" se nepodařilo načíst a zůstal beze "
+                                    "změny; úpravy tabla příkazů jsou uloženy v "
+                                    "\"%2\"."))
+            .arg(QDir::toNativeSeparators(fFileName), QDir::toNativeSeparators(fSavedAs)));
 }
 
 void TfPresetsTablo::LoadTablo() {
   if (QFile::exists(fFileName) && !xmlTablo1.Load(fFileName)) {
-    // The user's table stays on disk untouched; this run works on the defaults.
+    // The user's table stays on disk untouched; this run works on the
+    // defaults, and what it changes goes to a file of its own.
     fKeepFile = true;
-    fSink.ShowError(this, QString(),
-                    QStringLiteral("\"%1\": %2").arg(fFileName, xmlTablo1.ErrorText()));
+    fSink.ShowError(this, windowTitle(),
+                    LanguageText(QStringLiteral("TabloNotRead"),
+                                 QStringLiteral("Tablo příkazů nelze načíst: %1\nSoubor zůstane "
+                                                "beze změny; úpravy se při ukončení uloží do "
+                                                "nového souboru vedle něj."))
+                        .arg(FileErrorText(fFileName, xmlTablo1.ErrorText())));
   }
   if (!xmlTablo1.IsActive())
     xmlTablo1.LoadFromMemory(QByteArray(kDefaultTablo));
   for (const TXmlElement &node : xmlTablo1.DocumentElement().ChildElements())
     AddTabloItem(node);
+  if (fKeepFile)
+    fUnchangedBytes = xmlTablo1.SaveToBytes();
 }
 
 bool TfPresetsTablo::SaveTablo(QString *error) {
+  QString target = fFileName;
   if (fKeepFile) {
-    if (error)
-      *error = QStringLiteral("\"%1\" se nepodařilo načíst, zůstává beze změny.").arg(fFileName);
-    return false;
+    // Nothing of this run to keep: the defaults need no file of their own.
+    if (fSavedAs.isEmpty() && xmlTablo1.SaveToBytes() == fUnchangedBytes)
+      return true;
+    if (fSavedAs.isEmpty())
+      fSavedAs = UnusedNameBeside(fFileName);
+    target = fSavedAs;
   }
-  if (!xmlTablo1.Save(fFileName)) {
+  if (!xmlTablo1.Save(target)) {
     if (error)
-      *error = QStringLiteral("\"%1\": %2").arg(fFileName, xmlTablo1.ErrorText());
+      *error = FileErrorText(target, xmlTablo1.ErrorText());
+    fSavedAs.clear();
     return false;
   }
   return true;

@@ -52,13 +52,18 @@ class TfPresetsTablo : public QWidget {
 public:
   // folder: the data folder, ending in '/'. Loads the table at once.
   TfPresetsTablo(const QString &folder, TMessageSink &sink, QWidget *parent = nullptr);
-  // Writes the table (see SaveTablo).
+  // Writes the table (see SaveTablo) and says where it went when that was
+  // not its own file.
   ~TfPresetsTablo() override;
 
   void SetOnDataSend(const TDataSendHandler &Handler);
-  // False, with error, when the file could not be written, or when it is
-  // the user's file that could not be read at start: that one is kept as it is.
+  // Writes the table to its file. A file that could not be read at start is
+  // the user's and stays as it is: the table then goes to a new file beside
+  // it (SavedAs), and only when this run changed it. False, with error, when
+  // the file could not be written.
   bool SaveTablo(QString *error = nullptr);
+  // The file the table went to instead of its own; empty when none.
+  QString SavedAs() const { return fSavedAs; }
   void btnAddClick();
   QString FileName() const { return fFileName; }
   const QList<TfrmPresetTabloItem *> &Rows() const { return fRows; }
@@ -72,7 +77,9 @@ private:
   TMessageSink &fSink;
   QString fFileName;
   TXmlDocument xmlTablo1;
-  bool fKeepFile = false; // the file on disk could not be read: never overwrite it
+  bool fKeepFile = false;     // the file on disk could not be read: never overwrite it
+  QByteArray fUnchangedBytes; // the table as this run began, when fKeepFile
+  QString fSavedAs;
   QScrollArea *scrlbx1;
   QVBoxLayout *fRowsLayout;
   QPushButton *btnAdd;

@@ -1,5 +1,7 @@
 #include "tools/presetstore.h"
 
+#include "base/fileio.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -8,7 +10,7 @@
 bool TPresetFile::Save(QString *error) {
   if (!doc.Save(fileName)) {
     if (error)
-      *error = QStringLiteral("%1: %2").arg(fileName, doc.ErrorText());
+      *error = FileErrorText(fileName, doc.ErrorText());
     return false;
   }
   savedBytes = doc.SaveToBytes();
@@ -113,7 +115,7 @@ bool TPresetsManager::LoadPresetFile(const QString &FileName) {
   auto file = std::make_shared<TPresetFile>();
   file->fileName = FileName;
   if (!file->doc.Load(FileName)) {
-    fLoadErrors << QStringLiteral("%1: %2").arg(FileName, file->doc.ErrorText());
+    fLoadErrors << FileErrorText(FileName, file->doc.ErrorText());
     return false;
   }
   const TXmlElement root = file->doc.DocumentElement();
@@ -194,7 +196,7 @@ bool TPresetsManager::RemoveGroupFile(TPreset *Group, QString *error) {
   const std::shared_ptr<TPresetFile> file = Group->File();
   if (QFileInfo::exists(file->fileName) && !QFile::remove(file->fileName)) {
     if (error)
-      *error = QStringLiteral("%1: soubor nelze smazat").arg(file->fileName);
+      *error = FileErrorText(file->fileName, QStringLiteral("soubor nelze smazat"));
     return false;
   }
   for (int i = GetChildsCount() - 1; i >= 0; --i) {

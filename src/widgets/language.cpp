@@ -1,5 +1,6 @@
 #include "widgets/language.h"
 
+#include "base/fileio.h"
 #include "base/pterror.h"
 
 #include <QAbstractButton>
@@ -333,7 +334,7 @@ void TLanguage::LoadLngFile(const QString &fileName) {
     throw EPtError(QStringLiteral("Language file:\"%1\" not found!").arg(path));
   auto document = std::make_unique<TXmlDocument>();
   if (!document->Load(path))
-    throw EPtError(QStringLiteral("Language file \"%1\": %2").arg(path, document->ErrorText()));
+    throw EPtError(FileErrorText(path, document->ErrorText()));
   XML = std::move(document);
   fFileName = QFileInfo(path).absoluteFilePath();
   ++fGeneration;

@@ -1,4 +1,5 @@
 #include "base/fileio.h"
+#include "base/xmldoc.h"
 #include "filesizelimit.h"
 #include "hangguard.h"
 
@@ -102,6 +103,31 @@ TEST_F(FileIo, AWriteCutShortReportsTheSystemsReason) {
   QFile written(fDir.filePath("small"));
   ASSERT_TRUE(written.open(QIODevice::ReadOnly));
   EXPECT_EQ(written.readAll(), "abc");
+}
+
+// Whatever failed, and whether or not the reason already names the file, a
+// message names its file exactly once.
+TEST_F(FileIo, AFileErrorNamesItsFileOnce) {
+  const QString malformed = Write("malformed.xml", "<a><b></a>");
+  const QString missing = fDir.filePath("missing.xml");
+  const QString unwritable = fDir.filePath("no/such/folder/out.xml");
+  TXmlDocument doc;
+  QStringList reasons;
+  for (const QString &file : {malformed, missing, fDir.path()}) {
+    EXPECT_FALSE(doc.Load(file));
+    reasons << doc.ErrorText();
+  }
+  doc.Create("a");
+  EXPECT_FALSE(doc.Save(unwritable));
+  reasons << doc.ErrorText();
+  const QStringList files = {malformed, missing, fDir.path(), unwritable};
+  for (int i = 0; i < files.size(); ++i) {
+    const QString text = FileErrorText(files[i], reasons[i]);
+    EXPECT_EQ(text.count(files[i]), 1) << text.toStdString();
+    EXPECT_TRUE(text.contains(reasons[i])) << text.toStdString();
+  }
+  // A reason that does not name the file gets the name in front.
+  EXPECT_EQ(FileErrorText(missing, "Permission denied"), '"' + missing + "\": Permission denied");
 }
 
 } // namespace

@@ -75,7 +75,7 @@ TEST_F(BinaryLayout, ResizeMeasuresTheFontOnlyOnce) {
 
 TEST_F(BinaryLayout, RowHeightFollowsTheLineCount) {
   TTrackingView view;
-  const std::pair<int, int> cases[] = {{0, 0}, {1, 16}, {17, 16}, {18, 32}, {40, 48}};
+  const std::pair<int, int> cases[] = {{0, 16}, {1, 16}, {17, 16}, {18, 32}, {40, 48}};
   for (const auto &[bytes, height] : cases) {
     TVexlinDataBinary packet(QByteArray(bytes, 'x'), spRx);
     int measured = -1;

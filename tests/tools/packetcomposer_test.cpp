@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
@@ -54,6 +55,7 @@ TEST_F(ComposerTest, LenAndSumFollowTheData) {
   } cases[] = {
       {"", "{00h,05h}", "{49h}", "2A 61 00 05 01 02 23 49 0D "},
       {"{1,2,3,4}", "{00h,09h}", "{3Bh}", "2A 61 00 09 01 02 23 01 02 03 04 3B 0D "},
+      {"{01h,02h,03h,04h,05h}", "{00h,0Ah}", "{35h}", "2A 61 00 0A 01 02 23 01 02 03 04 05 35 0D "},
       // A checksum below 0x10 keeps a space before its digit and is one byte.
       {"{$43}", "{00h,06h}", "{ 5h}", "2A 61 00 06 01 02 23 43 05 0D "},
   };
@@ -62,6 +64,11 @@ TEST_F(ComposerTest, LenAndSumFollowTheData) {
     EXPECT_EQ(composer.Value(TfrPaket::rowLEN), c.len) << c.sdata.toStdString();
     EXPECT_EQ(composer.Value(TfrPaket::rowSUM), c.sum) << c.sdata.toStdString();
     EXPECT_EQ(View(), c.view) << c.sdata.toStdString();
+    // Judged by the values just written, not by those before the edit.
+    EXPECT_EQ(composer.RowColour(TfrPaket::rowLEN), TfrPaket::MatchColour())
+        << c.sdata.toStdString();
+    EXPECT_EQ(composer.RowColour(TfrPaket::rowSUM), TfrPaket::MatchColour())
+        << c.sdata.toStdString();
   }
 }
 
@@ -106,6 +113,60 @@ TEST_F(ComposerTest, EnterSendsAndRightClickCopiesTheView) {
   QApplication::clipboard()->clear();
   QTest::mouseClick(composer.PacketView()->viewport(), Qt::RightButton);
   EXPECT_EQ(QApplication::clipboard()->text(), View());
+}
+
+TEST_F(ComposerTest, EnterInTheCellEditorSendsTheEditedFrameOnce) {
+  composer.show();
+  QTableWidget *table = composer.Table();
+  const QRect cell = table->visualRect(table->model()->index(TfrPaket::rowINST, 1));
+  QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+  QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+  auto *editor = table->viewport()->findChild<QLineEdit *>();
+  ASSERT_NE(editor, nullptr);
+  editor->selectAll();
+  QTest::keyClicks(editor, "{24h}");
+  QTest::keyClick(editor, Qt::Key_Return);
+  QApplication::processEvents();
+  ASSERT_EQ(sent.size(), 1);
+  EXPECT_EQ(sent[0], QByteArray::fromHex("2A610008010224148107A90D"));
+  EXPECT_EQ(composer.Value(TfrPaket::rowINST), "{24h}");
+  EXPECT_EQ(View(), "2A 61 00 08 01 02 24 14 81 07 A9 0D ");
+}
+
+TEST_F(ComposerTest, ReadOnlyRowsAndKeysNeverTakeTheFocus) {
+  composer.show();
+  QTableWidget *table = composer.Table();
+  table->setFocus();
+  table->setCurrentCell(TfrPaket::rowINST, 1);
+  const auto click = [table](int row, int column) {
+    const QRect cell = table->visualRect(table->model()->index(row, column));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+  };
+  for (int row :
+       {TfrPaket::rowPRE, TfrPaket::rowFRM, TfrPaket::rowLEN, TfrPaket::rowSUM, TfrPaket::rowCR})
+    for (int column : {0, 1}) {
+      click(row, column);
+      EXPECT_EQ(table->currentRow(), TfrPaket::rowINST) << row << "," << column;
+      EXPECT_EQ(table->currentColumn(), 1) << row << "," << column;
+    }
+  click(TfrPaket::rowADR, 0); // a key, even of an editable row
+  EXPECT_EQ(table->currentRow(), TfrPaket::rowINST);
+
+  // Tab and Shift+Tab walk the editable values only, LEN once it is typed by hand.
+  const auto walk = [table](int from, Qt::Key key, int steps) {
+    table->setFocus();
+    table->setCurrentCell(from, 1);
+    QList<int> rows;
+    for (int i = 0; i < steps; ++i) {
+      QTest::keyClick(table, key);
+      rows << table->currentRow() * 10 + table->currentColumn();
+    }
+    return rows;
+  };
+  EXPECT_EQ(walk(TfrPaket::rowADR, Qt::Key_Tab, 4), QList<int>({41, 51, 61, 61}));
+  EXPECT_EQ(walk(TfrPaket::rowSIG, Qt::Key_Backtab, 2), QList<int>({31, 31}));
+  composer.LENCheckBox()->click();
+  EXPECT_EQ(walk(TfrPaket::rowSIG, Qt::Key_Backtab, 3), QList<int>({31, 21, 21}));
 }
 
 TEST_F(ComposerTest, TheEditedFieldIsNavyInTheView) {

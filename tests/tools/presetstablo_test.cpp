@@ -83,22 +83,38 @@ TEST_F(TabloTest, AnUnclosedGroupKeepsTheLastGoodState) {
   EXPECT_EQ(row->Fnode.Attribute("data"), "AT{0x0D}");
 }
 
-TEST_F(TabloTest, AFileThatCannotBeReadIsReportedAndKept) {
+TEST_F(TabloTest, AFileThatCannotBeReadIsKeptAndTheEditsGoBesideIt) {
   const QByteArray broken = "<tablo><item data=\"x\">";
+  const QString file = dir.filePath("pt.tablo.xml");
+  const QString beside = dir.filePath("pt.tablo_001.xml");
   {
-    QFile f(dir.filePath("pt.tablo.xml"));
+    QFile f(file);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(broken);
   }
+  const auto onDisk = [](const QString &name) {
+    QFile f(name);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  };
   {
     auto tablo = Open();
     ASSERT_EQ(sink.errors.size(), 1);
-    EXPECT_TRUE(sink.errors[0].contains("pt.tablo.xml"));
+    EXPECT_EQ(sink.errors[0].count(file), 1) << sink.errors[0].toStdString();
     EXPECT_EQ(tablo->Rows().size(), 4); // works on the defaults meanwhile
+  }                                     // nothing changed: nothing to keep
+  EXPECT_EQ(sink.errors.size(), 1);
+  EXPECT_FALSE(QFile::exists(beside));
+
+  sink.errors.clear();
+  {
+    auto tablo = Open();
+    tablo->Rows()[2]->edtCommandLine->setText("kept{0x0D}");
   }
-  QFile f(dir.filePath("pt.tablo.xml"));
-  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-  EXPECT_EQ(f.readAll(), broken);
+  EXPECT_EQ(onDisk(file), broken);
+  EXPECT_TRUE(onDisk(beside).contains("data=\"kept{0x0D}\"")) << onDisk(beside).constData();
+  ASSERT_EQ(sink.errors.size(), 2);
+  EXPECT_EQ(sink.errors[1].count(file), 1) << sink.errors[1].toStdString();
+  EXPECT_EQ(sink.errors[1].count(beside), 1) << sink.errors[1].toStdString();
 }
 
 TEST(ModBusPanel, SendersGiveTheirFrames) {

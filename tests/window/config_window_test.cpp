@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QTest>
+#include <algorithm>
 
 namespace {
 
@@ -99,6 +100,32 @@ TEST_F(ConfigWindowTest, AConfigWithADocumentTypeGetsTheDefaults) {
   QFile backup(dir.filePath("config.xml.bak"));
   ASSERT_TRUE(backup.open(QIODevice::ReadOnly));
   EXPECT_EQ(backup.readAll(), text);
+}
+
+// The readers name the file in their reasons already; no message about a file
+// that cannot be read may name it a second time.
+TEST_F(ConfigWindowTest, MessagesAboutUnreadableFilesNameEachFileOnce) {
+  const QString presets = dir.filePath("pt.files/pt.presets.Broken.xml");
+  const QString language = dir.filePath("pt.files/pt.lng.broken.xml");
+  const QString tablo = dir.filePath("pt.files/pt.tablo.xml");
+  for (const QString &name : {presets, language, tablo}) {
+    QFile f(name);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("<broken>");
+  }
+  StartWith("<pelmar_terminal><language lngFileName=\"" + language.toUtf8() +
+            "\"/></pelmar_terminal>");
+  window->actCommandTabloExecute();
+  QStringList shown = MaroonLines() + dialogs.errors;
+  StartWith("<pelmar_terminal");
+  shown += MaroonLines();
+  for (const QString &name : {presets, language, tablo, dir.filePath("config.xml")}) {
+    const auto message = std::find_if(shown.begin(), shown.end(),
+                                      [&](const QString &text) { return text.contains(name); });
+    ASSERT_NE(message, shown.end()) << name.toStdString() << " in\n"
+                                    << shown.join('\n').toStdString();
+    EXPECT_EQ(message->count(name), 1) << message->toStdString();
+  }
 }
 
 } // namespace

@@ -8,9 +8,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
@@ -230,12 +232,57 @@ TEST_F(PresetsTest, TabsCanBeDraggedIntoANewOrder) {
   EXPECT_EQ(Tabs()->tabText(1), "Pelmar97");
 }
 
-TEST_F(PresetsTest, TheActiveTabIsRestored) {
+TEST_F(PresetsTest, TheActiveTabIsRestoredByItsGroupElseByItsPlace) {
   Store("x", "Druhá");
-  Tabs()->setCurrentIndex(1);
+  Tabs()->setCurrentIndex(TabIndex("Druhá"));
   Close();
   Open();
+  EXPECT_EQ(Tabs()->tabText(Tabs()->currentIndex()), "Druhá");
+  // A new group file that sorts before it moves it one place on.
+  Store("y", "Arnošt");
+  Close();
+  Open();
+  ASSERT_EQ(TabIndex("Druhá"), 1);
   EXPECT_EQ(Tabs()->currentIndex(), 1);
+  // Its file gone, the place it had is what is left to go by.
+  Close();
+  ASSERT_TRUE(QFile::remove(DataPath("pt.presets.Druhá.xml")));
+  Open();
+  ASSERT_EQ(Tabs()->count(), 2);
+  EXPECT_EQ(Tabs()->currentIndex(), 1);
+}
+
+TEST_F(PresetsTest, ALongGroupNameIsShortenedWithTheWholeNameAsItsTip) {
+  const QString name = QString("Velmi dlouhý název skupiny předvoleb ").repeated(8);
+  Store("x", name);
+  ASSERT_EQ(Tabs()->count(), 2);
+  EXPECT_TRUE(Tabs()->tabText(1).endsWith(QChar(0x2026))) << Tabs()->tabText(1).toStdString();
+  EXPECT_EQ(Tabs()->tabToolTip(1), name);
+  EXPECT_LT(Tabs()->tabBar()->tabRect(1).width(), Tabs()->width() / 3);
+  EXPECT_EQ(Tabs()->tabText(0), "Pelmar97");
+  EXPECT_TRUE(Tabs()->tabToolTip(0).isEmpty());
+  // The group is still known by its whole name: the next preset joins it.
+  Store("y", name);
+  EXPECT_EQ(Tabs()->count(), 2);
+  EXPECT_EQ(Buttons(1).size(), 2);
+  EXPECT_EQ(QDir(DataPath("")).entryList({"pt.presets.*.xml"}).size(), 2);
+}
+
+TEST_F(PresetsTest, ARebuildLeavesTheStripScrolledAsItWas) {
+  for (int i = 0; i < 30; ++i)
+    Store("x", QString("Skupina %1").arg(i, 2, 10, QChar(u'0')));
+  QTabBar *bar = Tabs()->tabBar();
+  Tabs()->setCurrentIndex(Tabs()->count() - 1); // the strip scrolls to its end
+  int first = 0;
+  while (bar->tabRect(first).left() < 0)
+    ++first;
+  Tabs()->setCurrentIndex(first);
+  const int scrolled = bar->tabRect(0).left();
+  ASSERT_LT(scrolled, 0);
+  window->PresetBar()->ReloadPresets();
+  EXPECT_EQ(Tabs()->currentIndex(), first);
+  EXPECT_EQ(bar->tabRect(0).left(), scrolled);
+  EXPECT_EQ(Buttons(first).size(), 1);
 }
 
 } // namespace

@@ -37,8 +37,14 @@ TEST_F(ToolWindowsTest, ProtocolPanelAndTheResponderTab) {
   window->findChild<QAction *>("actModBusPanel")->trigger();
   EXPECT_TRUE(window->ModBusPanel()->isVisible());
   window->ModBusPanel()->btnCmdSend->click();
-  ASSERT_TRUE(WaitFor([&] { return window->vstTerminal()->RowCount() == 1; }));
-  EXPECT_EQ(Rows(window->vstTerminal())[0].bytes, "");
+  TVexlinTree *list = window->vstTerminal();
+  ASSERT_TRUE(WaitFor([&] { return list->RowCount() == 1; }));
+  EXPECT_EQ(Rows(list)[0].bytes, "");
+  // The empty send is a row like any other, one line high with its number
+  // and time, not an invisible row that uses up a number.
+  list->MeasureNode(list->NodeAt(0));
+  EXPECT_GT(list->DefaultNodeHeight(), 0);
+  EXPECT_EQ(list->NodeAt(0)->Height, list->DefaultNodeHeight());
 
   auto *tabs = window->findChild<QTabWidget *>("pgcLeftTools");
   const int before = tabs->count();
