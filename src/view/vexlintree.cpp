@@ -341,7 +341,9 @@ void TVexlinTree::KeepAnchorInView() {
   if (y < 0)
     return;
   const bool was = std::exchange(fScrollingItself, true);
+  fHoldingAnchor = true;
   SetScrollY(y);
+  fHoldingAnchor = false;
   fScrollingItself = was;
 }
 
@@ -729,7 +731,9 @@ void TVexlinTree::scrollContentsBy(int dx, int dy) {
     TakeAnchor();
   if (dx != 0)
     fHeader->setOffset(horizontalScrollBar()->value());
-  viewport()->update();
+  // Holding the anchor moves the rows above the view, not what it shows.
+  if (!fHoldingAnchor)
+    viewport()->update();
   emit scrolled(dx,
                 static_cast<int>(std::clamp<int64_t>(int64_t(dy) * fScrollUnit, INT_MIN, INT_MAX)));
 }

@@ -241,6 +241,7 @@ private:
   TVexlinNode *fAnchorNode = nullptr;
   int64_t fAnchorOffset = 0;     // of the view's top below the anchor row's top
   bool fScrollingItself = false; // scroll-bar changes that are no one's choice
+  bool fHoldingAnchor = false;   // scrolled as far as the rows above moved
   bool fScrollBarUpdatePending = false;
   QPainter *fPaintingPainter = nullptr;
   TVexlinNode *fFocused = nullptr;
