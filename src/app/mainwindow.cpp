@@ -9,6 +9,7 @@
 #include "app/parserpage.h"
 #include "app/serialgroup.h"
 #include "app/statusbar.h"
+#include "app/tabpageswidth.h"
 #include "base/datafolder.h"
 #include "base/fileio.h"
 #include "base/pterror.h"
@@ -47,6 +48,7 @@
 #include "view/vexlintree.h"
 #include "widgets/asciitable.h"
 #include "widgets/dialogs.h"
+#include "widgets/elidedlabel.h"
 #include "widgets/language.h"
 #include "widgets/menubarstyle.h"
 #include "widgets/named.h"
@@ -235,6 +237,7 @@ void TfMainPelmarTerm::BuildProtocolTools() {
       pgcLeftTools->removeTab(index);
     else
       pgcLeftTools->addTab(fResponder, fResponder->windowTitle());
+    FitLeftPanel();
   });
   addAction(actDataResponder);
 }
@@ -340,8 +343,9 @@ void TfMainPelmarTerm::BuildRegions() {
   chkScroll =
       Named(new QCheckBox(QStringLiteral("Posouvat na poslední záznam"), pCenter), "chkScroll");
   chkScroll->setChecked(true);
-  lblBuffer = Named(new QLabel(QStringLiteral("Přijímací buffer (nezpracovaná data):"), pCenter),
-                    "lblBuffer");
+  lblBuffer =
+      Named(new TElidedLabel(QStringLiteral("Přijímací buffer (nezpracovaná data):"), pCenter),
+            "lblBuffer");
   lblBuffer->setStyleSheet(QStringLiteral("color: grey"));
   connect(chkScroll, &QCheckBox::toggled, this, [this](bool on) { fTerminal->SetAutoScroll(on); });
   // The splitter lays out its panes after its own resize event, so the pane
@@ -517,6 +521,7 @@ void TfMainPelmarTerm::BuildConnections() {
   pnlConnection->SetTopGroup(fSerialGroup, fSerialGroup->SerialSet());
   connect(fSerialGroup, &TSerialPortGroup::layoutChanged, pnlConnection,
           &TConnectionPanel::pnlConnectionResize);
+  connect(fSerialGroup, &TSerialPortGroup::layoutChanged, this, &TfMainPelmarTerm::FitLeftPanel);
   fSerialGroup->RefreshComList();
   fStatusBar->SerialLines = [this]() -> std::optional<TPtStatusBar::TLines> {
     if (!AfComPort1->Active())
@@ -976,6 +981,7 @@ void TfMainPelmarTerm::FormShow() {
       settings.presetPageIndex >= 0 && settings.presetPageIndex < PageControl1->count())
     PageControl1->setCurrentIndex(settings.presetPageIndex);
   LoadRememberedLanguage(settings.lngFileName);
+  FitLeftPanel();
   CorrectFormPosition(this);
   fStatusBar->StatusBarRefresh(QString());
   pCenterResize();
@@ -1113,6 +1119,20 @@ void TfMainPelmarTerm::SetCompact(bool visible) {
   }
 }
 
+void TfMainPelmarTerm::FitLeftPanel() {
+  // The splitter keeps to the minimum: no page ever scrolls sideways, also
+  // when the user drags the bar or a saved width is narrower.
+  const int need = TabPagesWidth(*pgcLeftTools);
+  pgcLeftTools->setMinimumWidth(need);
+  QList<int> sizes = pMiddle->sizes();
+  if (pgcLeftTools->isHidden() || sizes.size() != 2 || sizes[0] >= need)
+    return;
+  const int total = sizes[0] + sizes[1];
+  sizes[0] = need;
+  sizes[1] = qMax(0, total - need);
+  pMiddle->setSizes(sizes);
+}
+
 void TfMainPelmarTerm::pCenterResize() {
   // On the splitter bar between the packet list and the unparsed-data view.
   const QRect handle(Splitter2->mapTo(pCenter, QPoint(0, pBottom->y() - Splitter2->handleWidth())),
@@ -1122,6 +1142,9 @@ void TfMainPelmarTerm::pCenterResize() {
   const int top = handle.top() + (handle.height() - chkScroll->height()) / 2;
   chkScroll->move(handle.left() + handle.width() - chkScroll->width() - 5, top);
   lblBuffer->move(handle.left() + 2, handle.top() + (handle.height() - lblBuffer->height()) / 2);
+  // A narrow list leaves the label the room before the switch; it is cut there.
+  lblBuffer->resize(qMin(lblBuffer->width(), qMax(0, chkScroll->x() - 6 - lblBuffer->x())),
+                    lblBuffer->height());
   chkScroll->raise();
   lblBuffer->raise();
 }

@@ -204,6 +204,9 @@ private:
   void SetCompact(bool visible);
   void CheckCompact();
   void pCenterResize();
+  // Makes the left panel as wide as its widest page needs, at the current
+  // font and language, and never narrower.
+  void FitLeftPanel();
   void ScheduleRemainder();
   void ShowRemainder();
   void OnStatusBarDoubleClick(int panel);

@@ -52,9 +52,14 @@ void TfMainPelmarTerm::LoadLanguage(const QString &fileName) {
   } catch (...) {
     // What was applied stays; the bar gets its entries back either way.
     ShowLanguageEntry();
+    FitLeftPanel();
+    pCenterResize();
     throw;
   }
   ShowLanguageEntry();
+  // Other words take other widths.
+  FitLeftPanel();
+  pCenterResize();
 }
 
 void TfMainPelmarTerm::ShowLanguageEntry() {

@@ -2,8 +2,6 @@
 #include "pipeline/datalog.h"
 #include "pipeline/datanetitems.h"
 
-#include <QPalette>
-
 namespace {
 
 constexpr TColor kRemovedMaroon = RGBColor(128, 0, 0);
@@ -33,10 +31,13 @@ QString ArpTypeWord(int32_t arpType) {
 
 QColor ArpTypeColor(int32_t arpType) {
   switch (arpType) {
+  // Every colour must read on the rows' light yellow: a dark amber rather
+  // than yellow, and a grey of its own rather than the style's, which may be
+  // as pale as the row.
   case 1:
-    return ToQColor(RGBColor(255, 255, 0));
+    return ToQColor(RGBColor(153, 102, 0));
   case 2:
-    return QPalette().color(QPalette::Disabled, QPalette::Text);
+    return ToQColor(RGBColor(112, 112, 112));
   case 3:
     return ToQColor(RGBColor(0, 128, 128));
   case 4:

@@ -85,13 +85,15 @@ TBusTools::TBusTools(QWidget *parent)
   auto *protocolGrid = new QGridLayout(protocol);
   protocolGrid->addWidget(Named(new QLabel(QStringLiteral("ADR:")), "lblProtocolChangeAdr"), 0, 0);
   protocolGrid->addWidget(cbbProtokolChangeAdr, 0, 1);
+  // The protocols' names are long: each list has a row of its own under
+  // its label, so the panel need not be as wide as label and list together.
   protocolGrid->addWidget(Named(new QLabel(QStringLiteral("Old protocol:")), "lblOldProtocol"), 1,
-                          0);
-  protocolGrid->addWidget(cbbProtocolChangeFrom, 1, 1);
-  protocolGrid->addWidget(Named(new QLabel(QStringLiteral("New protocol:")), "lblNewProtocol"), 2,
-                          0);
-  protocolGrid->addWidget(cbbProtocolChangeTo, 2, 1);
-  protocolGrid->addWidget(btnProtocolChange, 3, 1, Qt::AlignRight);
+                          0, 1, 2);
+  protocolGrid->addWidget(cbbProtocolChangeFrom, 2, 0, 1, 2);
+  protocolGrid->addWidget(Named(new QLabel(QStringLiteral("New protocol:")), "lblNewProtocol"), 3,
+                          0, 1, 2);
+  protocolGrid->addWidget(cbbProtocolChangeTo, 4, 0, 1, 2);
+  protocolGrid->addWidget(btnProtocolChange, 5, 1, Qt::AlignRight);
   for (QComboBox *box : {cbbProtocolChangeFrom, cbbProtocolChangeTo})
     box->addItems({QStringLiteral("Pelmar, formát 97 (binární) i 66 (ascii)"),
                    QStringLiteral("MODBUS RTU (jen u variant Ordel RS a Ordel USB)"),

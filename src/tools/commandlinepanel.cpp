@@ -10,15 +10,35 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QStyle>
 
 namespace {
 
 constexpr int kRowHeight = 30;
 
+// A button of the designed width, wider when its caption needs it: the
+// design's font was smaller, and other languages have longer words.
+class TCaptionButton : public QPushButton {
+public:
+  TCaptionButton(const QString &caption, int width, QWidget *parent)
+      : QPushButton(caption, parent), fWidth(width) {
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+  }
+  QSize sizeHint() const override {
+    const QStyle *s = style();
+    const int margins = s->pixelMetric(QStyle::PM_ButtonMargin, nullptr, this) +
+                        2 * s->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, this);
+    return {qMax(fWidth, fontMetrics().size(Qt::TextShowMnemonic, text()).width() + margins), 25};
+  }
+  QSize minimumSizeHint() const override { return sizeHint(); }
+
+private:
+  int fWidth;
+};
+
 QPushButton *MakeButton(const char *name, const QString &caption, int width, QWidget *parent) {
-  auto *button = new QPushButton(caption, parent);
+  auto *button = new TCaptionButton(caption, width, parent);
   button->setObjectName(QLatin1String(name));
-  button->setFixedSize(width, 25);
   return button;
 }
 

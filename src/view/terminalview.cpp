@@ -8,19 +8,35 @@
 #include "view/vexlinmenu.h"
 
 #include <QCursor>
+#include <QFontMetrics>
 #include <QMenu>
 
 namespace {
 
 constexpr TColor kIndexBackground = 0xC8C8C8;
 constexpr TColor kTimeBackground = 0xE6E6E6;
+constexpr int kIndexWidth = 40;
+// Where the text of the index and time cells starts in their content.
+constexpr int kCellTextOffset = 3;
 
 // Text of the index and time cells, top-left anchored like the data column.
 void DrawCellText(QPainter &painter, const QRect &content, const QString &text) {
-  const QRect r = content.adjusted(-2, 0, 0, 0);
+  const QRect r = content.adjusted(kCellTextOffset, 0, 0, 0);
   painter.setPen(Qt::black);
-  painter.drawText(QRect(r.left() + 5, r.top() + 1, qMax(0, r.width() - 5), r.height()),
+  painter.drawText(QRect(r.left(), r.top() + 1, qMax(0, r.width()), r.height()),
                    Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
+}
+
+// The width of any row number with as many digits as `largest`.
+int RowNumberWidth(const QFont &font, size_t largest) {
+  const QFontMetrics metrics(font);
+  int digit = 0;
+  for (char16_t c = u'0'; c <= u'9'; ++c)
+    digit = qMax(digit, metrics.horizontalAdvance(QChar(c)));
+  int digits = 1;
+  for (; largest >= 10; largest /= 10)
+    ++digits;
+  return digits * digit;
 }
 
 } // namespace
@@ -32,7 +48,8 @@ TTerminalView::TTerminalView(TVexlinTree &tree, TVexlinMouseDispatch *dispatch)
   fViewerMenu->setObjectName(QStringLiteral("pmViewer"));
   fTree.SetColumns({QStringLiteral("index"), QStringLiteral("time"), QStringLiteral("address"),
                     QStringLiteral("data")},
-                   {40, 85, 75, 563});
+                   {kIndexWidth, 85, 75, 563});
+  fIndexFitted = kIndexWidth;
   fTree.SetColumnVisible(ColumnAddress, false);
   fTree.SetMainColumn(ColumnIndex);
 
@@ -45,6 +62,7 @@ TTerminalView::TTerminalView(TVexlinTree &tree, TVexlinMouseDispatch *dispatch)
   connect(&fTree, &TVexlinTree::mousePressed, this, &TTerminalView::MousePressed);
   connect(&fTree, &TVexlinTree::contextMenuRequested, this, &TTerminalView::ContextMenuRequested);
   connect(&fTree, &TVexlinTree::scrolled, this, &TTerminalView::Scrolled);
+  connect(&fTree, &TVexlinTree::frameStarting, this, &TTerminalView::FitIndexColumn);
   connect(&fTree, &TVexlinTree::resized, this, &TTerminalView::Relayout);
   connect(&fTree, &TVexlinTree::columnResized, this, [this](int column) {
     // The data column stretches, so its width follows the address column
@@ -81,8 +99,24 @@ void TTerminalView::ToggleColumnVisibility(int column) {
 
 void TTerminalView::Relayout() {
   fTree.ApplyLayout();
-  fTree.ResetNodeHeights();
+  // Rows change height: the newest stay in sight while they are followed
+  // and shown, else the row at the top stays there.
+  fTree.ResetNodeHeights(fAutoScroll ? TVexlinTree::KeepEnd : TVexlinTree::KeepTopRow);
   fTree.Invalidate();
+}
+
+void TTerminalView::FitIndexColumn() {
+  QFont plain = fTree.Font();
+  plain.setBold(false);
+  const size_t count = fTree.RowCount();
+  const int need =
+      qMax(kIndexWidth, fTree.MainColumnWidthFor(kCellTextOffset +
+                                                 RowNumberWidth(plain, count ? count - 1 : 0)));
+  const int current = fTree.ColumnWidth(ColumnIndex);
+  if (need > current || (need < current && current == fIndexFitted)) {
+    fIndexFitted = need;
+    fTree.SetColumnWidth(ColumnIndex, need);
+  }
 }
 
 void TTerminalView::FlushNodeItem(TVexlinNode *node) {

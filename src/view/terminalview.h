@@ -66,12 +66,16 @@ private:
   void MousePressed(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint pos);
   void ContextMenuRequested(TVexlinNode *node, QPoint globalPos);
   void Scrolled();
+  // Widens the index column when its largest number or the rows' expand
+  // buttons need it; after a clear it goes back, unless the user set it.
+  void FitIndexColumn();
 
   TVexlinTree &fTree;
   TVexlinMouseDispatch *fDispatch;
   QMenu *fViewerMenu;
   TDateTime fTimeDif = 0;
   bool fAutoScroll = true;
+  int fIndexFitted = 0; // the index column's width as last fitted
 };
 
 // Sets up the unparsed-data view "vstRxBuffer": no header, one column drawn

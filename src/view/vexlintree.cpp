@@ -84,6 +84,8 @@ TVexlinNode *TVexlinTree::AddRow(TVexlinDataObject *data) {
 
 TVexlinNode *TVexlinTree::AddChild(TVexlinNode *parent, TVexlinDataObject *data) {
   TVexlinNode *node = parent ? fRows.AddChild(parent, data) : fRows.Append(data);
+  if (parent)
+    fDeepestParent = std::max(fDeepestParent, fRows.Depth(parent));
   if (!IsUpdating())
     RequestFrame();
   return node;
@@ -98,6 +100,7 @@ void TVexlinTree::RemoveRow(TVexlinNode *node, bool deleteObjects) {
 
 void TVexlinTree::Clear(bool deleteObjects) {
   fBackgroundMeasure->stop();
+  fDeepestParent = -1;
   RemoveRows([&](const TVexlinRows::Disposer &dispose) { fRows.Clear(dispose); }, deleteObjects);
 }
 
@@ -123,6 +126,8 @@ void TVexlinTree::ForgetRemovedHandles() {
   // to a row that may be gone.
   fFocused = nullptr;
   fFrameScrollNode = nullptr;
+  fAnchored = false;
+  fAnchorNode = nullptr;
   SetFocusFrame(QRect(), QRect());
 }
 
@@ -247,6 +252,7 @@ void TVexlinTree::Frame() {
   if (IsUpdating())
     return; // the last EndUpdate asks again
   fLastFrame.restart();
+  emit frameStarting();
   UpdateScrollBars();
   if (TVexlinNode *node = std::exchange(fFrameScrollNode, nullptr))
     ScrollToNode(node, fFrameScrollCentre);
@@ -294,7 +300,13 @@ void TVexlinTree::ResetNodeHeight(TVexlinNode *node) {
     fRows.MarkUnmeasured(*node);
 }
 
-void TVexlinTree::ResetNodeHeights() {
+void TVexlinTree::ResetNodeHeights(TKeepInView keep) {
+  fAnchorWanted = keep;
+  // A resize in steps keeps what it began with.
+  if (!fAnchored && fRows.Count() > 0) {
+    TakeAnchor();
+    fAnchored = true;
+  }
   fRows.MarkAllUnmeasured();
   // Rows out of sight keep their old height as an estimate until measured;
   // the background pass corrects them so the scroll range settles.
@@ -306,9 +318,42 @@ void TVexlinTree::ResetNodeHeights() {
 void TVexlinTree::MeasureInBackground() {
   ApplyLayout();
   fBackgroundRow = fRows.MeasureRange(fBackgroundRow, kBackgroundSlice);
-  if (fBackgroundRow >= fRows.Count())
-    fBackgroundMeasure->stop();
-  ScheduleScrollBarUpdate();
+  if (fBackgroundRow < fRows.Count()) {
+    ScheduleScrollBarUpdate();
+    return;
+  }
+  fBackgroundMeasure->stop();
+  // Every height is known: the last correction, then the list scrolls freely.
+  UpdateScrollBars();
+  fAnchored = false;
+  fAnchorNode = nullptr;
+}
+
+void TVexlinTree::TakeAnchor() {
+  const int64_t y = ScrollY();
+  int64_t top = 0;
+  fAnchorNode = fRows.AtY(y, &top);
+  fAnchorOffset = fAnchorNode ? y - top : 0;
+  // The end is shown while the last row is, if only in part.
+  int64_t lastTop = 0;
+  const bool atEnd = TotalHeight() == 0 ||
+                     (fRows.AtY(TotalHeight() - 1, &lastTop) && lastTop < y + viewport()->height());
+  fAnchorKeep = fAnchorWanted == KeepEnd && atEnd ? KeepEnd : KeepTopRow;
+}
+
+void TVexlinTree::KeepAnchorInView() {
+  int64_t y = -1;
+  if (fAnchorKeep == KeepEnd)
+    y = TotalHeight();
+  else if (fAnchorNode && fRows.IsVisible(*fAnchorNode))
+    y = fRows.Top(*fAnchorNode) + std::min<int64_t>(fAnchorOffset, fAnchorNode->Height);
+  if (y < 0)
+    return;
+  const bool was = std::exchange(fScrollingItself, true);
+  fHoldingAnchor = true;
+  SetScrollY(y);
+  fHoldingAnchor = false;
+  fScrollingItself = was;
 }
 
 int64_t TVexlinTree::ScrollY() const {
@@ -330,18 +375,39 @@ void TVexlinTree::ScrollToNode(TVexlinNode *node, bool centreVertically) {
   for (TVexlinNode *p = node->Parent(); p; p = p->Parent())
     fRows.SetExpanded(*p, true);
   MeasureNode(node);
-  const int64_t top = fRows.Top(*node);
-  const int64_t height = node->Height;
   const int64_t page = viewport()->height();
   const int64_t y = ScrollY();
   int64_t target = y;
-  if (centreVertically)
-    target = top - (page - height) / 2;
-  else if (top < y || height > page)
-    target = top;
-  else if (top + height > y + page)
-    target = top + height - page;
+  // The rows that come into sight are measured before the row is placed:
+  // measured later, at the paint, they would push it out of place.
+  for (int pass = 0; pass < 4; ++pass) {
+    const int64_t top = fRows.Top(*node);
+    const int64_t height = node->Height;
+    target = y;
+    if (centreVertically)
+      target = top - (page - height) / 2;
+    else if (top < y || height > page)
+      target = top;
+    else if (top + height > y + page)
+      target = top + height - page;
+    if (!MeasurePage(target))
+      break;
+  }
   SetScrollY(target);
+}
+
+bool TVexlinTree::MeasurePage(int64_t y) {
+  const int64_t page = viewport()->height();
+  y = std::clamp<int64_t>(y, 0, std::max<int64_t>(0, TotalHeight() - page));
+  ApplyLayout();
+  bool changed = false;
+  int64_t top = 0;
+  for (TVexlinNode *node = fRows.AtY(y, &top); node && top < y + page;
+       node = fRows.NextVisible(*node)) {
+    changed = fRows.Measure(*node) || changed;
+    top += node->Height;
+  }
+  return changed;
 }
 
 void TVexlinTree::ScrollToNodeOnFrame(TVexlinNode *node, bool centreVertically) {
@@ -368,6 +434,7 @@ void TVexlinTree::ScheduleScrollBarUpdate() {
 }
 
 void TVexlinTree::UpdateScrollBars() {
+  const bool was = std::exchange(fScrollingItself, true);
   const int64_t page = viewport()->height();
   const int64_t maxY = std::max<int64_t>(0, TotalHeight() - page);
   const int64_t unit = maxY / kMaxScrollSteps + 1;
@@ -386,6 +453,9 @@ void TVexlinTree::UpdateScrollBars() {
   h->setRange(0, std::max(0, contentWidth - viewport()->width()));
   h->setPageStep(std::max(1, viewport()->width()));
   h->setSingleStep(20);
+  if (fAnchored && !was)
+    KeepAnchorInView();
+  fScrollingItself = was;
 }
 
 // --- columns ------------------------------------------------------------------------
@@ -568,6 +638,15 @@ std::vector<TVexlinTree::TCell> TVexlinTree::Cells(int top, int height) const {
   return cells;
 }
 
+int TVexlinTree::MainColumnWidthFor(int textWidth) const {
+  // See ExpandButtonRect and PaintRow: a button takes kIndent beside the
+  // row's own indentation.
+  if (fDeepestParent < 0)
+    return kMargin + textWidth + kMargin;
+  const int button = kMargin + fDeepestParent * kIndent + 2 + 9 + kMargin;
+  return std::max(button, kMargin + kIndent + textWidth + kMargin);
+}
+
 QRect TVexlinTree::ExpandButtonRect(const TVexlinNode &node, const QRect &cell) const {
   const int left = cell.left() + kMargin + fRows.Depth(&node) * kIndent;
   const int lineHeight = std::min(cell.height(), fDefaultNodeHeight);
@@ -657,9 +736,15 @@ void TVexlinTree::resizeEvent(QResizeEvent *event) {
 }
 
 void TVexlinTree::scrollContentsBy(int dx, int dy) {
+  // Scrolled by the user or to a row asked for: that is what stays in
+  // sight while heights still change.
+  if (dy != 0 && !fScrollingItself && fAnchored)
+    TakeAnchor();
   if (dx != 0)
     fHeader->setOffset(horizontalScrollBar()->value());
-  viewport()->update();
+  // Holding the anchor moves the rows above the view, not what it shows.
+  if (!fHoldingAnchor)
+    viewport()->update();
   emit scrolled(dx,
                 static_cast<int>(std::clamp<int64_t>(int64_t(dy) * fScrollUnit, INT_MIN, INT_MAX)));
 }

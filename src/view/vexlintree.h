@@ -98,9 +98,14 @@ public:
   bool IsFramePending() const;
   int64_t ScrollY() const;
   void SetScrollY(int64_t y);
+  // What stays in sight while rows change height.
+  enum TKeepInView { KeepTopRow, KeepEnd };
   // Marks every row unmeasured: visible rows are measured at the next paint,
-  // the others in the background.
-  void ResetNodeHeights();
+  // the others in the background. Until all are measured, or the list is
+  // scrolled otherwise, the row at the top stays at the top, however the
+  // heights above it change; with KeepEnd, a list shown to its end stays
+  // at its end.
+  void ResetNodeHeights(TKeepInView keep = KeepTopRow);
   // Measures a row now if it is unmeasured.
   void MeasureNode(TVexlinNode *node);
   bool IsMeasured(const TVexlinNode *node) const { return node && fRows.IsMeasured(*node); }
@@ -129,6 +134,10 @@ public:
   QHeaderView *header() const { return fHeader; }
   // The column whose cells carry the tree's indentation and expand buttons.
   void SetMainColumn(int column) { fMainColumn = column; }
+  // The main column's width that shows the expand button of every row and,
+  // beside a top-level row's button, a text `textWidth` wide. Counts every
+  // parent added since the last Clear, without looking at the rows.
+  int MainColumnWidthFor(int textWidth) const;
 
   void SetBeforeCellPaint(BeforeCellPaintHook hook) { fBeforeCellPaint = std::move(hook); }
   void SetDrawNode(DrawNodeHook hook) { fDrawNode = std::move(hook); }
@@ -161,6 +170,9 @@ signals:
   void contextMenuRequested(TVexlinNode *node, QPoint globalPos);
   void doubleClicked(TVexlinNode *node);
   void resized();
+  // A frame is about to update the scroll bars and repaint: rows added since
+  // the last one are in.
+  void frameStarting();
   void columnResized(int column);
   void scrolled(int dx, int dy);
   // Rows were removed: handles kept by others may be stale now.
@@ -197,6 +209,14 @@ private:
   void UpdateGeometries();
   void UpdateScrollBars();
   void ScheduleScrollBarUpdate();
+  // Notes what ResetNodeHeights keeps in sight: the row at the top, or the
+  // end when it is wanted and shown.
+  void TakeAnchor();
+  // Scrolls back to what ResetNodeHeights keeps in sight.
+  void KeepAnchorInView();
+  // Measures the rows a page shows from content position `y`; true when a
+  // height changed.
+  bool MeasurePage(int64_t y);
   void MeasureInBackground();
   QRect RowRect(const TVexlinNode *node) const;
   void UpdateFrameRegion(const QRect &r);
@@ -213,10 +233,19 @@ private:
   size_t fBackgroundRow = 0;
   bool fHeaderVisible = true;
   int fMainColumn = 0;
+  int fDeepestParent = -1; // depth of the deepest row given children, -1: none
   int fDefaultNodeHeight = kDefaultNodeHeight;
   QFont fFont;
   int fUpdateCount = 0;
   int64_t fScrollUnit = 1; // content pixels per scroll-bar step
+  // What ResetNodeHeights keeps in sight, while fAnchored.
+  bool fAnchored = false;
+  TKeepInView fAnchorWanted = KeepTopRow;
+  TKeepInView fAnchorKeep = KeepTopRow;
+  TVexlinNode *fAnchorNode = nullptr;
+  int64_t fAnchorOffset = 0;     // of the view's top below the anchor row's top
+  bool fScrollingItself = false; // scroll-bar changes that are no one's choice
+  bool fHoldingAnchor = false;   // scrolled as far as the rows above moved
   bool fScrollBarUpdatePending = false;
   QPainter *fPaintingPainter = nullptr;
   TVexlinNode *fFocused = nullptr;

@@ -15,6 +15,7 @@
 namespace {
 
 const QColor kTitleColour(255, 102, 0);
+const QSize kDesignedSize(301, 157);
 const QColor kHoverColour(0, 0, 128);
 
 bool IsFile(const QString &path) {
@@ -36,7 +37,7 @@ TfAbout::TfAbout(const QString &programFolder, const QString &dataFolder, TDocum
   setObjectName(QStringLiteral("fAbout"));
   setAttribute(Qt::WA_DeleteOnClose);
   setAttribute(Qt::WA_QuitOnClose, false); // the main window's close ends the program
-  setFixedSize(301, 157);
+  setFixedSize(kDesignedSize);
   auto *outer = new QVBoxLayout(this);
   outer->setContentsMargins(10, 10, 10, 10);
   auto *pCenter = new QFrame(this);
@@ -67,6 +68,11 @@ TfAbout::TfAbout(const QString &programFolder, const QString &dataFolder, TDocum
   pHistory->installEventFilter(this);
   layout->addWidget(pHistory);
   SetHighlight(false);
+}
+
+void TfAbout::showEvent(QShowEvent *event) {
+  setFixedSize(kDesignedSize.expandedTo(sizeHint()));
+  QWidget::showEvent(event);
 }
 
 QString TfAbout::HistoryFile(bool *inBrowser) const {

@@ -31,6 +31,9 @@ public:
 protected:
   bool eventFilter(QObject *watched, QEvent *event) override;
   void changeEvent(QEvent *event) override;
+  // The box keeps its designed size unless its texts, as translated by
+  // then, need more.
+  void showEvent(QShowEvent *event) override;
 
 private:
   void SetHighlight(bool on);

@@ -3,8 +3,12 @@
 #include "base/utils.h"
 
 #include <QHeaderView>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -93,7 +97,7 @@ constexpr int kDel = 127;
 
 struct TColumnLook {
   const char *Header;
-  int Width; // 0: the header's default
+  int Width; // the least width; wider when the texts need it
   QColor Text;
   QColor Background;
 };
@@ -103,7 +107,7 @@ const TColumnLook kColumns[TfAsciiTable::colCount] = {
     {"Dec", 40, QColor(0, 0, 128), QColor(224, 255, 255)},
     {"Hex", 40, QColor(0, 0, 255), QColor(255, 255, 240)},
     {"Binary", 90, QColor(0, 128, 0), QColor(240, 255, 240)},
-    {"Zkratka", 0, QColor(128, 0, 0), QColor(255, 255, 240)},
+    {"Zkratka", 40, QColor(128, 0, 0), QColor(255, 255, 240)},
     {"Popis", 133, QColor(0, 0, 0), QColor(255, 255, 255)},
 };
 
@@ -170,11 +174,8 @@ TfAsciiTable::TfAsciiTable(QWidget *parent) : QWidget(parent, Qt::Window) {
   description.setStyleHint(QFont::SansSerif);
 
   QHeaderView *header = vstAsciiTable->horizontalHeader();
-  for (int c = 0; c < colCount; ++c) {
+  for (int c = 0; c < colCount; ++c)
     vstAsciiTable->setHorizontalHeaderItem(c, new QTableWidgetItem(kColumns[c].Header));
-    if (kColumns[c].Width > 0)
-      header->resizeSection(c, kColumns[c].Width);
-  }
   header->setStretchLastSection(true);
 
   for (int value = 0; value < 256; ++value) {
@@ -192,4 +193,39 @@ TfAsciiTable::TfAsciiTable(QWidget *parent) : QWidget(parent, Qt::Window) {
     }
   }
   layout->addWidget(vstAsciiTable);
+  FitColumns();
+  // A language puts other words into the headers.
+  connect(vstAsciiTable->model(), &QAbstractItemModel::headerDataChanged, this,
+          &TfAsciiTable::FitColumns);
+}
+
+void TfAsciiTable::showEvent(QShowEvent *event) {
+  FitColumns();
+  QWidget::showEvent(event);
+}
+
+void TfAsciiTable::FitColumns() {
+  QHeaderView *header = vstAsciiTable->horizontalHeader();
+  QStyleOptionViewItem option;
+  option.initFrom(vstAsciiTable->viewport());
+  option.font = vstAsciiTable->font();
+  option.fontMetrics = QFontMetrics(option.font);
+  const QAbstractItemDelegate *delegate = vstAsciiTable->itemDelegate();
+  const int grid = vstAsciiTable->showGrid() ? 1 : 0;
+  // Every row counts, not only those in sight: 256 rows are quickly measured.
+  int total = 0;
+  for (int c = 0; c < colCount; ++c) {
+    int width = std::max(kColumns[c].Width, header->sectionSizeHint(c));
+    for (int row = 0; row < vstAsciiTable->rowCount(); ++row)
+      width = std::max(
+          width, delegate->sizeHint(option, vstAsciiTable->model()->index(row, c)).width() + grid);
+    header->resizeSection(c, width);
+    total += width;
+  }
+  const int frame = 2 * vstAsciiTable->frameWidth();
+  const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, vstAsciiTable);
+  const int margins = layout()->contentsMargins().left() + layout()->contentsMargins().right();
+  const int need = total + frame + bar + margins;
+  if (width() < need)
+    resize(need, height());
 }

@@ -21,6 +21,13 @@ public:
   explicit TfAsciiTable(QWidget *parent = nullptr);
   QTableWidget *Table() const { return vstAsciiTable; }
 
+protected:
+  void showEvent(QShowEvent *event) override;
+
 private:
+  // Sizes every column to its widest cell or header and widens the window
+  // to show them all side by side.
+  void FitColumns();
+
   QTableWidget *vstAsciiTable = nullptr;
 };

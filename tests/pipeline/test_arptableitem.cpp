@@ -1,3 +1,4 @@
+#include "pipeline/addressrow.h"
 #include "pipeline/datalog.h"
 #include "pipeline/datanetitems.h"
 #include "pipeline/dataobjectqueue.h"
@@ -7,7 +8,7 @@
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QImage>
-#include <QPalette>
+#include <cmath>
 #include <gtest/gtest.h>
 
 namespace {
@@ -118,18 +119,34 @@ TEST_F(ArpItem, TakesItsFieldsFromTheSystemRow) {
   EXPECT_EQ(reloaded.fLinkMenu[1].Caption, "Copy MAC to Clipboard");
 }
 
+// The contrast of two colours as readers of text perceive it: 1 (none) to 21.
+double Contrast(const QColor &a, const QColor &b) {
+  const auto luminance = [](const QColor &c) {
+    const auto channel = [](double v) {
+      return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+  };
+  const double la = luminance(a), lb = luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
 TEST_F(ArpItem, TypeWordsAndColours) {
-  const QColor grey = QPalette().color(QPalette::Disabled, QPalette::Text);
   const struct {
     int32_t type;
     const char *word;
     QColor colour;
-  } cases[] = {
-      {1, "other", QColor(255, 255, 0)}, {2, "invalid", grey}, {3, "dynamic", QColor(0, 128, 128)},
-      {4, "static", QColor(0, 0, 128)},  {0, "", Qt::black},   {5, "", Qt::black}};
+  } cases[] = {{1, "other", QColor(153, 102, 0)},
+               {2, "invalid", QColor(112, 112, 112)},
+               {3, "dynamic", QColor(0, 128, 128)},
+               {4, "static", QColor(0, 0, 128)},
+               {0, "", Qt::black},
+               {5, "", Qt::black}};
   for (const auto &c : cases) {
     EXPECT_EQ(ArpTypeWord(c.type), c.word) << c.type;
     EXPECT_EQ(ArpTypeColor(c.type), c.colour) << c.type;
+    // Every kind reads well on the rows' light yellow.
+    EXPECT_GE(Contrast(ArpTypeColor(c.type), ToQColor(kAddressRowColor)), 4.5) << c.type;
   }
 }
 

@@ -318,6 +318,75 @@ TEST_F(TerminalViewTest, FlushNodeItemCentresTheRow) {
   EXPECT_NEAR(double(rowCentre), tree.viewport()->height() / 2.0, 1.0);
 }
 
+// The last row's number is drawn whole, however many digits it has: the
+// index column widens with the largest number, and goes back after a clear.
+TEST_F(TerminalViewTest, IndexColumnWidensWithTheLargestNumber) {
+  for (const size_t rows : {size_t(1), size_t(10), size_t(17746), size_t(100001)}) {
+    std::vector<TVexlinDataObject *> objects;
+    for (size_t i = tree.RowCount(); i < rows; ++i)
+      objects.push_back(new TProbeObject(16));
+    TVexlinNode *last = view.AppendChain(Chain(objects));
+    ASSERT_TRUE(WaitFor([&] { return !tree.IsFramePending(); }));
+    const QString number = QString::number(rows - 1);
+    const QRect cell = tree.NodeCellRect(last, TTerminalView::ColumnIndex);
+    ASSERT_FALSE(cell.isEmpty()) << rows;
+    // The number as drawn without any column around it.
+    const int left = TVexlinTree::kMargin - 2 + 5;
+    QImage whole(cell.width() + 200, cell.height(), QImage::Format_RGB32);
+    whole.fill(ToQColor(0xC8C8C8));
+    {
+      QPainter p(&whole);
+      p.setFont(tree.Font());
+      p.setPen(Qt::black);
+      p.drawText(QRect(left, 1, whole.width() - left, cell.height()), Qt::AlignLeft | Qt::AlignTop,
+                 number);
+    }
+    int inkRight = 0;
+    for (int y = 0; y < whole.height(); ++y)
+      for (int x = 0; x < whole.width(); ++x)
+        if (whole.pixelColor(x, y) != ToQColor(0xC8C8C8))
+          inkRight = std::max(inkRight, x);
+    EXPECT_LT(inkRight, cell.width() - TVexlinTree::kMargin) << number.toStdString();
+    EXPECT_EQ(Render().copy(cell), whole.copy(0, 0, cell.width(), cell.height()))
+        << number.toStdString();
+  }
+  tree.Clear();
+  ASSERT_TRUE(WaitFor([&] { return !tree.IsFramePending(); }));
+  EXPECT_EQ(tree.ColumnWidth(TTerminalView::ColumnIndex), 40);
+  // A width the user chose stays.
+  tree.SetColumnWidth(TTerminalView::ColumnIndex, 90);
+  tree.AddRow(new TProbeObject(16));
+  ASSERT_TRUE(WaitFor([&] { return !tree.IsFramePending(); }));
+  EXPECT_EQ(tree.ColumnWidth(TTerminalView::ColumnIndex), 90);
+}
+
+// Nested rows, as the ARP table's "[+] invalid and other" three levels
+// down: every expand button is drawn whole inside the index column.
+TEST_F(TerminalViewTest, ExpandButtonsOfDeepRowsAreWhole) {
+  std::vector<TVexlinNode *> parents;
+  TVexlinNode *node = nullptr;
+  for (int depth = 0; depth < 4; ++depth) {
+    node = tree.AddChild(node, new TProbeObject(16));
+    parents.push_back(node);
+  }
+  parents.pop_back(); // the deepest row has no button
+  for (TVexlinNode *p : parents)
+    tree.SetExpanded(p, true);
+  ASSERT_TRUE(WaitFor([&] { return !tree.IsFramePending(); }));
+  const QImage image = Render();
+  for (size_t depth = 0; depth < parents.size(); ++depth) {
+    const QRect cell = tree.NodeCellRect(parents[depth], TTerminalView::ColumnIndex);
+    // The button's grey outline: a 9 x 9 square clear of the column's edge.
+    QRect outline;
+    for (int y = cell.top(); y <= cell.bottom(); ++y)
+      for (int x = cell.left(); x <= cell.right(); ++x)
+        if (image.pixelColor(x, y) == QColor(Qt::gray))
+          outline |= QRect(x, y, 1, 1);
+    EXPECT_EQ(outline.size(), QSize(9, 9)) << depth;
+    EXPECT_LT(outline.right(), cell.right() - 1) << depth;
+  }
+}
+
 // A kind whose rows wrap at the data column's width, as packets do.
 class TWrappingObject : public TProbeObject {
 public:

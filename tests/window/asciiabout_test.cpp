@@ -4,8 +4,11 @@
 #include "windowfixture.h"
 
 #include <QAction>
+#include <QHeaderView>
 #include <QLabel>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
@@ -64,6 +67,43 @@ TEST_F(WindowTest, AsciiTableOpensOnceAndListsEveryByte) {
   EXPECT_TRUE(rows->item(65, 0)->font().bold());
   EXPECT_EQ(rows->item(65, 5)->font().family(), QStringLiteral("Arial"));
   EXPECT_EQ(rows->horizontalHeaderItem(4)->text(), QStringLiteral("Zkratka"));
+}
+
+// At its default size every cell and header shows its whole text, in each
+// shipped language, also when the language changes while the table is open.
+TEST_F(WindowTest, AsciiTableColumnsFitTheirTexts) {
+  const auto check = [&](const QString &language) {
+    TfAsciiTable *table = window->AsciiTable();
+    QTableWidget *rows = table->Table();
+    Process();
+    EXPECT_FALSE(rows->horizontalScrollBar()->isVisible()) << language.toStdString();
+    const int margin =
+        2 * (rows->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, rows) + 1);
+    QHeaderView *header = rows->horizontalHeader();
+    for (int c = 0; c < rows->columnCount(); ++c) {
+      // Within the viewport, and as wide as its header's text asks.
+      EXPECT_LE(header->sectionViewportPosition(c) + header->sectionSize(c),
+                rows->viewport()->width())
+          << language.toStdString() << " column " << c;
+      EXPECT_GE(header->sectionSize(c), header->sectionSizeHint(c))
+          << language.toStdString() << " column " << c;
+      for (int r = 0; r < rows->rowCount(); ++r) {
+        const QTableWidgetItem *item = rows->item(r, c);
+        const int text = QFontMetrics(item->font()).horizontalAdvance(item->text());
+        EXPECT_LE(text + margin, header->sectionSize(c))
+            << language.toStdString() << " \"" << item->text().toStdString() << "\"";
+      }
+    }
+  };
+  window->aAsciiTableExecute();
+  check(QStringLiteral("cs"));
+  window->LoadLanguage(dir.filePath("pt.files/pt.lng.en.xml"));
+  check(QStringLiteral("en, switched while open"));
+  window->AsciiTable()->close();
+  Close();
+  Open();
+  window->aAsciiTableExecute();
+  check(QStringLiteral("en"));
 }
 
 TEST(AsciiNames, TheTablesNameControlsAndPunctuationOnly) {
