@@ -53,7 +53,11 @@ TfrmPresetTabloItem::TfrmPresetTabloItem(TMessageSink &sink, QWidget *parent)
   QFont font = edtCommandLine->font();
   font.setBold(true);
   edtCommandLine->setFont(font);
-  lblIndex->setFixedWidth(17);
+  // Three digits and the dot at the present font: every row's command
+  // line starts at the same place, and "10." is not cut.
+  lblIndex->setFixedWidth(
+      qMax(17, lblIndex->fontMetrics().horizontalAdvance(QStringLiteral("999.")) +
+                   2 * lblIndex->margin() + 2));
   lblIndex->setAlignment(Qt::AlignCenter);
   btnSend->setFixedWidth(75);
   btnSend->setEnabled(false);

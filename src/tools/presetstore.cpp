@@ -1,6 +1,7 @@
 #include "tools/presetstore.h"
 
 #include "base/fileio.h"
+#include "base/languagetext.h"
 
 #include <QDir>
 #include <QFile>
@@ -196,7 +197,8 @@ bool TPresetsManager::RemoveGroupFile(TPreset *Group, QString *error) {
   const std::shared_ptr<TPresetFile> file = Group->File();
   if (QFileInfo::exists(file->fileName) && !QFile::remove(file->fileName)) {
     if (error)
-      *error = FileErrorText(file->fileName, QStringLiteral("soubor nelze smazat"));
+      *error = FileErrorText(file->fileName, LanguageText(QStringLiteral("FileNotDeleted"),
+                                                          QStringLiteral("soubor nelze smazat")));
     return false;
   }
   for (int i = GetChildsCount() - 1; i >= 0; --i) {

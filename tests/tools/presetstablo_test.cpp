@@ -73,6 +73,18 @@ TEST_F(TabloTest, RowsAreRemovedAddedRenumberedAndKeptAcrossRestarts) {
   EXPECT_EQ(sent, QList<QByteArray>({QByteArray("\x01\x02x")}));
 }
 
+TEST_F(TabloTest, TwoDigitRowNumbersAreWholeAndTheRowsStayAligned) {
+  auto tablo = Open();
+  while (tablo->Rows().size() < 12)
+    tablo->AddButton()->click();
+  const int width = tablo->Rows()[0]->lblIndex->width();
+  for (const auto *row : tablo->Rows()) {
+    EXPECT_GE(row->lblIndex->width(), row->lblIndex->sizeHint().width())
+        << row->lblIndex->text().toStdString();
+    EXPECT_EQ(row->lblIndex->width(), width);
+  }
+}
+
 TEST_F(TabloTest, AnUnclosedGroupKeepsTheLastGoodState) {
   auto tablo = Open();
   TfrmPresetTabloItem *row = tablo->Rows()[0];
