@@ -93,6 +93,23 @@ std::optional<TClientRequest> ParseClientArguments(const QStringList &arguments,
         return std::nullopt;
       continue;
     }
+    if (argument == QLatin1String("--id") || argument.startsWith(QLatin1String("--id="))) {
+      const bool inside = argument.size() > 4;
+      if (!request.id.isNull()) {
+        Fail(error, QStringLiteral("--id can be given once"));
+        return std::nullopt;
+      }
+      if (!inside && i + 1 >= arguments.size()) {
+        Fail(error, QStringLiteral("--id needs a text"));
+        return std::nullopt;
+      }
+      request.id = inside ? argument.mid(5) : arguments[++i];
+      if (request.id.isEmpty()) {
+        Fail(error, QStringLiteral("--id needs a text"));
+        return std::nullopt;
+      }
+      continue;
+    }
     if (argument.startsWith(u'-')) {
       Fail(error, QStringLiteral("unknown option \"%1\" with --send or --receive").arg(argument));
       return std::nullopt;

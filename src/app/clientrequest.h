@@ -11,6 +11,9 @@
 struct TClientRequest {
   TIpcOperation operation = TIpcOperation::Send;
   QByteArray bytes;
+  // "--id TEXT": the same text on a retry makes it the same block, which a
+  // window that took it once answers without showing it again.
+  QString id;
 };
 
 // Exit codes of the client.
@@ -25,7 +28,7 @@ bool NamesClientOperation(const QStringList &arguments);
 // Reads the client's command line: --send or --receive, given once or
 // repeated, with hexadecimal bytes after it; every further hexadecimal
 // argument follows them in order ("--send 41 42", "--send '41 42'" and
-// "--send 4142" are the same). Nothing is dropped: anything it cannot take
-// whole (mixed operations, a stray option, a bad digit, no bytes) is refused
-// with the reason in `error`.
+// "--send 4142" are the same); "--id TEXT" names the block. Nothing is dropped: anything it cannot
+// take whole (mixed operations, a stray option, a bad digit, no bytes) is refused with the reason
+// in `error`.
 std::optional<TClientRequest> ParseClientArguments(const QStringList &arguments, QString *error);

@@ -1,5 +1,6 @@
 #include "app/ipc.h"
 
+#include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -23,6 +24,14 @@ constexpr int kBacklog = 256;
 constexpr int kProbeMs = 300;
 const char *const kSocketFile = "/pelmarterm.sock";
 constexpr char kReceipt = '\x06';
+// How long a written block waits for its answer past the client's deadline:
+// the window answers a whole block at once and drops a silent client within
+// seconds, so only a window that hangs runs into it.
+constexpr int kAnswerGraceMs = 5000;
+// Retries of a taken block come within a client's deadline; the ids are kept
+// far longer, but never without bound.
+constexpr qint64 kRememberMs = 10 * 60 * 1000;
+constexpr qsizetype kMaxRemembered = 1 << 16;
 
 bool IsOperation(char byte) {
   return byte == static_cast<char>(TIpcOperation::Send) ||
@@ -90,6 +99,7 @@ TPtIpcServer::TPtIpcServer(QObject *parent)
   // says nothing: look now and then, and listen again.
   fWatch->setInterval(kWatchIntervalMs);
   connect(fWatch, &QTimer::timeout, this, &TPtIpcServer::CheckListening);
+  fClock.start();
 }
 
 TPtIpcServer::~TPtIpcServer() = default;
@@ -162,32 +172,46 @@ void TPtIpcServer::CheckListening() {
 
 void TPtIpcServer::TakeConnections() {
   while (QLocalSocket *socket = fServer->nextPendingConnection()) {
-    // Beyond the limit, and for another user, the connection closes unread:
-    // a client of ours gets no receipt and tries again.
-    if (fClients.size() >= kMaxClients || !PeerRunsAs(socket->socketDescriptor(), fExpectedUid)) {
+    // Another user's connection closes unread, and takes nobody's place.
+    if (!PeerRunsAs(socket->socketDescriptor(), fExpectedUid)) {
       socket->abort();
       socket->deleteLater();
       continue;
     }
-    fClients.insert(socket);
+    // A full house makes room: the longest quiet client goes (a client of
+    // ours that had not written yet tries again), so idle connections held
+    // by somebody cannot lock real senders out.
+    if (fClients.size() >= kMaxClients)
+      Drop(LongestQuiet());
+    TClient &client = fClients[socket];
+    client.quiet.start();
+    client.timer = new QTimer(socket);
+    client.timer->setSingleShot(true);
+    connect(client.timer, &QTimer::timeout, this, [this, socket] { Drop(socket); });
     // One block and its header at most: a partial block never grows past it.
     socket->setReadBufferSize(kHeaderSize + kMaxBlock);
-    auto *idle = new QTimer(socket);
-    idle->setSingleShot(true);
-    idle->setInterval(fIdleTimeoutMs);
-    connect(idle, &QTimer::timeout, this, [this, socket] { Drop(socket); });
-    connect(socket, &QLocalSocket::readyRead, this, [this, socket, idle] {
-      idle->start();
+    connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+      if (auto it = fClients.find(socket); it != fClients.end())
+        it->quiet.start();
       ReadBlocks(socket);
     });
-    // A client that writes and hangs up at once leaves its bytes behind.
-    connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
-      ReadBlocks(socket);
-      Drop(socket);
-    });
-    idle->start();
+    // A client that hung up cannot hear a receipt: what it left is not
+    // taken, as it will say it was not.
+    connect(socket, &QLocalSocket::disconnected, this, [this, socket] { Drop(socket); });
+    client.timer->start(fHeaderTimeoutMs);
     ReadBlocks(socket);
   }
+}
+
+QLocalSocket *TPtIpcServer::LongestQuiet() const {
+  QLocalSocket *longest = nullptr;
+  qint64 quiet = -1;
+  for (auto it = fClients.cbegin(); it != fClients.cend(); ++it)
+    if (it->quiet.elapsed() > quiet) {
+      quiet = it->quiet.elapsed();
+      longest = it.key();
+    }
+  return longest;
 }
 
 void TPtIpcServer::Drop(QLocalSocket *socket) {
@@ -198,62 +222,123 @@ void TPtIpcServer::Drop(QLocalSocket *socket) {
   socket->deleteLater();
 }
 
+// Waiting for a header, the client has a second from the moment the wait
+// began, however it drips bytes; inside a block, the idle limit counts from
+// its last bytes.
+void TPtIpcServer::ArmTimer(QLocalSocket *socket) {
+  const auto it = fClients.find(socket);
+  if (it == fClients.end())
+    return;
+  const bool awaitingHeader = socket->bytesAvailable() < kHeaderSize;
+  if (!awaitingHeader)
+    it->timer->start(fIdleTimeoutMs);
+  else if (!it->awaitingHeader)
+    it->timer->start(fHeaderTimeoutMs);
+  it->awaitingHeader = awaitingHeader;
+}
+
+bool TPtIpcServer::Remembers(const QByteArray &id) {
+  const qint64 now = fClock.elapsed();
+  while (!fTakenOrder.empty() &&
+         (now - fTakenOrder.front().first > kRememberMs || fTaken.size() > kMaxRemembered)) {
+    fTaken.remove(fTakenOrder.front().second);
+    fTakenOrder.pop_front();
+  }
+  return fTaken.contains(id);
+}
+
+void TPtIpcServer::Remember(const QByteArray &id) {
+  const qint64 now = fClock.elapsed();
+  fTaken.insert(id, now);
+  fTakenOrder.emplace_back(now, id);
+}
+
 void TPtIpcServer::ReadBlocks(QLocalSocket *socket) {
   // Take every complete block; a partial one waits for more bytes.
   while (fClients.contains(socket) && socket->bytesAvailable() >= kHeaderSize) {
     char head[kHeaderSize];
     socket->peek(head, kHeaderSize);
-    const quint32 size = qFromBigEndian<quint32>(head + 1);
+    const quint32 size = qFromBigEndian<quint32>(head + 1 + kIdSize);
     // An unknown operation (a client of another framing) gets no receipt.
     if (!IsOperation(head[0]) || size > kMaxBlock) {
       Drop(socket);
       return;
     }
     if (socket->bytesAvailable() < kHeaderSize + static_cast<qint64>(size))
-      return;
+      break;
     socket->skip(kHeaderSize);
     const QByteArray bytes = socket->read(size);
+    const QByteArray id(head + 1, kIdSize);
+    const bool seen = Remembers(id);
+    // The receipt goes out first: a client that is gone (its deadline
+    // passed) fails to take it and its block is not taken either, so the
+    // client's word and the window's agree.
+    socket->write(&kReceipt, 1);
+    socket->flush();
+    if (!fClients.contains(socket) || socket->state() != QLocalSocket::ConnectedState)
+      return;
+    fClients[socket].awaitingHeader = false;
+    if (seen)
+      continue;
+    Remember(id);
     if (!bytes.isEmpty())
       emit blockReceived(static_cast<TIpcOperation>(head[0]), bytes);
-    // The receipt: only now may the client say the block was delivered.
-    socket->write(&kReceipt, 1);
   }
+  ArmTimer(socket);
+}
+
+QByteArray TPtIpcServer::NewBlockId() {
+  QByteArray id(kIdSize, Qt::Uninitialized);
+  QRandomGenerator::system()->fillRange(reinterpret_cast<quint32 *>(id.data()),
+                                        kIdSize / sizeof(quint32));
+  return id;
+}
+
+QByteArray TPtIpcServer::BlockIdOf(const QString &text) {
+  return QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha256).left(kIdSize);
 }
 
 bool TPtIpcServer::SendBlock(TIpcOperation operation, const QByteArray &bytes, QString *error,
-                             int timeoutMs) {
+                             int timeoutMs, const QByteArray &id) {
   if (static_cast<quint64>(bytes.size()) > kMaxBlock)
     return Fail(error, QStringLiteral("a block holds at most %1 bytes").arg(kMaxBlock));
   QString folderError;
   const QString path = ServerName(&folderError);
   if (path.isEmpty())
     return Fail(error, QStringLiteral("no running Pelmar Terminal found (%1)").arg(folderError));
+  QByteArray head(kHeaderSize, Qt::Uninitialized);
+  head[0] = static_cast<char>(operation);
+  head.replace(1, kIdSize, id.size() == kIdSize ? id : NewBlockId());
+  qToBigEndian<quint32>(static_cast<quint32>(bytes.size()), head.data() + 1 + kIdSize);
   const QDeadlineTimer deadline(timeoutMs);
-  const auto remaining = [&] {
-    return static_cast<int>(qMax<qint64>(1, deadline.remainingTime()));
+  const auto left = [](const QDeadlineTimer &until) {
+    return static_cast<int>(qMax<qint64>(1, until.remainingTime()));
   };
   for (;;) {
     QLocalSocket socket;
     socket.connectToServer(path);
-    if (socket.waitForConnected(remaining())) {
+    if (socket.waitForConnected(left(deadline))) {
       // Only a program of our own user gets the bytes.
       if (!PeerRunsAs(socket.socketDescriptor(), getuid()))
         return Fail(error,
                     QStringLiteral("\"%1\" is answered by another user's program").arg(path));
-      char head[kHeaderSize];
-      head[0] = static_cast<char>(operation);
-      qToBigEndian<quint32>(static_cast<quint32>(bytes.size()), head + 1);
-      socket.write(head, kHeaderSize);
+      socket.write(head);
       socket.write(bytes);
-      while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(remaining()))
+      // From here the window may take the block at any moment: its answer
+      // (a receipt, or the connection closed unread) is waited for even a
+      // little past the deadline, so a block it took is never called lost.
+      const QDeadlineTimer answer(qMax<qint64>(deadline.remainingTime(), 0) + kAnswerGraceMs);
+      while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(left(answer)))
         ;
-      while (socket.bytesAvailable() < 1 && socket.waitForReadyRead(remaining()))
+      while (socket.bytesAvailable() < 1 && socket.waitForReadyRead(left(answer)))
         ;
       char receipt = 0;
       if (socket.read(&receipt, 1) == 1 && receipt == kReceipt) {
         socket.disconnectFromServer();
         return true;
       }
+      if (answer.hasExpired())
+        return Fail(error, QStringLiteral("the running Pelmar Terminal did not answer in time"));
     }
     // No socket file: no instance runs, and waiting will not make one.
     const bool none = !QFile::exists(path);

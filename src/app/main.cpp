@@ -29,7 +29,10 @@ int RunClient(int argc, char *argv[]) {
     std::fprintf(stderr, "pelmarterm: %s (see pelmarterm --help)\n", qPrintable(error));
     return kClientExitBadArguments;
   }
-  if (!TPtIpcServer::SendBlock(request->operation, request->bytes, &error)) {
+  const QByteArray id =
+      request->id.isEmpty() ? TPtIpcServer::NewBlockId() : TPtIpcServer::BlockIdOf(request->id);
+  if (!TPtIpcServer::SendBlock(request->operation, request->bytes, &error,
+                               TPtIpcServer::kSendTimeoutMs, id)) {
     std::fprintf(stderr, "pelmarterm: %s\n", qPrintable(error));
     return kClientExitNotDelivered;
   }
@@ -52,7 +55,8 @@ struct TOptions {
     parser.setApplicationDescription(QStringLiteral(
         "Pelmar Terminal\n\n"
         "Without options the window starts.\n"
-        "--send or --receive hand bytes to the running window. Exit codes: 0 it took them, "
+        "--send or --receive hand bytes to the running window; --id TEXT names them, so a "
+        "retry with the same TEXT is never shown twice. Exit codes: 0 it took them, "
         "1 no window runs or it did not take them, 2 bad arguments.\n"
         "--capture records a transport without a window. Exit codes: 0 a clean end, 1 the log "
         "could not be written, 2 bad arguments, 3 the transport could not be opened."));

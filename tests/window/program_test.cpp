@@ -1,6 +1,7 @@
 // The built program as a user starts it: a client and a capture from a
 // shell without a display, and the window ended by a signal.
 #include "app/ipc.h"
+#include "idleconnections.h"
 #include "pipeline/databinary.h"
 #include "pipeline/logfile.h"
 #include "waitfor.h"
@@ -11,8 +12,11 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -110,6 +114,8 @@ TEST_F(ProgramTest, TheClientRefusesWhatItCannotTakeWhole) {
       {{"--receive"}, "--receive needs hexadecimal bytes"},
       {{"--send", "41", "--interval", "5"}, "unknown option \"--interval\""},
       {{"42", "--send", "41"}, "unexpected argument \"42\""},
+      {{"--send", "41", "--id"}, "--id needs a text"},
+      {{"--send", "41", "--id=a", "--id", "b"}, "--id can be given once"},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.arguments.join(u' ').toStdString());
@@ -120,6 +126,73 @@ TEST_F(ProgramTest, TheClientRefusesWhatItCannotTakeWhole) {
     EXPECT_TRUE(err.contains(c.says)) << err.toStdString();
   }
   EXPECT_EQ(blocks, 0);
+}
+
+// The exit status is the truth under a crowd: every client that says the
+// window took its block is right, and no block shows twice, also when a
+// script sends again under the same id, or holds the socket's places.
+TEST_F(ProgramTest, ACrowdOfSendersAllGetThroughOnce) {
+  TPtIpcServer server;
+  QList<QByteArray> blocks;
+  QObject::connect(&server, &TPtIpcServer::blockReceived,
+                   [&](TIpcOperation, const QByteArray &bytes) { blocks.append(bytes); });
+  ASSERT_TRUE(server.Listen());
+  const QProcessEnvironment env = program.processEnvironment();
+  const auto client = [&](const QStringList &arguments) {
+    auto *process = new QProcess;
+    process->setProcessEnvironment(env);
+    process->setProgram(PT_PROGRAM);
+    process->setArguments(arguments);
+    process->start();
+    return std::unique_ptr<QProcess>(process);
+  };
+  const auto allEnded = [](const std::vector<std::unique_ptr<QProcess>> &processes) {
+    return WaitFor(
+        [&] {
+          return std::all_of(processes.begin(), processes.end(),
+                             [](const auto &p) { return p->state() == QProcess::NotRunning; });
+        },
+        120000);
+  };
+  const auto expectTaken = [](const std::vector<std::unique_ptr<QProcess>> &processes) {
+    for (const auto &p : processes) {
+      EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
+      EXPECT_EQ(p->exitCode(), 0) << p->readAllStandardError().toStdString();
+    }
+  };
+
+  constexpr int kSenders = 120;
+  std::vector<std::unique_ptr<QProcess>> crowd;
+  for (int i = 0; i < kSenders; ++i)
+    crowd.push_back(client({"--send", QString::fromLatin1(QByteArray::number(i).toHex())}));
+  ASSERT_TRUE(allEnded(crowd));
+  expectTaken(crowd);
+  Settle(50);
+  QList<QByteArray> expected;
+  for (int i = 0; i < kSenders; ++i)
+    expected.append(QByteArray::number(i));
+  std::sort(blocks.begin(), blocks.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(blocks, expected);
+
+  // A script sending again under the same id gets its 0 each time.
+  blocks.clear();
+  std::vector<std::unique_ptr<QProcess>> retries;
+  for (const char *id : {"job-7", "job-7", "job-8"})
+    retries.push_back(client({"--send", "4142", "--id", id}));
+  ASSERT_TRUE(allEnded(retries));
+  expectTaken(retries);
+  EXPECT_EQ(blocks, QList<QByteArray>({"AB", "AB"}));
+
+  // Places held by a runaway script.
+  blocks.clear();
+  TIdleConnections script(QFile::encodeName(TPtIpcServer::ServerName()), 1100);
+  ASSERT_TRUE(WaitFor([&] { return script.Opened() >= 1100; }, 20000));
+  std::vector<std::unique_ptr<QProcess>> late;
+  late.push_back(client({"--send", "4c617465"}));
+  ASSERT_TRUE(allEnded(late));
+  expectTaken(late);
+  EXPECT_EQ(blocks, QList<QByteArray>({"Late"}));
 }
 
 TEST_F(ProgramTest, SignalsToEndSaveAsANormalClose) {
