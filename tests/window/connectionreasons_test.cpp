@@ -2,6 +2,7 @@
 // a connection that fails says why, in the window's language.
 #include "app/connectionpanel.h"
 #include "connections/connectioncontroller.h"
+#include "connections/connectiontexts.h"
 #include "connections/manualresolver.h"
 #include "connections/tcpclient.h"
 #include "view/terminalview.h"
@@ -16,7 +17,7 @@
 
 namespace {
 
-const QString kPrefix = QStringLiteral("TCP/IP client socket - ");
+const QString kPrefix = kTcpClientDescription + QStringLiteral(" - ");
 
 class ConnectionReasons : public WindowTest {
 protected:
