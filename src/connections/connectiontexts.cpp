@@ -26,7 +26,8 @@ TConnectionStatusLine ConnectionStatusLine(const TVexlinConnection &connection,
   TColor color = kColorTeal;
   switch (status) {
   case tcsUnknown:
-    text = QStringLiteral("unknown");
+    // A transport's own step (a name lookup, say) says what it does.
+    text = AStatusText.isEmpty() ? QStringLiteral("unknown") : AStatusText;
     break;
   case tcsConnecting:
     text = QStringLiteral("connecting (") + connection.GetStrSettings() + QLatin1Char(')');

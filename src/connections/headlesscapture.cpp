@@ -3,6 +3,7 @@
 #include "base/pterror.h"
 #include "connections/connectioncontroller.h"
 #include "connections/connectiontexts.h"
+#include "connections/tcpclient.h"
 #include "connections/transportsend.h"
 #include "pipeline/datalog.h"
 #include "pipeline/dataobject.h"
@@ -131,6 +132,10 @@ bool THeadlessCapture::OpenNetwork(QString &error) {
   window.StatusBarRefresh = [this](const QString &) { ConnectionState(); };
   window.ShowError = [this](const QString &message) { SetFailure(message); };
   fConnections = std::make_unique<TConnectionController>(std::move(window));
+  fConnections->NewTcpClient = [resolver = Resolver] {
+    return std::make_unique<TVexlinConnection_TcpClient>(
+        TVexlinConnection_TcpClient::kDefaultConnectTimeoutMs, resolver);
+  };
   const TCaptureTarget &t = fOptions.target;
   if (t.kind == TCaptureTarget::Tcp) {
     fConnections->TcpConnectDisconnect(t.host, QString::number(t.port), t.host.contains(u':'));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "connections/captureoptions.h"
+#include "connections/hostresolver.h"
 #include "pipeline/logrecorder.h"
 #include "pipeline/receivepath.h"
 #include "pipeline/vexlinview.h"
@@ -48,6 +49,8 @@ public:
   // Lines worth a user's eye (the transport's states, errors); the log
   // file gets them as rows too.
   std::function<void(const QString &line)> OnLine;
+  // Looks up the TCP target's host name; set before Start.
+  std::shared_ptr<THostResolver> Resolver = SystemResolver();
 
 signals:
   // The far end closed, the log could not be written, or the TCP connection

@@ -1,5 +1,7 @@
 #include "connections/hostresolver.h"
 
+#include "connections/connectionreasons.h"
+
 #include <netdb.h>
 #include <sys/socket.h>
 #include <thread>
@@ -14,8 +16,11 @@ TLookupResult SystemLookup(const QByteArray &host) {
   const int error = ::getaddrinfo(host.constData(), nullptr, &hints, &found);
   TLookupResult result;
   if (error != 0) {
-    result.error = QStringLiteral("Host %1 not found: %2")
-                       .arg(QString::fromLatin1(host), QString::fromLocal8Bit(gai_strerror(error)));
+    // A name that does not exist needs no more words; a failing DNS does.
+    const bool noSuchName = error == EAI_NONAME || error == EAI_NODATA;
+    result.error =
+        NoSuchHostText(QString::fromLatin1(host),
+                       noSuchName ? QString() : QString::fromLocal8Bit(gai_strerror(error)));
     return result;
   }
   for (const addrinfo *at = found; at; at = at->ai_next) {
@@ -25,7 +30,7 @@ TLookupResult SystemLookup(const QByteArray &host) {
   }
   ::freeaddrinfo(found);
   if (result.addresses.isEmpty())
-    result.error = QStringLiteral("Host %1 not found").arg(QString::fromLatin1(host));
+    result.error = NoSuchHostText(QString::fromLatin1(host));
   return result;
 }
 

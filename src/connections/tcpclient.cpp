@@ -1,12 +1,14 @@
 #include "connections/tcpclient.h"
 
 #include "base/pterror.h"
+#include "connections/connectionreasons.h"
 #include "connections/connectiontexts.h"
 #include "connections/settingvalues.h"
 #include "connections/tcpconnector.h"
 
 #include <QTcpSocket>
 #include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 TVexlinConnection_TcpClient::TVexlinConnection_TcpClient(int connectTimeoutMs,
@@ -102,7 +104,7 @@ bool TVexlinConnection_TcpClient::Read(QByteArray &aBuffer) {
   const qint64 got = fTcpClient->read(aBuffer.data() + at, waiting);
   aBuffer.resize(at + qMax<qint64>(got, 0));
   if (got <= 0) {
-    SetStatus(tcsError, fTcpClient->errorString());
+    SetStatus(tcsError, SocketFailureText(*fTcpClient));
     return false;
   }
   return true;
@@ -172,7 +174,7 @@ void TVexlinConnection_TcpClient::ConnectClient(TProcessThread &thread) {
     port = fPort;
     ipv6 = fIpV6;
   }
-  SetStatus(tcsUnknown, QStringLiteral("Resolving hostname %1.").arg(host));
+  SetStatus(tcsUnknown, ResolvingText(host));
   const std::optional<QHostAddress> address = LookUp(thread, host, ipv6);
   qintptr fd = -1;
   if (address) {
@@ -190,6 +192,7 @@ void TVexlinConnection_TcpClient::ConnectClient(TProcessThread &thread) {
     ::close(static_cast<int>(fd));
     throw EPtError(fTcpClient->errorString());
   }
+  fPeerError = 0;
   fTcpClient->setSocketOption(QAbstractSocket::LowDelayOption, 1);
   // Room for what arrives during the 1 ms pause after each announcement.
   fTcpClient->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, kReceiveBufferBytes);
@@ -214,7 +217,7 @@ void TVexlinConnection_TcpClient::SendQueued() {
       continue;
     }
     if (fTcpClient->write(record->data.get(), record->len) != record->len) {
-      SetStatus(tcsError, QueuedSendErrorText(fTcpClient->errorString()));
+      SetStatus(tcsError, QueuedSendErrorText(SocketFailureText(*fTcpClient)));
       continue;
     }
     fTcpClient->flush();
@@ -231,15 +234,24 @@ void TVexlinConnection_TcpClient::PollClient(TProcessThread &thread, bool block)
   // The check for disconnect: the peer closed and nothing received is left.
   if (fTcpClient && fTcpClient->state() != QAbstractSocket::ConnectedState &&
       Status() == tcsConnect)
-    throw EPtError(fTcpClient->errorString());
+    throw EPtError(fPeerError != 0 ? SocketFailureText(fPeerError)
+                                   : SocketFailureText(*fTcpClient));
   if (!ClientConnected()) {
     fEvents.Wait(-1, 0, block ? -1 : 0);
     return;
   }
   const bool writing = fTcpClient->bytesToWrite() > 0;
   const short events = static_cast<short>(POLLIN | POLLRDHUP | (writing ? POLLOUT : 0));
-  if (!fEvents.Wait(static_cast<int>(fTcpClient->socketDescriptor()), events, block ? -1 : 0))
+  const int fd = static_cast<int>(fTcpClient->socketDescriptor());
+  if (!fEvents.Wait(fd, events, block ? -1 : 0))
     return;
+  // The socket library reports a reset as an ordinary close; the kernel's
+  // pending error still tells them apart. Bytes received before the reset
+  // are read first, then the close reports this reason.
+  int error = 0;
+  socklen_t size = sizeof error;
+  if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error != 0)
+    fPeerError = error;
   if (writing)
     fTcpClient->flush();
   // Moves what came (or the news of a close) into the socket object; the

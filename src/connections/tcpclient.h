@@ -63,6 +63,8 @@ private:
   TSendQueue fSendQueue;
   TRequestEvents<3> fEvents{{false, false, true}};
   std::unique_ptr<QTcpSocket> fTcpClient;
+  // The kernel's error on the connected socket (a reset, say); 0 for none.
+  int fPeerError = 0;
   const int fConnectTimeoutMs;
   const std::shared_ptr<THostResolver> fResolver;
 

@@ -1,6 +1,7 @@
 #include "connections/tcpconnector.h"
 
 #include "base/pterror.h"
+#include "connections/connectionreasons.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -12,10 +13,6 @@
 #include <unistd.h>
 
 namespace {
-
-QString SystemMessage(int error) {
-  return QString::fromLocal8Bit(std::strerror(error));
-}
 
 socklen_t FillAddress(const QHostAddress &address, quint16 port, sockaddr_storage &storage) {
   std::memset(&storage, 0, sizeof storage);
@@ -39,12 +36,12 @@ socklen_t FillAddress(const QHostAddress &address, quint16 port, sockaddr_storag
 
 QHostAddress TcpConnector::PickAddress(const TLookupResult &found, const QString &host, bool ipv6) {
   if (found.addresses.isEmpty())
-    throw EPtError(found.error);
+    throw EPtError(found.error.isEmpty() ? NoSuchHostText(host) : found.error);
   const auto wanted = ipv6 ? QAbstractSocket::IPv6Protocol : QAbstractSocket::IPv4Protocol;
   for (const QHostAddress &address : found.addresses)
     if (address.protocol() == wanted)
       return address;
-  throw EPtError(QStringLiteral("No IPv%1 address found for host %2").arg(ipv6 ? 6 : 4).arg(host));
+  throw EPtError(NoAddressOfVersionText(host, ipv6 ? 6 : 4));
 }
 
 qintptr TcpConnector::Connect(const QHostAddress &address, quint16 port, int timeoutMs,
@@ -53,7 +50,7 @@ qintptr TcpConnector::Connect(const QHostAddress &address, quint16 port, int tim
   const socklen_t length = FillAddress(address, port, storage);
   const int fd = ::socket(storage.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd < 0)
-    throw EPtError(SystemMessage(errno));
+    throw EPtError(SocketFailureText(errno));
   int error = 0;
   if (::connect(fd, reinterpret_cast<sockaddr *>(&storage), length) != 0) {
     error = errno;
@@ -68,7 +65,7 @@ qintptr TcpConnector::Connect(const QHostAddress &address, quint16 port, int tim
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0) {
           ::close(fd);
-          throw EPtError(QStringLiteral("Connect timed out."));
+          throw EPtError(SocketFailureText(ETIMEDOUT));
         }
         if (wait(fd, POLLOUT, static_cast<int>(left.count())))
           break;
@@ -80,7 +77,7 @@ qintptr TcpConnector::Connect(const QHostAddress &address, quint16 port, int tim
   }
   if (error != 0) {
     ::close(fd);
-    throw EPtError(SystemMessage(error));
+    throw EPtError(SocketFailureText(error));
   }
   return fd;
 }

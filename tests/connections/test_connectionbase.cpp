@@ -134,7 +134,7 @@ TEST(ConnectionStatusLine, TextsAndColoursPerStatus) {
     const char *line;
     TColor color;
   } cases[] = {
-      {tcsUnknown, "Fake - unknown", kColorTeal},
+      {tcsUnknown, "Fake - msg", kColorTeal}, // a step of the transport's own
       {tcsConnecting, "Fake - connecting (a:1)", kColorTeal},
       {tcsConnect, "Fake - connect (a:1)", kColorGreen},
       {tcsDisconnecting, "Fake - disconnecting", kColorTeal},
@@ -148,6 +148,7 @@ TEST(ConnectionStatusLine, TextsAndColoursPerStatus) {
     EXPECT_EQ(line.line, QString::fromLatin1(k.line));
     EXPECT_EQ(line.color, k.color) << k.line;
   }
+  EXPECT_EQ(ConnectionStatusLine(c, tcsUnknown, QString()).line, QStringLiteral("Fake - unknown"));
   EXPECT_EQ(kColorMaroon, 128u);
 }
 

@@ -1,5 +1,7 @@
 #include "connections/captureoptions.h"
 #include "connections/headlesscapture.h"
+#include "englishtexts.h"
+#include "manualresolver.h"
 #include "pipeline/databinary.h"
 #include "pipeline/datalog.h"
 #include "pipeline/dataobjectqueue.h"
@@ -185,8 +187,11 @@ protected:
     QString reason;
   };
   // A capture started, its end recorded in `end`.
-  static std::unique_ptr<THeadlessCapture> Started(const TCaptureOptions &options, TEnd &end) {
+  static std::unique_ptr<THeadlessCapture>
+  Started(const TCaptureOptions &options, TEnd &end,
+          std::shared_ptr<THostResolver> resolver = SystemResolver()) {
     auto capture = std::make_unique<THeadlessCapture>(options);
+    capture->Resolver = std::move(resolver);
     QObject::connect(capture.get(), &THeadlessCapture::finished,
                      [&end](int code, const QString &why) {
                        end.code = code;
@@ -252,19 +257,11 @@ TEST_F(HeadlessCaptureTest, TcpFramesTheSendsAndTheLastPieceEndInTheLog) {
   EXPECT_TRUE(capture->Summary().startsWith(QStringLiteral("%1 rows, 17 bytes").arg(rows.size())));
 }
 
-TEST_F(HeadlessCaptureTest, ARefusedConnectionAndAnUnwritableLogSayWhy) {
+TEST_F(HeadlessCaptureTest, AMissingPortAndAnUnwritableLogSayWhy) {
   QTcpServer probe; // a port that was free a moment ago
   ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
   const quint16 port = probe.serverPort();
   probe.close();
-  {
-    TEnd end; // the connection comes up after the start, or not
-    const auto capture = Started(Options(QStringLiteral("tcp:127.0.0.1:%1").arg(port)), end);
-    ASSERT_TRUE(WaitFor([&] { return end.code >= 0; }));
-    EXPECT_EQ(end.code, THeadlessCapture::kExitNotOpened);
-    EXPECT_TRUE(end.reason.contains(QLatin1String("refused"), Qt::CaseInsensitive))
-        << end.reason.toStdString();
-  }
   {
     TCaptureOptions options = Options(QStringLiteral("serial:/dev/pt-no-such-port"));
     THeadlessCapture capture(options);
@@ -283,6 +280,42 @@ TEST_F(HeadlessCaptureTest, ARefusedConnectionAndAnUnwritableLogSayWhy) {
     EXPECT_FALSE(capture.Start(code, error));
     EXPECT_EQ(code, THeadlessCapture::kExitLogFailed);
     EXPECT_TRUE(error.contains(QLatin1String("gone/capture.vexlin.txt"))) << error.toStdString();
+  }
+}
+
+TEST_F(HeadlessCaptureTest, AConnectionThatDoesNotComeUpNamesItsReason) {
+  const TEnglishTexts english;
+  ASSERT_TRUE(english.Loaded());
+  QTcpServer probe; // a port that was free a moment ago
+  ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+  const quint16 port = probe.serverPort();
+  probe.close();
+  const bool ipv6 = QTcpServer().listen(QHostAddress::LocalHostIPv6);
+  struct {
+    QString target;
+    QString reason;
+  } const cases[] = {
+      {QStringLiteral("tcp:127.0.0.1:%1").arg(port), QStringLiteral("connection refused")},
+      {QStringLiteral("tcp:[::1]:%1").arg(port), QStringLiteral("connection refused")},
+      {QStringLiteral("tcp:device.invalid:%1").arg(port),
+       QStringLiteral("no such host device.invalid")},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.target.toStdString());
+    if (c.target.contains(u'[') && !ipv6)
+      continue; // no IPv6 loopback here
+    // Never the real DNS: the name's lookup finds nothing.
+    const auto resolver = std::make_shared<TManualResolver>();
+    TEnd end;
+    const auto capture = Started(Options(c.target), end, resolver);
+    if (c.target.contains(QLatin1String("invalid"))) {
+      ASSERT_TRUE(WaitFor([&] { return resolver->Hosts().size() == 1; }));
+      resolver->Answer({});
+    }
+    ASSERT_TRUE(WaitFor([&] { return end.code >= 0; }));
+    EXPECT_EQ(end.code, THeadlessCapture::kExitNotOpened);
+    EXPECT_TRUE(end.reason.endsWith(QStringLiteral("error: ") + c.reason))
+        << end.reason.toStdString();
   }
 }
 

@@ -1,12 +1,14 @@
 // The TCP client against real peers on loopback.
 #include "connections/connectiontexts.h"
 #include "connections/tcpclient.h"
+#include "englishtexts.h"
 #include "manualresolver.h"
 #include "tcppeer.h"
 #include "testsupport.h"
 
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 
 namespace {
 
@@ -14,7 +16,10 @@ const QString kPrefix = kTcpClientDescription + QStringLiteral(" - ");
 
 class TcpClientTest : public ::testing::Test {
 protected:
-  void SetUp() override { ASSERT_TRUE(fServer.listen(QHostAddress::LocalHost)); }
+  void SetUp() override {
+    ASSERT_TRUE(fEnglish.Loaded());
+    ASSERT_TRUE(fServer.listen(QHostAddress::LocalHost));
+  }
 
   QString Port() const { return QString::number(fServer.serverPort()); }
   void Connect(const QString &host = QStringLiteral("127.0.0.1"), bool ipv6 = false) {
@@ -40,6 +45,7 @@ protected:
     return fController.Connection()->Status() == tcsConnect;
   }
 
+  TEnglishTexts fEnglish; // the reasons as the English language file words them
   QTcpServer fServer;
   long fConnects = 0;
   TRecordingWindow fWindow;
@@ -76,6 +82,48 @@ TEST_F(TcpClientTest, ConnectExchangeAndPeerClose) {
   EXPECT_EQ(lines.back(), (TLogLine{kPrefix + "disconnect", kColorMaroon}));
 }
 
+TEST_F(TcpClientTest, ADisconnectByHandIsNoError) {
+  for (int cycle = 0; cycle < 3; ++cycle) {
+    Connect();
+    ASSERT_NE(AcceptPeer(), nullptr);
+    ASSERT_TRUE(Connected());
+    Connect(); // the button again: Disconnect
+    ASSERT_EQ(fController.Connection(), nullptr);
+  }
+  ASSERT_TRUE(WaitFor([&] { return fWindow.Lines().back().text == kPrefix + "disconnect"; }));
+  for (const TLogLine &line : fWindow.Lines()) {
+    EXPECT_NE(line.color, kColorRed) << line.text.toStdString();
+    EXPECT_FALSE(line.text.contains(QLatin1String("unknown"))) << line.text.toStdString();
+  }
+}
+
+TEST_F(TcpClientTest, APeerThatResetsOrClosesIsNamedSo) {
+  struct {
+    bool reset;
+    const char *reason;
+  } const cases[] = {{true, "connection reset by the peer"},
+                     {false, "connection closed by the peer"}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.reason);
+    Connect();
+    QTcpSocket *peer = AcceptPeer();
+    ASSERT_NE(peer, nullptr);
+    ASSERT_TRUE(Connected());
+    if (c.reset) { // closing with a zero linger sends a reset
+      const linger now{1, 0};
+      ASSERT_EQ(::setsockopt(static_cast<int>(peer->socketDescriptor()), SOL_SOCKET, SO_LINGER,
+                             &now, sizeof now),
+                0);
+    }
+    peer->abort();
+    EXPECT_TRUE(WaitFor([&] {
+      return fWindow.HasLine({kPrefix + "error: " + QLatin1String(c.reason), kColorRed});
+    }));
+    ASSERT_TRUE(WaitFor([&] { return fController.TcpButtonCaption() == kCaptionConnect; }));
+    delete peer;
+  }
+}
+
 TEST_F(TcpClientTest, ConnectToAClosedPortLogsTheErrorThenDisconnect) {
   const QString port = Port();
   fServer.close();
@@ -83,9 +131,9 @@ TEST_F(TcpClientTest, ConnectToAClosedPortLogsTheErrorThenDisconnect) {
   ASSERT_TRUE(WaitFor([&] { return fController.Connection()->Status() == tcsDisconnect; }));
   WaitFor([&] { return fWindow.StatusBar().size() >= 4; }, 500);
   const std::vector<TLogLine> expected{
-      {kPrefix + "unknown", kColorTeal},
+      {kPrefix + "looking up 127.0.0.1", kColorTeal},
       {kPrefix + "connecting (127.0.0.1:" + port + ")", kColorTeal},
-      {kPrefix + "error: Connection refused", kColorRed},
+      {kPrefix + "error: connection refused", kColorRed},
       {kPrefix + "disconnect", kColorMaroon},
   };
   EXPECT_EQ(fWindow.Lines(), expected);
@@ -168,7 +216,7 @@ TEST_F(TcpClientTest, ConnectTimesOutAgainstAFullBacklog) {
   ASSERT_TRUE(WaitFor([&] { return fController.Connection()->Status() == tcsDisconnect; }));
   EXPECT_GE(timer.elapsed(), 150);
   EXPECT_TRUE(WaitFor([&] {
-    return fWindow.HasLine({kPrefix + "error: Connect timed out.", kColorRed});
+    return fWindow.HasLine({kPrefix + "error: connection timed out", kColorRed});
   }));
 }
 
@@ -229,10 +277,10 @@ TEST_F(TcpLookupTest, ClickingDuringALookupThatNeverAnswersCancels) {
 }
 
 TEST_F(TcpLookupTest, AFailedLookupEndsInTheErrorThenDisconnect) {
-  fResolver->Answer({{}, QStringLiteral("Host device.invalid not found")});
+  fResolver->Answer({}); // no address, no words of the resolver's own
   ASSERT_TRUE(WaitFor([&] { return fController.TcpButtonCaption() == kCaptionConnect; }));
   EXPECT_TRUE(WaitFor([&] {
-    return fWindow.HasLine({kPrefix + "error: Host device.invalid not found", kColorRed});
+    return fWindow.HasLine({kPrefix + "error: no such host device.invalid", kColorRed});
   }));
 }
 

@@ -31,6 +31,8 @@ protected:
     env.insert("XDG_CONFIG_HOME", home.filePath("config"));
     env.remove("DISPLAY");
     env.remove("WAYLAND_DISPLAY");
+    // The data beside the executable, not a window test's copy that is gone.
+    env.remove("PT_DATA_DIR");
     program.setProcessEnvironment(env);
     program.setWorkingDirectory(home.path());
     program.setProgram(PT_PROGRAM);
