@@ -18,7 +18,8 @@ constexpr size_t kLastInside = SIZE_MAX;
 } // namespace
 
 TRowFinder::TRowFinder(TVexlinTree &tree, QObject *parent)
-    : QObject(parent), fTree(tree), fWork(new QTimer(this)), fNewRows(new QTimer(this)) {
+    : QObject(parent), fTree(tree), fLongest(tree), fWork(new QTimer(this)),
+      fNewRows(new QTimer(this)) {
   fWork->setSingleShot(true);
   fWork->setInterval(0);
   connect(fWork, &QTimer::timeout, this, &TRowFinder::Step);
@@ -31,6 +32,7 @@ TRowFinder::TRowFinder(TVexlinTree &tree, QObject *parent)
   connect(&fTree, &TVexlinTree::rowsRemoved, this, [this] {
     const bool refilter = fFilterOn || FilterBusy();
     Reset();
+    fLongest.Reset();
     if (refilter)
       SetFilter(fFilterOn);
   });
@@ -85,6 +87,16 @@ void TRowFinder::Reset() {
 
 bool TRowFinder::Counted() const {
   return fPattern && fCountedTo >= fTree.RowCount();
+}
+
+std::optional<qsizetype> TRowFinder::LongestRow() {
+  QElapsedTimer slice;
+  slice.start();
+  if (!fLongest.Measure(slice, kSliceMs)) {
+    Schedule(); // the rest is measured in later slices
+    return std::nullopt;
+  }
+  return fLongest.Longest();
 }
 
 bool TRowFinder::Matches(const TVexlinNode &node) const {
@@ -310,6 +322,8 @@ void TRowFinder::Step() {
       StepFind();
     else if (fPattern && fCountedTo < fTree.RowCount())
       StepCount();
+    else if (!fLongest.Complete())
+      fLongest.Measure(fSlice, kSliceMs);
     else
       return;
     if (SliceOver()) {

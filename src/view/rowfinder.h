@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pipeline/bytefinder.h"
+#include "view/longestrow.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -50,6 +51,10 @@ public:
   bool Filtering() const { return fFilterOn; }
   bool FilterBusy() const { return fFilterTo > 0 && fFilterAt < fFilterTo; }
 
+  // The length of the longest row, when it can be known within a slice;
+  // later calls go on measuring where the last one stopped.
+  std::optional<qsizetype> LongestRow();
+
   // Whether a row holds the pattern.
   bool Matches(const TVexlinNode &node) const;
 
@@ -91,6 +96,7 @@ private:
   size_t CountMatches(const TVexlinNode &node, size_t &occurrences) const;
 
   TVexlinTree &fTree;
+  TLongestRow fLongest;
   std::optional<TByteFinder> fPattern;
   QTimer *fWork;
   QTimer *fNewRows; // counts and filters what arrived since
