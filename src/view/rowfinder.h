@@ -80,6 +80,8 @@ private:
   void Step();
   void Schedule();
   bool SliceOver() const;
+  // Whether the clock is worth a look after `rows` rows of this slice.
+  bool TimeToLook(size_t rows) const;
   bool StepFilter();
   bool StepFind();
   bool StepCount();
@@ -112,5 +114,7 @@ private:
   bool fFilterOn = false;
   size_t fFilterAt = 0;
   size_t fFilterTo = 0;
+  size_t fFilterChunk = 8192;       // rows filtered at a time, fewer when rows are long
+  mutable size_t fScanned = 0;      // bytes looked through since the clock was looked at
   TVexlinNode *fReturnTo = nullptr; // the row to come back to when the filter is done
 };
