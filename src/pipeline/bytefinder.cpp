@@ -116,6 +116,8 @@ qsizetype TByteFinder::IndexIn(QByteArrayView haystack, qsizetype from) const {
   const qsizetype n = fPattern.size();
   if (from < 0 || haystack.size() - from < n)
     return -1;
+  if (n == 0)
+    return from;
   if (!fIgnoreCase) {
     const auto *begin = reinterpret_cast<const uint8_t *>(haystack.data());
     const void *hit = memmem(begin + from, static_cast<size_t>(haystack.size() - from),
