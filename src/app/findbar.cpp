@@ -131,11 +131,21 @@ bool TFindBar::ApplyPattern() {
     Hint(error, true);
     return false;
   }
+  // Said at once, rather than after a count that can find nothing.
+  const qsizetype length = pattern->Pattern().size();
+  const std::optional<qsizetype> longest = fFinder.LongestRow();
   const TByteFinder *current = fFinder.Pattern();
   if (!current || current->Pattern() != pattern->Pattern() ||
       current->IgnoreCase() != pattern->IgnoreCase())
     fFinder.SetPattern(std::move(pattern));
-  Hint(QString());
+  if (longest && length > *longest)
+    Hint(LanguageText(QStringLiteral("FindLongerThanRows"),
+                      QStringLiteral("Hledaný vzorek (%1 B) je delší než nejdelší řádek (%2 B)"))
+             .arg(length)
+             .arg(*longest),
+         true);
+  else
+    Hint(QString());
   return true;
 }
 

@@ -61,6 +61,7 @@ private:
     QHostAddress address;
     int attempt = 0;
     quint32 rcv = 0;
+    qint64 attemptBytes = 0; // everything this attempt read, telnet commands included
     QString info;
     QByteArray text; // the data bytes of this attempt
     TTelnetFilter telnet;
@@ -92,6 +93,7 @@ private:
     if (s.attempt >= 2)
       SetInfo(s, AttemptText(s.attempt));
     s.text.clear();
+    s.attemptBytes = 0;
     s.telnet.Reset();
     s.context = new QObject(this);
     s.socket = new QTcpSocket(s.context);
@@ -134,6 +136,9 @@ private:
     TSession *s = Find(id);
     while (s && s->socket->bytesAvailable() > 0) {
       const QByteArray block = s->socket->read(kBlockSize);
+      // Every byte counts toward the bound, commands too: a storm of telnet
+      // options would otherwise keep us busy for the whole attempt.
+      s->attemptBytes += block.size();
       QByteArray data;
       QByteArray reply;
       s->telnet.Feed(block, data, reply);
@@ -143,13 +148,17 @@ private:
       s->text += data;
       // The markers are looked for in all this attempt has received, so a
       // banner that arrives in several reads is still found.
-      if (std::optional<QString> found = FindIdentification(s->text)) {
-        SetInfo(*s, *found);
-        Finish(*s);
-        return;
+      if (!data.isEmpty()) {
+        if (std::optional<QString> found = FindIdentification(s->text)) {
+          SetInfo(*s, *found);
+          Finish(*s);
+          return;
+        }
       }
-      if (s->text.size() >= fOptions.maxAttemptBytes) {
-        NextAttempt(*s);
+      if (s->attemptBytes >= fOptions.maxAttemptBytes) {
+        // A module that floods is not asked again: another attempt would
+        // only cost as much once more.
+        Finish(*s);
         return;
       }
       s = Find(id);

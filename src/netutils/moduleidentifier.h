@@ -15,7 +15,7 @@ struct TIdentifyOptions {
   int answerTimeoutMs = 10000;  // one attempt waits this long for the markers
   int maxAttempts = 4;
   int maxParallel = 16;        // queries running at once; the rest wait their turn
-  int maxAttemptBytes = 65536; // an attempt that received this much without markers ends
+  int maxAttemptBytes = 65536; // a module that sent this much without markers is dropped
 };
 
 // Reads the identification of modules from their setup port over telnet, on

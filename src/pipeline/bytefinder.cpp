@@ -73,43 +73,78 @@ TByteFinder::TByteFinder(QByteArray pattern, bool ignoreCase)
     fFold = fold;
     for (char &c : fPattern)
       c = static_cast<char>(fFold[static_cast<uint8_t>(c)]);
+  } else {
+    for (int b = 0; b < 256; ++b)
+      fFold[b] = static_cast<uint8_t>(b);
+  }
+  // A pattern as long as a whole row ("xxxx…") matches at almost every
+  // place: comparing it afresh at each would cost its length each time.
+  const qsizetype n = fPattern.size();
+  fBorder.assign(static_cast<size_t>(n), 0);
+  for (qsizetype i = 1, k = 0; i < n; ++i) {
+    while (k > 0 && fPattern[i] != fPattern[k])
+      k = fBorder[static_cast<size_t>(k - 1)];
+    if (fPattern[i] == fPattern[k])
+      ++k;
+    fBorder[static_cast<size_t>(i)] = k;
   }
 }
 
-bool TByteFinder::MatchesAt(const uint8_t *at) const {
+qsizetype TByteFinder::Scan(QByteArrayView haystack, qsizetype from, qsizetype &matched) const {
+  const qsizetype n = fPattern.size();
+  if (n == 0)
+    return -1;
+  const auto *bytes = reinterpret_cast<const uint8_t *>(haystack.data());
   const auto *p = reinterpret_cast<const uint8_t *>(fPattern.constData());
-  for (qsizetype i = 0; i < fPattern.size(); ++i)
-    if (fFold[at[i]] != p[i])
-      return false;
-  return true;
+  qsizetype k = matched;
+  for (qsizetype i = from; i < haystack.size(); ++i) {
+    const uint8_t b = fFold[bytes[i]];
+    while (k > 0 && b != p[k])
+      k = fBorder[static_cast<size_t>(k - 1)];
+    if (b == p[k])
+      ++k;
+    if (k == n) {
+      matched = fBorder[static_cast<size_t>(n - 1)];
+      return i + 1;
+    }
+  }
+  matched = k;
+  return -1;
 }
 
 qsizetype TByteFinder::IndexIn(QByteArrayView haystack, qsizetype from) const {
   const qsizetype n = fPattern.size();
   if (from < 0 || haystack.size() - from < n)
     return -1;
-  const auto *begin = reinterpret_cast<const uint8_t *>(haystack.data());
+  if (n == 0)
+    return from;
   if (!fIgnoreCase) {
+    const auto *begin = reinterpret_cast<const uint8_t *>(haystack.data());
     const void *hit = memmem(begin + from, static_cast<size_t>(haystack.size() - from),
                              fPattern.constData(), static_cast<size_t>(n));
     return hit ? static_cast<const uint8_t *>(hit) - begin : -1;
   }
-  for (qsizetype i = from; i + n <= haystack.size(); ++i)
-    if (MatchesAt(begin + i))
-      return i;
-  return -1;
+  qsizetype matched = 0;
+  const qsizetype end = Scan(haystack, from, matched);
+  return end < 0 ? -1 : end - n;
 }
 
 qsizetype TByteFinder::LastIndexIn(QByteArrayView haystack, qsizetype before) const {
   qsizetype last = -1;
-  for (qsizetype at = IndexIn(haystack, 0); at >= 0 && at < before; at = IndexIn(haystack, at + 1))
+  ForEachIn(haystack, [&](qsizetype at) {
+    if (at >= before)
+      return false;
     last = at;
+    return true;
+  });
   return last;
 }
 
 qsizetype TByteFinder::CountIn(QByteArrayView haystack) const {
   qsizetype count = 0;
-  for (qsizetype at = IndexIn(haystack, 0); at >= 0; at = IndexIn(haystack, at + 1))
+  ForEachIn(haystack, [&](qsizetype) {
     ++count;
+    return true;
+  });
   return count;
 }

@@ -426,15 +426,14 @@ void TVexlinDataBinary::MarkFound(QPainter &canvas, const QRect &cell, qsizetype
   const QByteArrayView window =
       QByteArrayView(Data).sliced(start, qMin(Data.size(), to + n - 1) - start);
   const QColor mark = FoundColor(this);
-  for (qsizetype at = FindMarks->IndexIn(window); at >= 0;
-       at = FindMarks->IndexIn(window, at + 1)) {
-    for (qsizetype p = qMax(from, start + at); p < qMin(to, start + at + n); ++p) {
+  FindMarks->ForEachRunIn(window, [&](qsizetype begin, qsizetype end) {
+    for (qsizetype p = qMax(from, start + begin); p < qMin(to, start + end); ++p) {
       QRect hex, chars;
       ByteCellRects(cell, static_cast<int>(p % perLine), static_cast<int>(p / perLine), hex, chars);
       canvas.fillRect(hex, mark);
       canvas.fillRect(chars, mark);
     }
-  }
+  });
 }
 
 int TVexlinDataBinary::FoundOffset(bool last) const {

@@ -31,15 +31,14 @@ void MarkFound(QPainter &canvas, const QRect &area, QStringView shown, const QCo
   if (bytes.size() != shown.size())
     return;
   const QFontMetrics metrics = canvas.fontMetrics();
-  const qsizetype n = finder.Pattern().size();
   canvas.setBackgroundMode(Qt::TransparentMode);
-  for (qsizetype at = finder.IndexIn(bytes); at >= 0; at = finder.IndexIn(bytes, at + 1)) {
-    const QString found = shown.sliced(at, n).toString();
-    const int x = area.left() + metrics.horizontalAdvance(shown.first(at).toString());
+  finder.ForEachRunIn(bytes, [&](qsizetype begin, qsizetype end) {
+    const QString found = shown.sliced(begin, end - begin).toString();
+    const int x = area.left() + metrics.horizontalAdvance(shown.first(begin).toString());
     const QRect cell(x, area.top(), metrics.horizontalAdvance(found), metrics.height());
     canvas.fillRect(cell.intersected(area), mark);
     canvas.drawText(cell, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, found);
-  }
+  });
 }
 
 } // namespace

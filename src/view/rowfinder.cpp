@@ -8,9 +8,10 @@
 
 namespace {
 
-// Rows between two looks at the clock.
+// Rows between two looks at the clock, or fewer when they are long.
 constexpr size_t kRowsPerCheck = 256;
-// Rows filtered between two relayouts of the list.
+constexpr size_t kBytesPerCheck = 256 * 1024;
+// Rows filtered between two relayouts of the list, at most.
 constexpr size_t kFilterChunk = 8192;
 // Stands for the last place of a row's walk before the walk is made.
 constexpr size_t kLastInside = SIZE_MAX;
@@ -18,7 +19,8 @@ constexpr size_t kLastInside = SIZE_MAX;
 } // namespace
 
 TRowFinder::TRowFinder(TVexlinTree &tree, QObject *parent)
-    : QObject(parent), fTree(tree), fWork(new QTimer(this)), fNewRows(new QTimer(this)) {
+    : QObject(parent), fTree(tree), fLongest(tree), fWork(new QTimer(this)),
+      fNewRows(new QTimer(this)) {
   fWork->setSingleShot(true);
   fWork->setInterval(0);
   connect(fWork, &QTimer::timeout, this, &TRowFinder::Step);
@@ -31,6 +33,7 @@ TRowFinder::TRowFinder(TVexlinTree &tree, QObject *parent)
   connect(&fTree, &TVexlinTree::rowsRemoved, this, [this] {
     const bool refilter = fFilterOn || FilterBusy();
     Reset();
+    fLongest.Reset();
     if (refilter)
       SetFilter(fFilterOn);
   });
@@ -87,18 +90,32 @@ bool TRowFinder::Counted() const {
   return fPattern && fCountedTo >= fTree.RowCount();
 }
 
+std::optional<qsizetype> TRowFinder::LongestRow() {
+  QElapsedTimer slice;
+  slice.start();
+  if (!fLongest.Measure(slice, kSliceMs)) {
+    Schedule(); // the rest is measured in later slices
+    return std::nullopt;
+  }
+  return fLongest.Longest();
+}
+
 bool TRowFinder::Matches(const TVexlinNode &node) const {
   if (!fPattern || !node.Data)
     return false;
   QByteArray scratch;
-  return fPattern->IndexIn(node.Data->SearchBytes(scratch)) >= 0;
+  const QByteArrayView bytes = node.Data->SearchBytes(scratch);
+  fScanned += static_cast<size_t>(bytes.size());
+  return fPattern->IndexIn(bytes) >= 0;
 }
 
 size_t TRowFinder::CountMatches(const TVexlinNode &node, size_t &occurrences) const {
   if (!node.Data)
     return 0;
   QByteArray scratch;
-  const qsizetype n = fPattern->CountIn(node.Data->SearchBytes(scratch));
+  const QByteArrayView bytes = node.Data->SearchBytes(scratch);
+  fScanned += static_cast<size_t>(bytes.size());
+  const qsizetype n = fPattern->CountIn(bytes);
   occurrences += static_cast<size_t>(n);
   return n > 0 ? 1 : 0;
 }
@@ -193,7 +210,7 @@ bool TRowFinder::StepFind() {
     return walk;
   };
   for (size_t n = 0;; ++n) {
-    if (n % kRowsPerCheck == kRowsPerCheck - 1 && SliceOver())
+    if (TimeToLook(n) && SliceOver())
       return true;
     TFind &f = fFind;
     bool backAtStart = false;
@@ -251,7 +268,7 @@ bool TRowFinder::StepCount() {
   const size_t rows = fTree.RowCount();
   std::vector<TVexlinNode *> walk;
   for (size_t n = 0; fCountedTo < rows; ++n) {
-    if (n % kRowsPerCheck == kRowsPerCheck - 1 && SliceOver()) {
+    if (TimeToLook(n) && SliceOver()) {
       emit countChanged();
       return true;
     }
@@ -277,9 +294,16 @@ bool TRowFinder::StepCount() {
 
 bool TRowFinder::StepFilter() {
   while (fFilterAt < fFilterTo) {
-    const size_t to = std::min(fFilterTo, fFilterAt + kFilterChunk);
+    const size_t to = std::min(fFilterTo, fFilterAt + fFilterChunk);
+    const qint64 before = fSlice.elapsed();
     fTree.ApplyRowFilter(fFilterAt, to);
     fFilterAt = to;
+    // Long rows make a chunk slow: fewer of them go in the next one.
+    const qint64 took = fSlice.elapsed() - before;
+    if (took * 2 > kSliceMs)
+      fFilterChunk = std::max<size_t>(1, fFilterChunk / 2);
+    else if (took * 8 < kSliceMs)
+      fFilterChunk = std::min(kFilterChunk, fFilterChunk * 2);
     if (fFilterAt < fFilterTo && SliceOver())
       return true;
   }
@@ -290,6 +314,13 @@ bool TRowFinder::StepFilter() {
   fReturnTo = nullptr;
   emit filterDone();
   return false;
+}
+
+bool TRowFinder::TimeToLook(size_t rows) const {
+  if (rows % kRowsPerCheck != kRowsPerCheck - 1 && fScanned < kBytesPerCheck)
+    return false;
+  fScanned = 0;
+  return true;
 }
 
 bool TRowFinder::SliceOver() const {
@@ -310,6 +341,8 @@ void TRowFinder::Step() {
       StepFind();
     else if (fPattern && fCountedTo < fTree.RowCount())
       StepCount();
+    else if (!fLongest.Complete())
+      fLongest.Measure(fSlice, kSliceMs);
     else
       return;
     if (SliceOver()) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pipeline/bytefinder.h"
+#include "view/longestrow.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -50,6 +51,10 @@ public:
   bool Filtering() const { return fFilterOn; }
   bool FilterBusy() const { return fFilterTo > 0 && fFilterAt < fFilterTo; }
 
+  // The length of the longest row, when it can be known within a slice;
+  // later calls go on measuring where the last one stopped.
+  std::optional<qsizetype> LongestRow();
+
   // Whether a row holds the pattern.
   bool Matches(const TVexlinNode &node) const;
 
@@ -75,6 +80,8 @@ private:
   void Step();
   void Schedule();
   bool SliceOver() const;
+  // Whether the clock is worth a look after `rows` rows of this slice.
+  bool TimeToLook(size_t rows) const;
   bool StepFilter();
   bool StepFind();
   bool StepCount();
@@ -91,6 +98,7 @@ private:
   size_t CountMatches(const TVexlinNode &node, size_t &occurrences) const;
 
   TVexlinTree &fTree;
+  TLongestRow fLongest;
   std::optional<TByteFinder> fPattern;
   QTimer *fWork;
   QTimer *fNewRows; // counts and filters what arrived since
@@ -106,5 +114,7 @@ private:
   bool fFilterOn = false;
   size_t fFilterAt = 0;
   size_t fFilterTo = 0;
+  size_t fFilterChunk = 8192;       // rows filtered at a time, fewer when rows are long
+  mutable size_t fScanned = 0;      // bytes looked through since the clock was looked at
   TVexlinNode *fReturnTo = nullptr; // the row to come back to when the filter is done
 };

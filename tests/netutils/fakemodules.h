@@ -6,6 +6,7 @@
 // the search uses the same modules.
 #include <QHostAddress>
 #include <QNetworkDatagram>
+#include <QRandomGenerator>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -16,12 +17,14 @@
 class TFakeModules : public QObject {
 public:
   enum class TBanner {
-    Markers,   // option requests, then a banner with the identification between markers
-    NoMarkers, // a banner of 40 bytes without markers
-    Short,     // 4 bytes, no markers, then hangs up
-    Silent,    // accepts and says nothing
-    Split,     // the identification in two reads, 50 ms apart
-    Flood,     // sends without end and never the markers
+    Markers,     // option requests, then a banner with the identification between markers
+    NoMarkers,   // a banner of 40 bytes without markers
+    Short,       // 4 bytes, no markers, then hangs up
+    Silent,      // accepts and says nothing
+    Split,       // the identification in two reads, 50 ms apart
+    Flood,       // sends without end and never the markers
+    OptionStorm, // telnet option requests without end, never a data byte
+    RandomFlood, // random bytes without end (telnet commands among them)
   };
 
   // Modules at 127.0.1.1, 127.0.1.2, … (or all at 127.0.0.1 when `count`
@@ -124,16 +127,36 @@ private:
       QTimer::singleShot(50, socket, [socket, rest = banner.mid(half)] { socket->write(rest); });
       break;
     }
-    case TBanner::Flood: {
-      auto *timer = new QTimer(socket);
-      QObject::connect(timer, &QTimer::timeout, socket, [socket] {
-        if (socket->bytesToWrite() < (1 << 20))
-          socket->write(QByteArray(65536, 'x'));
-      });
-      timer->start(1);
+    case TBanner::Flood:
+      Flood(socket, QByteArray(65536, 'x'));
+      break;
+    case TBanner::OptionStorm: {
+      // DO and WILL for every option in turn: each is refused once, after
+      // that the requests are only noise to wade through.
+      QByteArray storm;
+      for (int i = 0; storm.size() < 65536; ++i)
+        storm.append(char(0xFF)).append(char(i % 2 ? 0xFB : 0xFD)).append(char((i / 2) & 0xFF));
+      Flood(socket, storm);
+      break;
+    }
+    case TBanner::RandomFlood: {
+      QByteArray noise(65536, '\0');
+      QRandomGenerator generator(22);
+      generator.fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
+      Flood(socket, noise);
       break;
     }
     }
+  }
+
+  // Keeps sending `chunk` for as long as the peer reads.
+  static void Flood(QTcpSocket *socket, const QByteArray &chunk) {
+    auto *timer = new QTimer(socket);
+    QObject::connect(timer, &QTimer::timeout, socket, [socket, chunk] {
+      if (socket->bytesToWrite() < (1 << 20))
+        socket->write(chunk);
+    });
+    timer->start(1);
   }
 
   const int fCount;

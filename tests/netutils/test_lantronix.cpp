@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
 #include <map>
+#include <time.h>
 
 namespace {
 
@@ -137,6 +138,48 @@ TEST(ModuleIdentifier, EachKindOfModuleEndsInItsState) {
     if (c.banner == B::Flood) {
       EXPECT_LE(run.received, 8192u + 4096u);
     }
+  }
+}
+
+double ProcessCpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+// Sixteen hostile modules at once, with the real timeouts and attempts:
+// each is dropped with "-" once it has sent 64 KiB, and the whole search
+// costs the process a bounded amount of CPU (it was a full core for up to
+// 40 s per module before).
+TEST(ModuleIdentifier, FloodingModulesAreDroppedAfterTheirFirst64KiB) {
+  for (const auto banner :
+       {TFakeModules::TBanner::OptionStorm, TFakeModules::TBanner::RandomFlood}) {
+    TFakeModules modules(16, banner);
+    TIdentifyOptions options;
+    options.port = modules.TelnetPort();
+    TModuleIdentifier identifier(options);
+    std::map<quint64, QString> info;
+    std::map<quint64, quint32> received;
+    int finished = 0;
+    QObject::connect(&identifier, &TModuleIdentifier::infoChanged, &identifier,
+                     [&](quint64 id, const QString &text, quint32 rcv) {
+                       info[id] = text;
+                       received[id] = rcv;
+                     });
+    QObject::connect(&identifier, &TModuleIdentifier::finished, &identifier,
+                     [&](quint64) { ++finished; });
+    const double cpuBefore = ProcessCpuSeconds();
+    for (int i = 0; i < 16; ++i)
+      identifier.Enqueue(modules.Address(i));
+    ASSERT_TRUE(WaitFor([&] { return finished == 16; }, 9000)) << int(banner) << ": " << finished;
+    const double cpu = ProcessCpuSeconds() - cpuBefore;
+    EXPECT_LT(cpu, 3.0) << int(banner);
+    for (const auto &[id, text] : info) {
+      EXPECT_EQ(text, "-") << int(banner);
+      EXPECT_LE(received[id], 65536u) << int(banner);
+    }
+    // One attempt each, never a second.
+    EXPECT_EQ(modules.Connections(), 16) << int(banner);
   }
 }
 

@@ -55,4 +55,48 @@ TEST(ByteFinder, FindsCountsAndIgnoresCase) {
   EXPECT_EQ(TByteFinder("au", false).IndexIn("AU"), -1);
 }
 
+// Patterns that overlap themselves, checked against comparing at every
+// place, in both letter cases; the marked stretches join overlapping and
+// touching occurrences.
+TEST(ByteFinder, SelfOverlappingPatternsAreFoundInOnePass) {
+  const struct {
+    QByteArray pattern;
+    QByteArray haystack;
+  } cases[] = {
+      {"abab", "ababababxabab"},
+      {"aab", "aaabaabaaab"},
+      {"abcabd", "abcabcabdabcabd"},
+      {QByteArray(100, 'x'), QByteArray(1000, 'x') + "y" + QByteArray(150, 'x')},
+      {"AbA", "abababAbA"},
+  };
+  for (const auto &c : cases) {
+    for (const bool ignoreCase : {false, true}) {
+      const TByteFinder finder(c.pattern, ignoreCase);
+      const QByteArray hay = ignoreCase ? c.haystack.toLower() : c.haystack;
+      const QByteArray pat = ignoreCase ? c.pattern.toLower() : c.pattern;
+      std::vector<qsizetype> expected;
+      for (qsizetype i = 0; i + pat.size() <= hay.size(); ++i)
+        if (hay.mid(i, pat.size()) == pat)
+          expected.push_back(i);
+      std::vector<qsizetype> found;
+      finder.ForEachIn(c.haystack, [&](qsizetype at) {
+        found.push_back(at);
+        return true;
+      });
+      EXPECT_EQ(found, expected) << c.pattern.left(10).constData() << ignoreCase;
+      EXPECT_EQ(finder.CountIn(c.haystack), qsizetype(expected.size()));
+      const auto fromOne =
+          std::find_if(expected.begin(), expected.end(), [](qsizetype at) { return at >= 1; });
+      EXPECT_EQ(finder.IndexIn(c.haystack, 1), fromOne == expected.end() ? -1 : *fromOne);
+      EXPECT_EQ(finder.LastIndexIn(c.haystack, c.haystack.size()),
+                expected.empty() ? -1 : expected.back());
+    }
+  }
+  std::vector<std::pair<qsizetype, qsizetype>> runs;
+  TByteFinder("aa", false).ForEachRunIn("aaaxaaxxaa", [&](qsizetype b, qsizetype e) {
+    runs.emplace_back(b, e);
+  });
+  EXPECT_EQ(runs, (std::vector<std::pair<qsizetype, qsizetype>>{{0, 3}, {4, 6}, {8, 10}}));
+}
+
 } // namespace

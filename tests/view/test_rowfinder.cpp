@@ -177,3 +177,16 @@ TEST_F(RowFinderTest, FoundBytesInATallPacketComeIntoView) {
 }
 
 } // namespace
+
+// The longest row is known without a pass of its own per question: it
+// follows new rows, children added later under an old row, and removals.
+TEST_F(RowFinderTest, TheLongestRowFollowsTheList) {
+  EXPECT_EQ(finder.LongestRow(), 8); // the log line "hello AB"
+  Add("0123456789");
+  EXPECT_EQ(finder.LongestRow(), 10);
+  tree.AddChild(tree.NodeAt(2), new TVexlinDataBinary(QByteArray(20, 'z'), spRx));
+  EXPECT_EQ(finder.LongestRow(), 20);
+  tree.Clear();
+  Add("xyz");
+  EXPECT_EQ(finder.LongestRow(), 3);
+}

@@ -200,3 +200,18 @@ TEST_F(FindTest, TheCurrentMatchHasAColourOfItsOwn) {
 }
 
 } // namespace
+
+// A pattern no row can hold is said so as soon as it is taken, without a
+// count of the rows; a shorter one is looked for as usual.
+TEST_F(FindTest, APatternLongerThanEveryRowIsReportedAtOnce) {
+  // The field holds 9,999 characters already; the last one is typed.
+  Type(QString(), 1);
+  bar->edtFind->setText(QString(9999, QLatin1Char('x')));
+  QTest::keyClick(bar->edtFind, 'x');
+  ASSERT_TRUE(WaitFor([&] { return !bar->lblFindHint->text().isEmpty(); }));
+  EXPECT_EQ(bar->lblFindHint->text(),
+            "Hledaný vzorek (10000 B) je delší než nejdelší řádek (11 B)");
+  Type(QStringLiteral("ello world"), 1);
+  EXPECT_EQ(Press(Qt::Key_Return), 4);
+  EXPECT_TRUE(bar->lblFindHint->text().isEmpty());
+}
