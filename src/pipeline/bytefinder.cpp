@@ -88,6 +88,7 @@ TByteFinder::TByteFinder(QByteArray pattern, bool ignoreCase)
       ++k;
     fBorder[static_cast<size_t>(i)] = k;
   }
+  fSelfOverlapping = n > 0 && fBorder[static_cast<size_t>(n - 1)] > 0;
 }
 
 qsizetype TByteFinder::Scan(QByteArrayView haystack, qsizetype from, qsizetype &matched) const {

@@ -32,6 +32,14 @@ public:
   // Calls `found(at)` for every occurrence, overlapping ones included, in
   // one pass whatever the pattern: `found` returns false to stop.
   template <class Found> void ForEachIn(QByteArrayView haystack, Found found) const {
+    if (!fIgnoreCase && !fSelfOverlapping) {
+      // Occurrences cannot overlap: the library's search, resumed past each
+      // one, reads every byte about once and is much faster per byte.
+      for (qsizetype at = IndexIn(haystack); at >= 0; at = IndexIn(haystack, at + fPattern.size()))
+        if (!found(at))
+          return;
+      return;
+    }
     qsizetype matched = 0;
     for (qsizetype end = Scan(haystack, 0, matched); end >= 0; end = Scan(haystack, end, matched))
       if (!found(end - fPattern.size()))
@@ -68,4 +76,7 @@ private:
   // For each length of a partial match, the longest proper prefix of the
   // pattern that is also its suffix: a mismatch never looks back.
   std::vector<qsizetype> fBorder;
+  // Some end of the pattern is also its start ("ABA", "xxxx"), so two
+  // occurrences may overlap.
+  bool fSelfOverlapping = false;
 };

@@ -55,9 +55,9 @@ TEST(ByteFinder, FindsCountsAndIgnoresCase) {
   EXPECT_EQ(TByteFinder("au", false).IndexIn("AU"), -1);
 }
 
-// Patterns that overlap themselves, checked against comparing at every
-// place, in both letter cases; the marked stretches join overlapping and
-// touching occurrences.
+// Patterns that overlap themselves, and some that cannot, checked against
+// comparing at every place, in both letter cases; the marked stretches join
+// overlapping and touching occurrences.
 TEST(ByteFinder, SelfOverlappingPatternsAreFoundInOnePass) {
   const struct {
     QByteArray pattern;
@@ -68,6 +68,10 @@ TEST(ByteFinder, SelfOverlappingPatternsAreFoundInOnePass) {
       {"abcabd", "abcabcabdabcabd"},
       {QByteArray(100, 'x'), QByteArray(1000, 'x') + "y" + QByteArray(150, 'x')},
       {"AbA", "abababAbA"},
+      // Patterns that cannot overlap themselves take another path.
+      {"abc", "abcabcxabcab"},
+      {"\x2A\x61\x00\x08", QByteArray("\x2A\x61\x00\x08\x2A\x61\x00\x08x\x2A\x61", 11)},
+      {"Ab", "abABAbab"},
   };
   for (const auto &c : cases) {
     for (const bool ignoreCase : {false, true}) {
