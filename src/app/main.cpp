@@ -141,7 +141,7 @@ int RunWindow(int argc, char *argv[]) {
   // normal close saves is saved.
   TQuitSignals quitSignals;
   QObject::connect(&quitSignals, &TQuitSignals::quitRequested, &window, [&window] {
-    window.close();
+    window.CloseBySignal();
     QCoreApplication::quit();
   });
   QString error;

@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "app/arpsnapshotview.h"
+#include "app/closefailures.h"
 #include "app/connectionpanel.h"
 #include "app/formposition.h"
 #include "app/ipc.h"
@@ -74,6 +75,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <cstdio>
 #include <tuple>
 
 namespace {
@@ -966,6 +968,11 @@ void TfMainPelmarTerm::FormShow() {
   const TPtSettings settings = fConfig.Load(fConfigFileName);
   for (const QString &problem : fConfig.Problems())
     LogInfoMsg(FileErrorText(fConfigFileName, problem), kColorMaroon);
+  for (const QString &failure : TakeCloseFailures())
+    LogInfoMsg(LanguageText(QStringLiteral("CloseBySignalFailed"),
+                            QStringLiteral("Při posledním ukončení signálem: %1"))
+                   .arg(failure),
+               kColorMaroon);
   ApplySettings(settings);
   // The preset files are read once, when the tabs are first built.
   fPresets->LoadPresets();
@@ -1084,17 +1091,34 @@ void TfMainPelmarTerm::closeEvent(QCloseEvent *event) {
 void TfMainPelmarTerm::FormClose() {
   if (Recording())
     aRecordExecute(); // the last second goes to the file too
-  for (const QString &problem : fPresets->SavePresets())
-    fDialogs.ShowMessage(this, problem);
+  QStringList failures = fPresets->SavePresets();
   QString error;
   if (!fConfig.Save(CollectSettings(), &error))
-    fDialogs.ShowMessage(this, FileErrorText(fConfigFileName, error));
+    failures << FileErrorText(fConfigFileName, error);
   if (!SaveLastConnection(&error))
-    fDialogs.ShowMessage(this, LanguageText(QStringLiteral("LastConnectionNotSaved"),
-                                            QStringLiteral("Poslední spojení se nepodařilo "
-                                                           "uložit: %1"))
-                                   .arg(error));
+    failures << LanguageText(QStringLiteral("LastConnectionNotSaved"),
+                             QStringLiteral("Poslední spojení se nepodařilo uložit: %1"))
+                    .arg(error);
+  ReportCloseFailures(failures);
   fConnections->SetConnection(nullptr);
+}
+
+void TfMainPelmarTerm::CloseBySignal() {
+  fClosingBySignal = true;
+  close();
+}
+
+void TfMainPelmarTerm::ReportCloseFailures(const QStringList &failures) {
+  if (!fClosingBySignal) {
+    for (const QString &failure : failures)
+      fDialogs.ShowMessage(this, failure);
+    return;
+  }
+  // A box would keep a logout or `kill` waiting for a click that never comes.
+  for (const QString &failure : failures)
+    std::fprintf(stderr, "pelmarterm: %s\n", qPrintable(failure));
+  if (!failures.isEmpty())
+    RememberCloseFailures(failures);
 }
 
 // --- layout ----------------------------------------------------------------

@@ -138,6 +138,9 @@ public:
 
   // Starts the inter-process entry; false when another instance has it.
   bool ListenForOtherProcesses(QString *error = nullptr);
+  // Closes as the user would, but with no one to answer a message box: what
+  // could not be saved goes to standard error and to the next start's log.
+  void CloseBySignal();
 
   TVexlinReceiver &Receiver() { return fReceiver; }
   TVexlinTree *vstTerminal() const { return fTerminalTree; }
@@ -199,6 +202,7 @@ private:
   void StartInTerminal(const QStringList &command);
   void FormShow();
   void FormClose();
+  void ReportCloseFailures(const QStringList &failures);
   void ApplySettings(const TPtSettings &s);
   TPtSettings CollectSettings() const;
   void SetCompact(bool visible);
@@ -215,6 +219,7 @@ private:
   TPtConfig fConfig;
   QString fConfigFileName;
   bool fShown = false;
+  bool fClosingBySignal = false;
   int fCompactHeight = 0; // what the window shrank by when the middle area was hidden
   bool fViewLeft = true;  // the composer panel and the left tool pages are shown
   TVexlinReceiver fReceiver;

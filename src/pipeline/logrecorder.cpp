@@ -63,8 +63,14 @@ bool TLogRecorder::Start(const QString &fileName, qint64 rollBytes, QString *err
 void TLogRecorder::Add(const TVexlinDataObject &row) {
   if (!fActive)
     return;
-  AppendLogLine(fPending, &row);
-  if (fPending.size() >= kWriteBytes || (fRollBytes > 0 && Size() >= fRollBytes))
+  const qsizetype lineStart = fPending.size();
+  if (!AppendLogLine(fPending, &row))
+    return;
+  // A line that would carry the file past its limit begins the next file;
+  // only a line longer than the limit has a file to itself.
+  if (fRollBytes > 0 && Size() > fRollBytes && fWritten + lineStart > 0)
+    HandOver(lineStart);
+  else if (fPending.size() >= kWriteBytes)
     HandOver();
 }
 
@@ -87,7 +93,7 @@ void TLogRecorder::Fail() {
   fWritten = QFileInfo(fFileName).size(); // what a failed write left there
 }
 
-bool TLogRecorder::HandOver() {
+bool TLogRecorder::HandOver(qsizetype rollAt) {
   if (!WaitForWriter())
     return false;
   if (fPending.isEmpty())
@@ -95,12 +101,15 @@ bool TLogRecorder::HandOver() {
   // The buffers change places, so neither is allocated again.
   fBlock.swap(fPending);
   fPending.resize(0);
-  fWritten += fBlock.size();
+  fRollAt = rollAt;
   fNextName.clear();
-  if (fRollBytes > 0 && fWritten >= fRollBytes) {
+  if (rollAt < 0) {
+    fWritten += fBlock.size();
+  } else {
     fNextName = NumberedName(fBaseName, ++fNumber);
     fFileName = fNextName;
-    fWritten = QFileInfo(fNextName).size(); // appended to when it exists
+    // Appended to when it exists.
+    fWritten = QFileInfo(fNextName).size() + (fBlock.size() - rollAt);
   }
   {
     const std::lock_guard lock(fMutex);
@@ -118,13 +127,20 @@ void TLogRecorder::WriterLoop() {
       return;
     lock.unlock();
     QString error;
-    if (fFile.write(fBlock) != fBlock.size() || !fFile.flush()) {
+    const qsizetype first = fRollAt < 0 ? fBlock.size() : fRollAt;
+    auto write = [&](const char *data, qsizetype size) {
+      if (fFile.write(data, size) == size && fFile.flush())
+        return true;
       error = fFile.errorString();
-    } else if (!fNextName.isEmpty()) {
+      return false;
+    };
+    if (write(fBlock.constData(), first) && fRollAt >= 0) {
       fFile.close();
       fFile.setFileName(fNextName);
       if (!OpenForAppending(fFile))
         error = fFile.errorString();
+      else
+        write(fBlock.constData() + first, fBlock.size() - first);
     }
     lock.lock();
     fWriteError = error;

@@ -32,8 +32,8 @@ public:
   bool Active() const { return fActive; }
 
   // Gathers the row's line; rows without a saved form are skipped. Once
-  // kWriteBytes are gathered (or the file reaches its size limit) they go to
-  // the writer, so a flood never piles up in memory; a failed write stops
+  // kWriteBytes are gathered (or a line would carry the file past its size
+  // limit) they go to the writer, so a flood never piles up in memory; a failed write stops
   // the recording at the next hand-over and is kept for the next Flush.
   void Add(const TVexlinDataObject &row);
   // Writes what is gathered and returns once it is handed to the system. A
@@ -52,8 +52,10 @@ public:
 
 private:
   // Gives the gathered lines to the writer once it is done with the last
-  // block; false when a write failed (the recording is then stopped).
-  bool HandOver();
+  // block; false when a write failed (the recording is then stopped). With
+  // `rollAt` the current file ends at that offset of the block and the rest
+  // begins the next file.
+  bool HandOver(qsizetype rollAt = -1);
   // Waits until the writer is idle; false when a write failed.
   bool WaitForWriter();
   void Fail();
@@ -71,7 +73,7 @@ private:
   QString fFailure; // why a write failed, until Flush reports it
 
   // Shared with the writer under fMutex. While fBusy the writer owns fFile,
-  // fBlock and fNextName; otherwise the caller does.
+  // fBlock, fRollAt and fNextName; otherwise the caller does.
   std::mutex fMutex;
   std::condition_variable fWake;
   bool fBusy = false;
@@ -79,6 +81,7 @@ private:
   QString fWriteError;
   QFile fFile;
   QByteArray fBlock;
-  QString fNextName; // the file to go on in after fBlock; empty: the same
+  qsizetype fRollAt = -1; // where in fBlock the next file begins; -1: none
+  QString fNextName;      // the file that begins at fRollAt
   std::thread fWriter;
 };

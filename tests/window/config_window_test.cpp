@@ -1,3 +1,4 @@
+#include "base/languagetext.h"
 #include "connections/connectiontexts.h"
 #include "tools/cmdline.h"
 #include "tools/commandlinepanel.h"
@@ -126,6 +127,40 @@ TEST_F(ConfigWindowTest, MessagesAboutUnreadableFilesNameEachFileOnce) {
                                     << shown.join('\n').toStdString();
     EXPECT_EQ(message->count(name), 1) << message->toStdString();
   }
+}
+
+// Ended by a signal, nobody is there to click a box: a config.xml that cannot
+// be written is told on the next start instead, once.
+TEST_F(ConfigWindowTest, AFailedSaveAtASignalsCloseIsToldAtTheNextStart) {
+  Close();
+  const QString config = dir.filePath("config.xml");
+  QFile::remove(config);
+  // Unwritable even for root: it leads into a folder that is not there.
+  ASSERT_TRUE(QFile::link(dir.filePath("gone/config.xml"), config));
+  Open();
+  window->CloseBySignal();
+  window.reset();
+  EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join('\n').toStdString();
+
+  Open();
+  const QString told = LanguageText(QStringLiteral("CloseBySignalFailed"),
+                                    QStringLiteral("Při posledním ukončení signálem: %1"))
+                           .arg(QString());
+  auto toldLines = [&] {
+    QStringList lines = MaroonLines();
+    lines.removeIf([&](const QString &line) { return !line.startsWith(told); });
+    return lines;
+  };
+  const QStringList first = toldLines();
+  ASSERT_EQ(first.size(), 1) << MaroonLines().join('\n').toStdString();
+  EXPECT_TRUE(first[0].contains(config)) << first[0].toStdString();
+
+  // A close the user asked for shows the box as before; the next start
+  // repeats nothing.
+  Close();
+  EXPECT_EQ(dialogs.messages.size(), 1);
+  Open();
+  EXPECT_TRUE(toldLines().isEmpty());
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSettings>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -221,6 +222,29 @@ TEST_F(ProgramTest, SignalsToEndSaveAsANormalClose) {
     EXPECT_TRUE(saved.readAll().contains("LastCommand")) << number;
     EXPECT_FALSE(QFile::exists(TPtIpcServer::ServerName())) << "the socket goes with it";
   }
+}
+
+// No one is there to click a box when a signal ends the program: a
+// config.xml that cannot be written must not keep it running.
+TEST_F(ProgramTest, ASignalEndsTheProgramEvenWhenConfigCannotBeSaved) {
+  SetPlatform("offscreen");
+  const QString config = home.filePath("config.xml");
+  // Unwritable even for root: it leads into a folder that is not there.
+  ASSERT_TRUE(QFile::link(home.filePath("gone/config.xml"), config));
+  program.start();
+  ASSERT_TRUE(program.waitForStarted(10000));
+  ASSERT_TRUE(WaitFor([] { return QFile::exists(TPtIpcServer::ServerName()); }, 30000))
+      << program.readAllStandardError().toStdString();
+  ASSERT_EQ(kill(static_cast<pid_t>(program.processId()), SIGTERM), 0);
+  ASSERT_TRUE(program.waitForFinished(30000)) << "still running: a box waits for a click";
+  EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+  const QString err = QString::fromLocal8Bit(program.readAllStandardError());
+  EXPECT_TRUE(err.contains("config.xml")) << err.toStdString();
+  // Kept for the next start's log.
+  QSettings kept(home.filePath("config/Korvane/Vexlin.conf"), QSettings::IniFormat);
+  const QStringList failures = kept.value("CloseFailures/Lines").toStringList();
+  ASSERT_EQ(failures.size(), 1);
+  EXPECT_TRUE(failures[0].contains("config.xml")) << failures[0].toStdString();
 }
 
 // The received bytes of a log file in order; false when it does not load.
