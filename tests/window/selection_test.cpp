@@ -35,6 +35,14 @@ protected:
     return QGuiApplication::clipboard()->text();
   }
   TVexlinTree *list = nullptr;
+  // The bytes of the binary rows of a saved log file.
+  std::vector<QByteArray> SavedData(const QString &name) {
+    std::vector<QByteArray> saved;
+    EXPECT_TRUE(LoadLogFile(dir.filePath(name), [&](std::unique_ptr<TVexlinDataObject> o) {
+      saved.push_back(static_cast<TVexlinDataBinary *>(o.get())->Data);
+    }));
+    return saved;
+  }
 };
 
 TEST_F(SelectionTest, MouseAndKeysSelectRows) {
@@ -94,12 +102,7 @@ TEST_F(SelectionTest, SavingTheSelectedRowsWritesOnlyThem) {
   Click(2, Qt::ShiftModifier);
   dialogs.saveName = dir.filePath(QStringLiteral("part"));
   window->aSaveSelectedExecute();
-  std::vector<QByteArray> saved;
-  ASSERT_TRUE(LoadLogFile(dir.filePath(QStringLiteral("part.vexlin.txt")),
-                          [&](std::unique_ptr<TVexlinDataObject> o) {
-                            saved.push_back(static_cast<TVexlinDataBinary *>(o.get())->Data);
-                          }));
-  EXPECT_EQ(saved, std::vector<QByteArray>({"AT\r", "xyz"}));
+  EXPECT_EQ(SavedData(QStringLiteral("part.vexlin.txt")), std::vector<QByteArray>({"AT\r", "xyz"}));
 }
 
 // With the find bar's filter on, what the user can select, copy and save is
@@ -143,13 +146,9 @@ TEST_F(SelectionTest, WithTheFilterOnOnlyTheShownRowsAreSelectedCopiedAndSaved) 
   EXPECT_EQ(list->Selection().Ranges(), Ranges({{0, 0}, {5, 5}}));
   dialogs.saveName = dir.filePath(QStringLiteral("shown"));
   window->aSaveSelectedExecute();
-  std::vector<QByteArray> saved;
-  ASSERT_TRUE(LoadLogFile(dir.filePath(QStringLiteral("shown.vexlin.txt")),
-                          [&](std::unique_ptr<TVexlinDataObject> o) {
-                            saved.push_back(static_cast<TVexlinDataBinary *>(o.get())->Data);
-                          }));
-  EXPECT_EQ(saved, std::vector<QByteArray>(
-                       {QByteArray("\x2A\x61\x00\x05", 4), QByteArray("\x2A\x61\x01", 3)}));
+  EXPECT_EQ(
+      SavedData(QStringLiteral("shown.vexlin.txt")),
+      std::vector<QByteArray>({QByteArray("\x2A\x61\x00\x05", 4), QByteArray("\x2A\x61\x01", 3)}));
 
   // With the filter off again, the rows it hid were never selected.
   finder.SetFilter(false);
