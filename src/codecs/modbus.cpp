@@ -29,6 +29,16 @@ inline QChar ByteChar(unsigned value) {
   return QChar(static_cast<char16_t>(value & 0xFF));
 }
 
+int HexDigit(uint8_t c) {
+  if (c >= '0' && c <= '9')
+    return c - '0';
+  if (c >= 'A' && c <= 'F')
+    return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f')
+    return c - 'a' + 10;
+  return -1;
+}
+
 } // namespace
 
 uint16_t ModbusCRC16(QByteArrayView data) {
@@ -37,6 +47,45 @@ uint16_t ModbusCRC16(QByteArrayView data) {
     crc = CrcStep(crc, static_cast<uint8_t>(c));
   }
   return crc;
+}
+
+uint8_t ModbusLRC(QByteArrayView data) {
+  uint8_t sum = 0;
+  for (const char c : data) {
+    sum = static_cast<uint8_t>(sum + static_cast<uint8_t>(c));
+  }
+  return static_cast<uint8_t>(-sum);
+}
+
+QByteArray ModbusAsciiFrame(QByteArrayView message) {
+  QByteArray frame;
+  frame.reserve(2 * message.size() + 5);
+  frame += ':';
+  frame += message.toByteArray().toHex().toUpper();
+  const char lrc = static_cast<char>(ModbusLRC(message));
+  frame += QByteArray(&lrc, 1).toHex().toUpper();
+  frame += "\r\n";
+  return frame;
+}
+
+bool ModbusAsciiBytes(QByteArrayView frame, QByteArray &bytes) {
+  bytes.clear();
+  if (frame.size() < 5 || frame.front() != ':' || !frame.endsWith("\r\n") ||
+      frame.size() % 2 == 0) {
+    return false;
+  }
+  const QByteArrayView digits = frame.sliced(1, frame.size() - 3);
+  bytes.resize(digits.size() / 2);
+  for (qsizetype i = 0; i < bytes.size(); ++i) {
+    const int high = HexDigit(static_cast<uint8_t>(digits[2 * i]));
+    const int low = HexDigit(static_cast<uint8_t>(digits[2 * i + 1]));
+    if (high < 0 || low < 0) {
+      bytes.clear();
+      return false;
+    }
+    bytes[i] = static_cast<char>(high << 4 | low);
+  }
+  return true;
 }
 
 QString crc16string(const QString &msg) {

@@ -7,7 +7,7 @@
 #include <QString>
 #include <cstdint>
 
-enum TModbusType : uint8_t { mbtRTU = 0, mbtTCP = 1 };
+enum TModbusType : uint8_t { mbtRTU = 0, mbtTCP = 1, mbtASCII = 2 };
 
 // Function codes. The odd spelling of MOSBUS_INST_Get_Com_Event_Counter is
 // the established name and is kept so existing code finds it.
@@ -45,6 +45,18 @@ inline constexpr uint8_t MODBUS_ACK_Gateway_Target_Device_Failed_To_Respond = 0x
 
 // Modbus RTU CRC-16 (initial 0xFFFF, reflected polynomial 0xA001) of bytes.
 uint16_t ModbusCRC16(QByteArrayView data);
+
+// Modbus ASCII LRC: the two's complement of the 8-bit sum of the bytes.
+uint8_t ModbusLRC(QByteArrayView data);
+
+// An ASCII frame of a message (unit id and PDU): ":", the message and its LRC
+// as upper-case hexadecimal pairs, CR LF.
+QByteArray ModbusAsciiFrame(QByteArrayView message);
+
+// The bytes an ASCII frame's hexadecimal pairs stand for, the LRC last. False
+// (and `bytes` empty) when the frame is not ":", a positive even number of
+// hexadecimal digits (either case) and CR LF.
+bool ModbusAsciiBytes(QByteArrayView frame, QByteArray &bytes);
 
 // The CRC of msg's characters as two characters, low byte first. Raises
 // EPtError when a character is above 255.

@@ -52,7 +52,26 @@ TEST(Modbus, ReadDiscreteInputsRequest) {
   EXPECT_EQ(rtu.right(2), crc16string(rtu.left(6)));
   EXPECT_EQ(rtu.left(6), QChar(0xF7) + MODBUS_EncodeReadDigitalInput(10101, 2000, mbtTCP, 0));
 
-  EXPECT_THROW(MODBUS_EncodeReadDigitalInput(10001, 1, static_cast<TModbusType>(2), 1), EPtError);
+  EXPECT_THROW(MODBUS_EncodeReadDigitalInput(10001, 1, static_cast<TModbusType>(9), 1), EPtError);
+}
+
+TEST(Modbus, AsciiFrames) {
+  // Read holding registers 0x006B..0x006D of unit 0x11: LRC 0x7E.
+  const QByteArray message = QByteArray::fromHex("1103006B0003");
+  EXPECT_EQ(ModbusLRC(message), 0x7E);
+  EXPECT_EQ(ModbusLRC({}), 0);
+  EXPECT_EQ(ModbusAsciiFrame(message), ":1103006B00037E\r\n");
+
+  QByteArray bytes;
+  ASSERT_TRUE(ModbusAsciiBytes(":1103006b00037E\r\n", bytes));
+  EXPECT_EQ(bytes.toHex(), "1103006b00037e");
+  // The sum of the message and its LRC is zero.
+  EXPECT_EQ(ModbusLRC(bytes), 0);
+  for (const char *bad :
+       {"", ":", ":\r\n", ":\r\n\r\n", "1103\r\n", ":110\r\n", ":11G3\r\n", ":1103\n", ":1103\r"}) {
+    EXPECT_FALSE(ModbusAsciiBytes(bad, bytes)) << bad;
+    EXPECT_TRUE(bytes.isEmpty()) << bad;
+  }
 }
 
 TEST(DevovAVO, AppendsChecksumAndCarriageReturn) {
