@@ -4,6 +4,7 @@
 #include <cstring>
 #include <gtest/gtest.h>
 #include <memory>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -28,7 +29,8 @@ std::vector<TVexlinDataObject *> MakeOnOtherThread(int count) {
 }
 
 // Rows are made on a transport thread and freed on the UI thread after that
-// thread may be gone: every slab comes back, and repeated bursts reuse them
+// thread may be gone: every slab comes back (but the ended thread's last one,
+// whose room waits for the next thread), and repeated bursts reuse them
 // instead of growing.
 TEST(PacketPool, SlabsComeBackAcrossThreadsAndAreReused) {
   const int heldBefore = HeldSlabs();
@@ -39,28 +41,34 @@ TEST(PacketPool, SlabsComeBackAcrossThreadsAndAreReused) {
     EXPECT_GT(HeldSlabs(), heldBefore + 30) << "50000 rows need dozens of slabs";
     for (TVexlinDataObject *o : made)
       delete o;
-    EXPECT_EQ(HeldSlabs(), heldBefore) << "round " << round;
+    EXPECT_LE(HeldSlabs(), heldBefore + 1) << "round " << round;
     if (round == 0)
       liveAfterFirst = SlabCounts().Live;
-    EXPECT_EQ(SlabCounts().Live, liveAfterFirst) << "round " << round;
+    EXPECT_LE(SlabCounts().Live, liveAfterFirst + 1) << "round " << round;
   }
-  // Only a small cache of empty slabs stays; the rest went to the system.
-  EXPECT_LE(liveAfterFirst, liveBefore + 32);
+  // Only a small cache of empty slabs stays, with the room the last thread
+  // left; the rest went to the system.
+  EXPECT_LE(liveAfterFirst, liveBefore + 32 + 1);
 }
 
 // An object whose neighbours in its slab are gone stays intact, and its
 // slab returns only with it.
 TEST(PacketPool, SurvivorKeepsItsSlab) {
-  const int heldBefore = HeldSlabs();
   std::vector<TVexlinDataObject *> made = MakeOnOtherThread(5000);
+  for (TVexlinDataObject *o : made)
+    delete o;
+  // What is held now: the cache, and the room the thread left.
+  const int heldBefore = HeldSlabs();
+  made = MakeOnOtherThread(5000);
   auto *survivor = static_cast<TVexlinDataBinary *>(made[2500]);
   made[2500] = nullptr;
   for (TVexlinDataObject *o : made)
     delete o;
-  EXPECT_EQ(HeldSlabs(), heldBefore + 1);
+  EXPECT_LE(HeldSlabs(), heldBefore + 1);
+  EXPECT_GE(HeldSlabs(), heldBefore);
   EXPECT_EQ(survivor->Data, QByteArray(1, char(2500 & 0xFF)));
   delete survivor;
-  EXPECT_EQ(HeldSlabs(), heldBefore);
+  EXPECT_LE(HeldSlabs(), heldBefore);
 }
 
 // Bytes cut on a thread that then ends: each packet keeps exactly its own
@@ -114,6 +122,35 @@ TEST(PacketPool, RefilledBlocksSpareLivePackets) {
   }).join();
   for (const auto &[i, packet] : kept)
     EXPECT_EQ(packet, QByteArray(12, char('a' + i % 26))) << i;
+}
+
+// Threads that each live for one connection and leave a row or two behind
+// (its status lines, a packet) share the slabs and byte blocks those rows
+// keep: a hundred of them pin one or two, not one each.
+TEST(PacketPool, ShortLivedThreadsShareWhatTheirRowsKeep) {
+  const QByteArray frame = QByteArray::fromHex("2A610008010223148107AA0D");
+  std::vector<std::unique_ptr<TVexlinDataBinary>> kept;
+  const auto oneConnection = [&] {
+    std::thread([&] {
+      for (int i = 0; i < 2; ++i) {
+        char *write = nullptr;
+        QByteArray bytes = PacketPool::Bytes(frame.size(), write);
+        std::memcpy(write, frame.constData(), static_cast<size_t>(frame.size()));
+        kept.push_back(std::make_unique<TVexlinDataBinary>(std::move(bytes), spRx));
+      }
+    }).join();
+  };
+  oneConnection(); // whatever an earlier test left is taken up here
+  const int heldBefore = HeldSlabs();
+  for (int i = 0; i < 100; ++i)
+    oneConnection();
+  EXPECT_LE(HeldSlabs(), heldBefore + 1);
+  std::set<const void *> blocks;
+  for (const auto &row : kept) {
+    EXPECT_EQ(row->Data, frame);
+    blocks.insert(row->Data.data_ptr().d_ptr());
+  }
+  EXPECT_LE(blocks.size(), 2u);
 }
 
 #if defined(__SANITIZE_ADDRESS__)
