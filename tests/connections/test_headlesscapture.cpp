@@ -19,6 +19,7 @@
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
+#include <functional>
 #include <future>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -436,11 +437,15 @@ TEST_F(HeadlessCaptureTest, SerialPortWithItsSettingsUntilTheDeviceGoes) {
 }
 
 // Writes `bytes` into `fd` from a thread of its own as fast as the other end
-// takes them; a socket is written without SIGPIPE. Ends early when destroyed.
+// takes them; a socket is written without SIGPIPE. With a window, at most
+// that many bytes are ahead of what `taken` says the reader has, so no
+// single read of the reader's can be larger. Ends early when destroyed.
 class TFlood {
 public:
-  TFlood(int fd, QByteArray bytes, bool socket)
-      : fBytes(std::move(bytes)), fThread([this, fd, socket] { Run(fd, socket); }) {}
+  TFlood(int fd, QByteArray bytes, bool socket, std::function<int64_t()> taken = {},
+         qsizetype window = 0)
+      : fBytes(std::move(bytes)), fTaken(std::move(taken)), fWindow(window),
+        fThread([this, fd, socket] { Run(fd, socket); }) {}
   ~TFlood() {
     fStop = true;
     fThread.join();
@@ -451,12 +456,20 @@ private:
   void Run(int fd, bool socket) {
     qsizetype at = 0;
     while (at < fBytes.size() && !fStop) {
+      qsizetype size = fBytes.size() - at;
+      if (fTaken) {
+        size = std::min(size, fWindow - (at - static_cast<qsizetype>(fTaken())));
+        if (size <= 0) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(1));
+          continue;
+        }
+      }
       pollfd room{fd, POLLOUT, 0};
       if (::poll(&room, 1, 50) <= 0)
         continue;
       const char *data = fBytes.constData() + at;
-      const size_t size = static_cast<size_t>(fBytes.size() - at);
-      const ssize_t n = socket ? ::send(fd, data, size, MSG_NOSIGNAL) : ::write(fd, data, size);
+      const ssize_t n = socket ? ::send(fd, data, static_cast<size_t>(size), MSG_NOSIGNAL)
+                               : ::write(fd, data, static_cast<size_t>(size));
       if (n > 0)
         at += n;
       else if (errno != EAGAIN && errno != EINTR)
@@ -466,6 +479,8 @@ private:
   }
 
   const QByteArray fBytes;
+  const std::function<int64_t()> fTaken;
+  const qsizetype fWindow;
   std::atomic<bool> fStop{false};
   std::atomic<bool> fDone{false};
   std::thread fThread; // last: starts once the rest is ready
@@ -539,11 +554,12 @@ TEST_F(SlowDiskCaptureTest, TcpReadingPausesWhileTheLogIsBehindAndLosesNoByte) {
   QTcpSocket *peer = Accepted(server);
   ASSERT_TRUE(peer);
   const int fd = static_cast<int>(peer->socketDescriptor());
-  // More than the kernel's buffers on both ends hold, so that no single
-  // read can take it all.
-  const QByteArray sent = NumberedLines(16 * 1024 * 1024);
+  // The kernel would let one read take megabytes; a window keeps every
+  // read small, so only the pause can keep the capture near its limit.
+  const QByteArray sent = NumberedLines(3 * 1024 * 1024);
   {
-    TFlood flood(fd, sent, true);
+    TFlood flood(
+        fd, sent, true, [&capture] { return capture->BytesReceived(); }, 64 * 1024);
     ASSERT_TRUE(WaitFor([&] { return flood.Done(); }, kGenerousMs));
   }
   ::shutdown(fd, SHUT_WR); // the far end closes once everything is sent
