@@ -556,7 +556,7 @@ TEST_F(SlowDiskCaptureTest, TcpReadingPausesWhileTheLogIsBehindAndLosesNoByte) {
   const int fd = static_cast<int>(peer->socketDescriptor());
   // The kernel would let one read take megabytes; a window keeps every
   // read small, so only the pause can keep the capture near its limit.
-  const QByteArray sent = NumberedLines(3 * 1024 * 1024);
+  const QByteArray sent = NumberedLines(2 * 1024 * 1024);
   {
     TFlood flood(
         fd, sent, true, [&capture] { return capture->BytesReceived(); }, 64 * 1024);
