@@ -17,7 +17,7 @@ namespace {
 // writes then wait for the reader as usual.
 bool OpenStream(QFile &file, QString &error) {
   const QByteArray path = QFile::encodeName(file.fileName());
-  const int fd = ::open(path.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+  const int fd = ::open(path.constData(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) {
     const int reason = errno;
     struct stat target {};
