@@ -33,6 +33,9 @@ struct TCaptureOptions {
   QString log = QStringLiteral("-"); // a file name, or "-" for standard output
   QList<QByteArray> sends;           // command texts already turned into bytes
   int intervalMs = 1000;
+  // How far the log may fall behind the transport, in received bytes,
+  // before reading pauses; not a command-line option.
+  int64_t backlogBytes = 8 * 1024 * 1024;
 };
 
 // The options of the capture mode, added to the program's parser. "--send"

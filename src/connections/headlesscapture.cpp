@@ -5,12 +5,14 @@
 #include "connections/connectiontexts.h"
 #include "connections/tcpclient.h"
 #include "connections/transportsend.h"
+#include "connections/udpconnection.h"
 #include "pipeline/datalog.h"
 #include "pipeline/dataobject.h"
 #include "pipeline/dataobjectqueue.h"
 #include "serial/comport.h"
 
 #include <QFileInfo>
+#include <QThread>
 
 namespace {
 
@@ -22,7 +24,7 @@ QString LogFileName(const QString &log) {
 } // namespace
 
 THeadlessCapture::THeadlessCapture(TCaptureOptions options, QObject *parent)
-    : QObject(parent), fOptions(std::move(options)) {
+    : QObject(parent), fOptions(std::move(options)), fBacklog(fOptions.backlogBytes) {
   switch (fOptions.parser) {
   case TCaptureOptions::S97:
     fReceiver.SetParser(&fReceiver.fVexlinParser_Pelmar);
@@ -37,9 +39,10 @@ THeadlessCapture::THeadlessCapture(TCaptureOptions options, QObject *parent)
     break;
   }
   TVexlinParser::MaxLength = fOptions.maxLength;
+  fRecorder.OnWritten = [this](int64_t position) { fBacklog.Settled(position); };
   // At least once a second: a crash or power cut loses at most that much.
   fFlushTimer.setInterval(1000);
-  connect(&fFlushTimer, &QTimer::timeout, this, &THeadlessCapture::FlushLog);
+  connect(&fFlushTimer, &QTimer::timeout, this, &THeadlessCapture::WriteOut);
   fSendTimer.setInterval(fOptions.intervalMs);
   connect(&fSendTimer, &QTimer::timeout, this, &THeadlessCapture::SendNext);
 }
@@ -95,17 +98,11 @@ bool THeadlessCapture::OpenSerial(QString &error) {
   fPort->SetDatabits(static_cast<TAfDatabits>(db5 + (t.dataBits - 5)));
   fPort->SetStopbits(stopbits);
   fPort->SetFlowControl(fwNone);
-  connect(fPort.get(), &TAfComPort::OnDataRecived, this, [this](int) {
-    // Everything queued by now, which may be more than the event counted.
-    QByteArray data;
-    try {
-      data = fPort->ReadString();
-    } catch (const std::exception &e) {
-      LogLine(ErrorLineText(ExceptionText(e)), kColorRed);
-    }
-    if (!data.isEmpty())
-      Receive(data, QByteArray());
-  });
+  connect(fPort.get(), &TAfComPort::OnDataRecived, this, &THeadlessCapture::ReadSerial);
+  // Reading goes on once the log has caught up; any thread.
+  fBacklog.OnRoom = [this] {
+    QMetaObject::invokeMethod(this, &THeadlessCapture::ReadSerial, Qt::QueuedConnection);
+  };
   connect(fPort.get(), &TAfComPort::OnPortClose, this, [this] {
     LogLine(kSerialPortCloseText, kColorMaroon);
     if (!fStopped)
@@ -164,11 +161,59 @@ QString THeadlessCapture::Failure(const QString &otherwise) const {
   return fFailure.isEmpty() ? otherwise : fFailure;
 }
 
+void THeadlessCapture::ReadSerial() {
+  if (!fPort || fStopped || !fPort->Active())
+    return;
+  // Too far behind: the bytes stay in the port, whose inbox fills and then
+  // stops reading the line; OnRoom reads on.
+  if (fBacklog.Over()) {
+    RequestFlush();
+    return;
+  }
+  // Everything queued by now, which may be more than the event counted.
+  QByteArray data;
+  try {
+    data = fPort->ReadString();
+  } catch (const std::exception &e) {
+    LogLine(ErrorLineText(ExceptionText(e)), kColorRed);
+  }
+  Receive(data, QByteArray());
+}
+
 void THeadlessCapture::Receive(const QByteArray &data, const QByteArray &sig) {
   if (data.isEmpty())
     return;
-  fBytes += data.size();
   fReceiver.Receive(data, sig);
+  // Counted once its rows are queued: TakeRows marks what it took by this count.
+  fBacklog.Received(data.size());
+  // A transport's own thread waits here, so it reads no further; the main
+  // thread (serial, UDP) must not, as it is the one that feeds the writer.
+  if (QThread::currentThread() != thread() && fBacklog.Over()) {
+    RequestFlush();
+    fBacklog.WaitForRoom();
+  }
+}
+
+void THeadlessCapture::RequestFlush() {
+  // Rows gathered below the writer's block size would otherwise wait for
+  // the next tick, and a parser's remainder is never taken without rows.
+  if (fFlushRequested.exchange(true))
+    return;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        fFlushRequested = false;
+        WriteOut();
+      },
+      Qt::QueuedConnection);
+}
+
+void THeadlessCapture::WriteOut() {
+  // The rows first: taking them marks every byte counted so far, the
+  // parser's remainder included, so a reader waiting for the writer is
+  // never left behind a position nobody will write.
+  TakeRows();
+  FlushLog();
 }
 
 void THeadlessCapture::LogLine(const QString &text, TColor color) {
@@ -194,6 +239,8 @@ void THeadlessCapture::ConnectionState() {
 }
 
 void THeadlessCapture::TakeRows() {
+  // Read before the queue: the rows of every byte counted by now are in it.
+  const int64_t received = fBacklog.Total();
   TVexlinDataObject *chain = nullptr;
   while (VexlinDataObject_POP(chain)) {
     for (const TVexlinDataObject *o = chain; o; o = o->NextDataObj) {
@@ -202,6 +249,7 @@ void THeadlessCapture::TakeRows() {
     }
     FreeDataObjectChain(chain);
   }
+  fRecorder.Mark(received);
 }
 
 void THeadlessCapture::FlushLog() {
@@ -237,6 +285,8 @@ void THeadlessCapture::Stop() {
   if (fStopped)
     return;
   fStopped = true;
+  // A transport thread waiting for the writer goes on, so it can end.
+  fBacklog.Stop();
   fFlushTimer.stop();
   fSendTimer.stop();
   // The transports' threads end here, so nothing arrives after the remainders.
@@ -249,8 +299,10 @@ void THeadlessCapture::Stop() {
     }
     fPort->Close();
   }
-  if (fConnections)
+  if (fConnections) {
+    fDatagramsLost = DatagramsLost();
     fConnections->SetConnection(nullptr);
+  }
   fReceiver.FlushRemainders();
   TakeRows();
   VexlinDataObject_SetTarget({});
@@ -259,9 +311,18 @@ void THeadlessCapture::Stop() {
     OnLine(QStringLiteral("writing the log \"%1\" failed: %2").arg(fOptions.log, error));
 }
 
+uint32_t THeadlessCapture::DatagramsLost() const {
+  const auto *udp = dynamic_cast<const TVexlinConnection_Udp *>(
+      fConnections ? fConnections->Connection() : nullptr);
+  return udp ? udp->Dropped() : fDatagramsLost;
+}
+
 QString THeadlessCapture::Summary() const {
-  return QStringLiteral("%1 rows, %2 bytes received, %3 s")
-      .arg(fRows)
-      .arg(fBytes.load())
-      .arg(static_cast<double>(fClock.elapsed()) / 1000.0, 0, 'f', 1);
+  QString summary = QStringLiteral("%1 rows, %2 bytes received, %3 s")
+                        .arg(fRows)
+                        .arg(BytesReceived())
+                        .arg(static_cast<double>(fClock.elapsed()) / 1000.0, 0, 'f', 1);
+  if (fOptions.target.kind == TCaptureTarget::Udp)
+    summary += QStringLiteral(", %1 datagrams lost").arg(DatagramsLost());
+  return summary;
 }

@@ -3,6 +3,7 @@
 #include "connections/captureoptions.h"
 #include "connections/hostresolver.h"
 #include "pipeline/logrecorder.h"
+#include "pipeline/receivebacklog.h"
 #include "pipeline/receivepath.h"
 #include "pipeline/vexlinview.h"
 
@@ -23,6 +24,15 @@ class TVexlinDataObject;
 // to a log file in the saved-log format, and texts sent as the command line
 // sends them. Lives on the application's main thread and needs only a core
 // application: no display.
+//
+// When the disk is slower than the sender, reading pauses while the log is
+// more than the options' backlog behind: a TCP client's thread waits (the
+// kernel's window closes), a serial port is not read (its inbox fills and
+// the line is held). UDP goes on reading on the main thread, which waits for
+// the writer in turn; what the system drops meanwhile is counted, reported
+// as the window reports it, and named in the summary. Bytes a parser holds
+// for the rest of a packet count as written with the rows before them: a
+// packet's size is bounded by --max-length, not by the backlog.
 class THeadlessCapture : public QObject {
   Q_OBJECT
 public:
@@ -41,10 +51,15 @@ public:
   // into rows, writes everything and closes the log. Safe to call twice.
   void Stop();
 
-  // "12 rows, 3456 bytes received, 7.8 s"
+  // "12 rows, 3456 bytes received, 7.8 s", for UDP with ", 9 datagrams lost".
   QString Summary() const;
   int64_t Rows() const { return fRows; }
-  int64_t BytesReceived() const { return fBytes; }
+  int64_t BytesReceived() const { return fBacklog.Total(); }
+  // Datagrams the system dropped while a UDP capture could not keep up.
+  uint32_t DatagramsLost() const;
+  const TReceiveBacklog &Backlog() const { return fBacklog; }
+  // The log's writer; tests slow its disk down through it.
+  TLogRecorder &Recorder() { return fRecorder; }
 
   // Lines worth a user's eye (the transport's states, errors); the log
   // file gets them as rows too.
@@ -62,10 +77,13 @@ private:
   bool OpenSerial(QString &error);
   bool OpenNetwork(QString &error);
   void Receive(const QByteArray &data, const QByteArray &sig);
+  void ReadSerial();
+  void RequestFlush();
   void LogLine(const QString &text, TColor color);
   void ConnectionState();
   void TakeRows();
   void FlushLog();
+  void WriteOut();
   void SendNext();
   void Finish(int exitCode, const QString &reason);
   void SetFailure(const QString &text);
@@ -73,6 +91,8 @@ private:
 
   TCaptureOptions fOptions;
   TVexlinReceiver fReceiver;
+  // Before the recorder: its writer reports here until it ends.
+  TReceiveBacklog fBacklog;
   TLogRecorder fRecorder;
   std::unique_ptr<TAfComPort> fPort;
   std::unique_ptr<TConnectionController> fConnections;
@@ -87,5 +107,6 @@ private:
   mutable std::mutex fFailureLock;
   QString fFailure;
   int64_t fRows = 0;
-  std::atomic<int64_t> fBytes{0};
+  uint32_t fDatagramsLost = 0; // kept when the UDP connection goes
+  std::atomic<bool> fFlushRequested{false};
 };

@@ -44,6 +44,8 @@ public:
   // Where the start query goes; from the environment by default.
   void SetDiscoveryTarget(const TDiscoveryTarget &target) { fDiscovery = target; }
   quint16 LocalPort() const;
+  // Datagrams the system dropped for want of room since the start.
+  uint32_t Dropped() const { return fUdpClient.Dropped(); }
 
 protected:
   // Raises EPtError when the local port cannot be bound.

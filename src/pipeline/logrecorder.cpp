@@ -1,17 +1,55 @@
 #include "pipeline/logrecorder.h"
 
+#include "base/languagetext.h"
 #include "pipeline/logfile.h"
 
 #include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
+// A device or a pipe: opened without waiting for a reader, so a FIFO that
+// nobody reads is refused at once instead of hanging the open for ever;
+// writes then wait for the reader as usual.
+bool OpenStream(QFile &file, QString &error) {
+  const QByteArray path = QFile::encodeName(file.fileName());
+  const int fd = ::open(path.constData(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    const int reason = errno;
+    struct stat target {};
+    const bool fifo = ::stat(path.constData(), &target) == 0 && S_ISFIFO(target.st_mode);
+    error = reason == ENXIO && fifo ? LanguageText(QStringLiteral("LogPipeNoReader"),
+                                                   QStringLiteral("z roury nikdo nečte"))
+                                    : QString::fromLocal8Bit(std::strerror(reason));
+    return false;
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags == -1 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == -1) {
+    error = QString::fromLocal8Bit(std::strerror(errno));
+    ::close(fd);
+    return false;
+  }
+  if (file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle))
+    return true;
+  error = file.errorString();
+  ::close(fd);
+  return false;
+}
+
 // Appends to a regular file; a device or a pipe (/dev/null, /dev/stdout on a
 // terminal) has no end to seek to, and Qt would warn about trying.
-bool OpenForAppending(QFile &file) {
+bool OpenForAppending(QFile &file, QString &error) {
   const QFileInfo info(file.fileName());
-  const bool stream = info.exists() && !info.isFile();
-  return file.open(stream ? QIODevice::WriteOnly : QIODevice::WriteOnly | QIODevice::Append);
+  if (info.exists() && !info.isFile())
+    return OpenStream(file, error);
+  if (file.open(QIODevice::WriteOnly | QIODevice::Append))
+    return true;
+  error = file.errorString();
+  return false;
 }
 
 } // namespace
@@ -43,12 +81,14 @@ bool TLogRecorder::Start(const QString &fileName, qint64 rollBytes, QString *err
   fRollBytes = rollBytes;
   fNumber = rollBytes > 0 ? 1 : 0;
   fPending.resize(0);
+  fPendingMark = 0;
   fFileName = fNumber ? NumberedName(fileName, fNumber) : fileName;
   // The writer is idle: the file is this thread's until the first hand-over.
   fFile.setFileName(fFileName);
-  if (!OpenForAppending(fFile)) {
+  QString why;
+  if (!OpenForAppending(fFile, why)) {
     if (error)
-      *error = fFile.errorString();
+      *error = why;
     return false;
   }
   fWritten = fFile.size();
@@ -91,16 +131,33 @@ void TLogRecorder::Fail() {
   fPending.resize(0);
   fFile.close();
   fWritten = QFileInfo(fFileName).size(); // what a failed write left there
+  Written(fPendingMark);                  // nothing of it waits any more
+}
+
+void TLogRecorder::Mark(int64_t position) {
+  fPendingMark = position;
+  if (!fActive)
+    Written(position);
+}
+
+void TLogRecorder::Written(int64_t position) const {
+  if (OnWritten)
+    OnWritten(position);
 }
 
 bool TLogRecorder::HandOver(qsizetype rollAt) {
   if (!WaitForWriter())
     return false;
-  if (fPending.isEmpty())
+  if (fPending.isEmpty()) {
+    Written(fPendingMark); // the writer is done with everything before it
     return true;
+  }
   // The buffers change places, so neither is allocated again.
   fBlock.swap(fPending);
   fPending.resize(0);
+  // A block cut inside the rows of a mark carries the mark before: the
+  // position never runs ahead of what is written.
+  fBlockMark = fPendingMark;
   fRollAt = rollAt;
   fNextName.clear();
   if (rollAt < 0) {
@@ -126,6 +183,8 @@ void TLogRecorder::WriterLoop() {
     if (!fBusy)
       return;
     lock.unlock();
+    if (BeforeWrite)
+      BeforeWrite(fBlock.size());
     QString error;
     const qsizetype first = fRollAt < 0 ? fBlock.size() : fRollAt;
     auto write = [&](const char *data, qsizetype size) {
@@ -137,11 +196,11 @@ void TLogRecorder::WriterLoop() {
     if (write(fBlock.constData(), first) && fRollAt >= 0) {
       fFile.close();
       fFile.setFileName(fNextName);
-      if (!OpenForAppending(fFile))
-        error = fFile.errorString();
-      else
+      if (OpenForAppending(fFile, error))
         write(fBlock.constData() + first, fBlock.size() - first);
     }
+    // Before the caller may hand over again, so positions come in order.
+    Written(fBlockMark);
     lock.lock();
     fWriteError = error;
     fBusy = false;

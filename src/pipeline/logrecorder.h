@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QString>
 #include <condition_variable>
+#include <cstdint>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -43,6 +45,17 @@ public:
 
   static constexpr qsizetype kWriteBytes = 1 << 20;
 
+  // Progress in the caller's own count (bytes received, say): Mark says the
+  // rows added so far make up `position`, and OnWritten hears each position
+  // whose rows are handed to the system, or will never be because the
+  // recording stopped. OnWritten runs on the writer's thread or the
+  // caller's, and may hear a position more than once; set it before Start.
+  void Mark(int64_t position);
+  std::function<void(int64_t position)> OnWritten;
+  // Runs on the writer's thread before each block is written, so a test can
+  // make the disk slow. Set before Start.
+  std::function<void(qsizetype bytes)> BeforeWrite;
+
   // The file written now, and its size with what is gathered.
   QString FileName() const { return fFileName; }
   qint64 Size() const { return fWritten + fPending.size(); }
@@ -59,6 +72,7 @@ private:
   // Waits until the writer is idle; false when a write failed.
   bool WaitForWriter();
   void Fail();
+  void Written(int64_t position) const;
   void WriterLoop();
   void StopWriter();
 
@@ -71,9 +85,10 @@ private:
   QByteArray fPending;
   bool fActive = false;
   QString fFailure; // why a write failed, until Flush reports it
+  int64_t fPendingMark = 0;
 
   // Shared with the writer under fMutex. While fBusy the writer owns fFile,
-  // fBlock, fRollAt and fNextName; otherwise the caller does.
+  // fBlock, fBlockMark, fRollAt and fNextName; otherwise the caller does.
   std::mutex fMutex;
   std::condition_variable fWake;
   bool fBusy = false;
@@ -81,6 +96,7 @@ private:
   QString fWriteError;
   QFile fFile;
   QByteArray fBlock;
+  int64_t fBlockMark = 0;
   qsizetype fRollAt = -1; // where in fBlock the next file begins; -1: none
   QString fNextName;      // the file that begins at fRollAt
   std::thread fWriter;

@@ -15,10 +15,19 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QUdpSocket>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <fcntl.h>
+#include <functional>
+#include <future>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <pty.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -425,6 +434,236 @@ TEST_F(HeadlessCaptureTest, SerialPortWithItsSettingsUntilTheDeviceGoes) {
   EXPECT_TRUE(lines.first().startsWith("Serial port open (")) << lines.first().toStdString();
   EXPECT_TRUE(lines.first().contains("57600")) << lines.first().toStdString();
   EXPECT_EQ(lines.last(), "Serial port close");
+}
+
+// Writes `bytes` into `fd` from a thread of its own as fast as the other end
+// takes them; a socket is written without SIGPIPE. With a window, at most
+// that many bytes are ahead of what `taken` says the reader has, so no
+// single read of the reader's can be larger. Ends early when destroyed.
+class TFlood {
+public:
+  TFlood(int fd, QByteArray bytes, bool socket, std::function<int64_t()> taken = {},
+         qsizetype window = 0)
+      : fBytes(std::move(bytes)), fTaken(std::move(taken)), fWindow(window),
+        fThread([this, fd, socket] { Run(fd, socket); }) {}
+  ~TFlood() {
+    fStop = true;
+    fThread.join();
+  }
+  bool Done() const { return fDone; }
+
+private:
+  void Run(int fd, bool socket) {
+    qsizetype at = 0;
+    while (at < fBytes.size() && !fStop) {
+      qsizetype size = fBytes.size() - at;
+      if (fTaken) {
+        size = std::min(size, fWindow - (at - static_cast<qsizetype>(fTaken())));
+        if (size <= 0) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(1));
+          continue;
+        }
+      }
+      pollfd room{fd, POLLOUT, 0};
+      if (::poll(&room, 1, 50) <= 0)
+        continue;
+      const char *data = fBytes.constData() + at;
+      const ssize_t n = socket ? ::send(fd, data, static_cast<size_t>(size), MSG_NOSIGNAL)
+                               : ::write(fd, data, static_cast<size_t>(size));
+      if (n > 0)
+        at += n;
+      else if (errno != EAGAIN && errno != EINTR)
+        return;
+    }
+    fDone = at == fBytes.size();
+  }
+
+  const QByteArray fBytes;
+  const std::function<int64_t()> fTaken;
+  const qsizetype fWindow;
+  std::atomic<bool> fStop{false};
+  std::atomic<bool> fDone{false};
+  std::thread fThread; // last: starts once the rest is ready
+};
+
+// Numbered lines, so a byte lost, doubled or moved shows in the log.
+QByteArray NumberedLines(qsizetype bytes) {
+  QByteArray out;
+  out.reserve(bytes + 8);
+  for (int i = 0; out.size() < bytes; ++i)
+    out.append(QByteArray::number(i).rightJustified(7, '0')).append('\n');
+  return out;
+}
+
+QByteArray Joined(const QList<QByteArray> &packets) {
+  QByteArray all;
+  for (const QByteArray &p : packets)
+    all.append(p);
+  return all;
+}
+
+class SlowDiskCaptureTest : public HeadlessCaptureTest {
+protected:
+  static constexpr int64_t kLimit = 256 * 1024;
+  static constexpr int kGenerousMs = 60000; // sanitizer builds write slowly
+
+  TCaptureOptions SlowOptions(const QString &target) {
+    TCaptureOptions options = Options(target);
+    options.parser = TCaptureOptions::Length;
+    options.length = 4096;
+    options.backlogBytes = kLimit;
+    return options;
+  }
+  // A capture whose log goes to a disk slower than any sender here.
+  std::unique_ptr<THeadlessCapture> StartedSlow(const TCaptureOptions &options, TEnd &end) {
+    auto capture = std::make_unique<THeadlessCapture>(options);
+    capture->Recorder().BeforeWrite = [](qsizetype) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    };
+    QObject::connect(capture.get(), &THeadlessCapture::finished,
+                     [&end](int code, const QString &why) {
+                       end.code = code;
+                       end.reason = why;
+                     });
+    int code = -1;
+    QString error;
+    EXPECT_TRUE(capture->Start(code, error)) << error.toStdString();
+    return capture;
+  }
+  // Reading paused while the writer was behind, and no further than one
+  // read past the limit; every byte is in the log once, in order.
+  void ExpectBoundedAndWhole(THeadlessCapture &capture, const TCaptureOptions &options,
+                             const QByteArray &sent) {
+    const TReceiveBacklog &backlog = capture.Backlog();
+    EXPECT_GT(backlog.PeakBehind(), kLimit) << "the writer was never behind";
+    EXPECT_LE(backlog.PeakBehind(), kLimit + backlog.LargestReceive());
+    EXPECT_EQ(capture.BytesReceived(), sent.size());
+    const QByteArray logged = Joined(Packets(LoadRows(options.log), spRx));
+    EXPECT_EQ(logged.size(), sent.size());
+    EXPECT_TRUE(logged == sent) << "the log differs from what was sent";
+  }
+};
+
+TEST_F(SlowDiskCaptureTest, TcpReadingPausesWhileTheLogIsBehindAndLosesNoByte) {
+  QTcpServer server;
+  ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+  const TCaptureOptions options =
+      SlowOptions(QStringLiteral("tcp:127.0.0.1:%1").arg(server.serverPort()));
+  TEnd end;
+  const auto capture = StartedSlow(options, end);
+  QTcpSocket *peer = Accepted(server);
+  ASSERT_TRUE(peer);
+  const int fd = static_cast<int>(peer->socketDescriptor());
+  // The kernel would let one read take megabytes; a window keeps every
+  // read small, so only the pause can keep the capture near its limit.
+  const QByteArray sent = NumberedLines(2 * 1024 * 1024);
+  {
+    TFlood flood(
+        fd, sent, true, [&capture] { return capture->BytesReceived(); }, 64 * 1024);
+    ASSERT_TRUE(WaitFor([&] { return flood.Done(); }, kGenerousMs));
+  }
+  ::shutdown(fd, SHUT_WR); // the far end closes once everything is sent
+  ASSERT_TRUE(WaitFor([&] { return end.code >= 0; }, kGenerousMs));
+  EXPECT_EQ(end.code, THeadlessCapture::kExitClean) << end.reason.toStdString();
+  capture->Stop();
+  ExpectBoundedAndWhole(*capture, options, sent);
+}
+
+TEST_F(SlowDiskCaptureTest, SerialReadingPausesWhileTheLogIsBehindAndLosesNoByte) {
+  TPty pty;
+  ASSERT_FALSE(pty.path.isEmpty());
+  ::close(pty.slave);
+  pty.slave = -1;
+  const TCaptureOptions options = SlowOptions(QStringLiteral("serial:%1:115200").arg(pty.path));
+  TEnd end;
+  const auto capture = StartedSlow(options, end);
+  ASSERT_EQ(::fcntl(pty.master, F_SETFL, ::fcntl(pty.master, F_GETFL) | O_NONBLOCK), 0);
+  const QByteArray sent = NumberedLines(2 * 1024 * 1024);
+  {
+    TFlood flood(pty.master, sent, false);
+    ASSERT_TRUE(WaitFor([&] { return flood.Done(); }, kGenerousMs));
+  }
+  // All of it read before the device goes, so the end reads nothing more.
+  ASSERT_TRUE(WaitFor([&] { return capture->BytesReceived() == sent.size(); }, kGenerousMs));
+  pty.CloseMaster();
+  ASSERT_TRUE(WaitFor([&] { return end.code >= 0; }, kGenerousMs));
+  capture->Stop();
+  ExpectBoundedAndWhole(*capture, options, sent);
+}
+
+TEST_F(HeadlessCaptureTest, UdpDatagramsTheSystemDroppedAreCountedInTheSummary) {
+  QUdpSocket remote;
+  ASSERT_TRUE(remote.bind(QHostAddress::LocalHost, 0));
+  QUdpSocket probe;
+  ASSERT_TRUE(probe.bind(QHostAddress::LocalHost, 0));
+  const quint16 listen = probe.localPort();
+  probe.close();
+  TCaptureOptions options =
+      Options(QStringLiteral("udp:%1:127.0.0.1:%2").arg(listen).arg(remote.localPort()));
+  options.parser = TCaptureOptions::Length;
+  options.length = 1000;
+  QStringList lines; // outlives the capture, which reports to the end
+  THeadlessCapture capture(options);
+  capture.OnLine = [&lines](const QString &line) { lines.append(line); };
+  int code = -1;
+  QString error;
+  ASSERT_TRUE(capture.Start(code, error)) << error.toStdString();
+  // Sent while the capture cannot read (it runs on this thread): far more
+  // than the system's buffer holds.
+  int64_t sent = 0;
+  auto send = [&](char fill) {
+    if (remote.writeDatagram(QByteArray(1000, fill), QHostAddress::LocalHost, listen) == 1000)
+      ++sent;
+  };
+  for (int i = 0; i < 2000; ++i)
+    send(char('a' + i % 26));
+  // The system tells its count with the next datagram it queues, which
+  // finds room once the capture has read.
+  ASSERT_TRUE(WaitFor([&] { return capture.BytesReceived() > 0; }));
+  send('z');
+  ASSERT_TRUE(WaitFor([&] {
+    return capture.BytesReceived() / 1000 + capture.DatagramsLost() == sent;
+  })) << capture.BytesReceived()
+      << " bytes, " << capture.DatagramsLost() << " lost of " << sent;
+  const uint32_t lost = capture.DatagramsLost();
+  EXPECT_GT(lost, 0u);
+  EXPECT_TRUE(std::any_of(lines.cbegin(), lines.cend(), [](const QString &l) {
+    return l.contains(QLatin1String("datagrams lost"));
+  })) << lines.join(u'\n').toStdString();
+  capture.Stop();
+  EXPECT_EQ(Packets(LoadRows(options.log), spRx).size(), sent - lost);
+  EXPECT_TRUE(capture.Summary().endsWith(QStringLiteral(" s, %1 datagrams lost").arg(lost)))
+      << capture.Summary().toStdString();
+}
+
+TEST_F(HeadlessCaptureTest, ALogOnAPipeNobodyReadsIsRefusedAtOnce) {
+  const TEnglishTexts english;
+  ASSERT_TRUE(english.Loaded());
+  const QString fifo = dir.filePath(QStringLiteral("log.fifo"));
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  TCaptureOptions options = Options(QStringLiteral("serial:/dev/pt-no-such-port"));
+  options.log = fifo;
+  int code = -1;
+  QString error;
+  // On a thread of its own: an open that waits for a reader is released by
+  // opening one, and fails the test instead of hanging it.
+  auto start = std::async(std::launch::async, [&] {
+    THeadlessCapture capture(options);
+    const bool started = capture.Start(code, error);
+    capture.Stop();
+    return started;
+  });
+  if (start.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+    const int release = ::open(QFile::encodeName(fifo).constData(), O_RDONLY);
+    start.wait();
+    ::close(release);
+    FAIL() << "a log on a pipe nobody reads hung the start";
+  }
+  EXPECT_FALSE(start.get());
+  EXPECT_EQ(code, THeadlessCapture::kExitLogFailed);
+  EXPECT_EQ(
+      error,
+      QStringLiteral("the log \"%1\" cannot be written: no program reads the pipe").arg(fifo));
 }
 
 } // namespace

@@ -6,8 +6,14 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <chrono>
+#include <fcntl.h>
+#include <future>
 #include <gtest/gtest.h>
 #include <memory>
+#include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -165,6 +171,93 @@ TEST_F(LogRecorderTest, AFloodEndsEveryFileWithinOneLineOfTheLimit) {
       EXPECT_GT(sizes[n] + firstLines[n + 1], c.limit) << "file " << n + 1;
     EXPECT_TRUE(all == sent) << all.size() << " of " << sent.size() << " rows load back";
   }
+}
+
+TEST_F(LogRecorderTest, AWrittenPositionNeverRunsAheadOfTheFile) {
+  const QString name = dir.filePath(QStringLiteral("marks.vexlin.txt"));
+  TLogRecorder recorder;
+  std::mutex lock;
+  std::vector<std::pair<int64_t, qsizetype>> heard; // a position, the rows then in the file
+  recorder.OnWritten = [&](int64_t position) {
+    QFile file(name);
+    const qsizetype rows = file.open(QIODevice::ReadOnly) ? file.readAll().count('\n') : -1;
+    const std::lock_guard guard(lock);
+    heard.push_back({position, rows});
+  };
+  ASSERT_TRUE(recorder.Start(name));
+  // Rows of about 240 KiB of text, three to a mark, and a flush every
+  // second mark: blocks are cut inside the rows of a mark (at the fifth
+  // row) as well as right after one. The position counts rows.
+  const QByteArray bytes(60 * 1024, 'm');
+  for (int row = 1; row <= 12; ++row) {
+    recorder.Add(Packet(bytes));
+    if (row % 3 == 0)
+      recorder.Mark(row);
+    if (row % 6 == 0) {
+      ASSERT_TRUE(recorder.Flush());
+    }
+  }
+  {
+    const std::lock_guard guard(lock);
+    ASSERT_FALSE(heard.empty());
+    EXPECT_EQ(heard.back().first, 12);
+    for (const auto &[position, rows] : heard)
+      EXPECT_LE(position, rows) << "position " << position << " heard with " << rows << " rows";
+  }
+  ASSERT_TRUE(recorder.Stop());
+  // Nothing is written after the end: a later position is settled at once.
+  recorder.Mark(15);
+  const std::lock_guard guard(lock);
+  EXPECT_EQ(heard.back().first, 15);
+}
+
+TEST_F(LogRecorderTest, AFailedWriteSettlesWhatWillNeverBeWritten) {
+  if (!QFile::exists(QStringLiteral("/dev/full")))
+    GTEST_SKIP() << "no /dev/full here";
+  TLogRecorder recorder;
+  int64_t heard = -1;
+  recorder.OnWritten = [&](int64_t position) { heard = position; };
+  ASSERT_TRUE(recorder.Start(QStringLiteral("/dev/full")));
+  recorder.Add(Packet("AB"));
+  recorder.Mark(2);
+  EXPECT_FALSE(recorder.Flush());
+  EXPECT_EQ(heard, 2);
+  recorder.Mark(7);
+  EXPECT_EQ(heard, 7);
+}
+
+TEST_F(LogRecorderTest, APipeIsWrittenOnlyWhileSomeoneReadsIt) {
+  const QString fifo = dir.filePath(QStringLiteral("log.fifo"));
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  TLogRecorder recorder;
+  QString error;
+  // Started on a thread of its own: an open that waits for a reader is
+  // released by opening one, and fails the test instead of hanging it.
+  auto start = std::async(std::launch::async, [&] { return recorder.Start(fifo, 0, &error); });
+  if (start.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+    const int release = ::open(QFile::encodeName(fifo).constData(), O_RDONLY);
+    start.wait();
+    ::close(release);
+    FAIL() << "opening a pipe nobody reads did not return";
+  }
+  EXPECT_FALSE(start.get());
+  EXPECT_EQ(error, QStringLiteral("z roury nikdo nečte"));
+  EXPECT_FALSE(recorder.Active());
+
+  // With a reader the pipe takes the rows.
+  const int reader = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  ASSERT_TRUE(recorder.Start(fifo, 0, &error)) << error.toStdString();
+  recorder.Add(Packet("PQ"));
+  ASSERT_TRUE(recorder.Flush());
+  char got[256] = {};
+  const ssize_t n = ::read(reader, got, sizeof got);
+  ::close(reader);
+  ASSERT_GT(n, 0);
+  QByteArray line;
+  ASSERT_TRUE(AppendLogLine(line, &Packet("PQ")));
+  EXPECT_EQ(QByteArray(got, int(n)), line);
+  recorder.Stop();
 }
 
 } // namespace

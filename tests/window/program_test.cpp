@@ -17,6 +17,7 @@
 #include <csignal>
 #include <gtest/gtest.h>
 #include <memory>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -271,6 +272,8 @@ TEST_F(ProgramTest, CaptureNeedsNoDisplayAndSaysWhatIsWrong) {
   ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
   const QString refused = QStringLiteral("tcp:127.0.0.1:%1").arg(probe.serverPort());
   probe.close();
+  const QString fifo = home.filePath("log.fifo");
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
   const struct {
     QStringList arguments;
     int exitCode;
@@ -286,6 +289,9 @@ TEST_F(ProgramTest, CaptureNeedsNoDisplayAndSaysWhatIsWrong) {
       {{"--capture", refused}, 3, "refused"},
       // The log is opened first: the transport is never tried.
       {{"--capture", refused, "--log", "gone/log.vexlin.txt"}, 1, "cannot be written"},
+      // A pipe nobody reads: refused at once, never waited for (the time
+      // limit below fails the test should it hang).
+      {{"--capture", refused, "--log", fifo}, 1, "no program reads the pipe"},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.arguments.join(u' ').toStdString());
