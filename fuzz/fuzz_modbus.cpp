@@ -6,6 +6,7 @@
 #include "codecs/modbusdecode.h"
 #include "codecs/modbuspairing.h"
 #include "codecs/modbusrequest.h"
+#include "codecs/modbustext.h"
 
 #include <algorithm>
 #include <cstddef>

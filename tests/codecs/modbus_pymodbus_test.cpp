@@ -3,6 +3,7 @@
 // frames responses for the decoder to read.
 #include "codecs/modbusdecode.h"
 #include "codecs/modbusrequest.h"
+#include "codecs/modbustext.h"
 
 #include <QProcess>
 #include <QStringList>

@@ -2,6 +2,7 @@
 #include "codecs/modbus.h"
 #include "codecs/modbusdecode.h"
 #include "codecs/modbusreference.h"
+#include "codecs/modbustext.h"
 
 #include <gtest/gtest.h>
 #include <random>

@@ -1,5 +1,6 @@
 #include "codecs/modbus.h"
 #include "codecs/modbuspairing.h"
+#include "codecs/modbustext.h"
 
 #include <gtest/gtest.h>
 
