@@ -219,7 +219,7 @@ void TfMainPelmarTerm::BuildPresets() {
 }
 
 void TfMainPelmarTerm::BuildProtocolTools() {
-  fModBusPanel = new TfModBusPanel(this);
+  fModBusPanel = new TfModBusPanel(fDialogs, this);
   connect(fModBusPanel, &TfModBusPanel::sendRequested, this, &TfMainPelmarTerm::Send);
   auto *actModBusPanel = Named(new QAction(this), "actModBusPanel");
   actModBusPanel->setShortcut(QKeySequence(QStringLiteral("Ctrl+M")));

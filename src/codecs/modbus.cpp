@@ -1,6 +1,7 @@
 #include "codecs/modbus.h"
 
 #include "base/pterror.h"
+#include "codecs/modbusrequest.h"
 
 #include <array>
 
@@ -106,24 +107,17 @@ QString crc16string(const QString &msg) {
 
 QString MODBUS_EncodeReadDigitalInput(int32_t Address, int32_t Count, TModbusType ModBusType,
                                       uint8_t DeviceAddress) {
-  if (ModBusType != mbtRTU && ModBusType != mbtTCP) {
+  if (ModBusType != mbtRTU && ModBusType != mbtTCP && ModBusType != mbtASCII) {
     throw EPtError(QStringLiteral("Unknown Modbus type %1.").arg(static_cast<int>(ModBusType)));
   }
   // Unsigned arithmetic: the offset wraps to 16 bits without overflowing int32.
   const uint32_t offset = static_cast<uint32_t>(Address) - 10001u;
-  const auto count = static_cast<uint32_t>(Count);
-  QString request;
-  request.reserve(8);
-  if (ModBusType == mbtRTU) {
-    request += ByteChar(DeviceAddress);
-  }
-  request += ByteChar(MODBUS_INST_Read_Discrete_Inputs);
-  request += ByteChar(offset >> 8);
-  request += ByteChar(offset);
-  request += ByteChar(count >> 8);
-  request += ByteChar(count);
-  if (ModBusType == mbtRTU) {
-    request += crc16string(request);
-  }
-  return request;
+  TModbusRequest request;
+  request.Function = MODBUS_INST_Read_Discrete_Inputs;
+  request.Address = static_cast<uint16_t>(offset);
+  request.Count = static_cast<uint16_t>(Count);
+  const QByteArray pdu = ModbusRequestPdu(request);
+  if (ModBusType == mbtTCP)
+    return QString::fromLatin1(pdu);
+  return QString::fromLatin1(TModbusFramer().Frame(ModBusType, DeviceAddress, pdu));
 }

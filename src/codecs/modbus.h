@@ -65,7 +65,8 @@ QString crc16string(const QString &msg);
 // "Read Discrete Inputs" (function 2) for inputs numbered from 10001.
 // Address - 10001 and Count are sent as 16-bit values and wrap: address 10000
 // gives the offset 0xFFFF. RTU adds the device address in front and the CRC
-// behind; TCP gives the bare request without a TCP header. Raises EPtError
-// for a ModBusType that is neither mbtRTU nor mbtTCP.
+// behind; ASCII frames the same message with ":", its LRC and CR LF; TCP
+// gives the bare request without a TCP header. Raises EPtError for any other
+// ModBusType.
 QString MODBUS_EncodeReadDigitalInput(int32_t Address, int32_t Count, TModbusType ModBusType,
                                       uint8_t DeviceAddress);

@@ -1,5 +1,4 @@
 #include "tools/cmdline.h"
-#include "tools/modbuspanel.h"
 #include "tools/presetstablo.h"
 #include "tools/responderpage.h"
 #include "widgets/messages.h"
@@ -127,24 +126,6 @@ TEST_F(TabloTest, AFileThatCannotBeReadIsKeptAndTheEditsGoBesideIt) {
   ASSERT_EQ(sink.errors.size(), 2);
   EXPECT_EQ(sink.errors[1].count(file), 1) << sink.errors[1].toStdString();
   EXPECT_EQ(sink.errors[1].count(beside), 1) << sink.errors[1].toStdString();
-}
-
-TEST(ModBusPanel, SendersGiveTheirFrames) {
-  TfModBusPanel panel;
-  QList<QByteArray> sent;
-  QObject::connect(&panel, &TfModBusPanel::sendRequested,
-                   [&](const QByteArray &data) { sent.append(data); });
-  panel.btnCmdSend->click();
-  panel.btn2->click();
-  panel.btnDanfodd->click();
-  panel.btn1Click(); // the Modbus group is shown disabled; its sender still works
-  ASSERT_EQ(sent.size(), 4);
-  EXPECT_EQ(sent[0], QByteArray());
-  EXPECT_EQ(sent[1], "@20*160120#F6\r");
-  EXPECT_EQ(sent[2], QByteArray::fromHex("7EFF030002FFFF0015B18B7E"));
-  EXPECT_EQ(sent[3].left(2), QByteArray::fromHex("0002"));
-  EXPECT_EQ(sent[3].size(), 8);
-  EXPECT_FALSE(panel.gbModBus->isEnabled());
 }
 
 TEST(ResponderPage, AddOpensTheDialogAndEditAndRemoveWaitForARow) {

@@ -1,9 +1,12 @@
 #include "tools/modbuspanel.h"
 #include "tools/presetstablo.h"
 #include "tools/responderpage.h"
+#include "widgets/numedit.h"
 #include "windowfixture.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
 
@@ -54,6 +57,29 @@ TEST_F(ToolWindowsTest, ProtocolPanelAndTheResponderTab) {
   EXPECT_EQ(tabs->tabText(before), "Odpovídač");
   responder->trigger();
   EXPECT_EQ(tabs->count(), before);
+}
+
+TEST_F(ToolWindowsTest, ProtocolPanelSendsModbusRequestsAndReportsBadValues) {
+  window->findChild<QAction *>("actModBusPanel")->trigger();
+  TfModBusPanel *panel = window->ModBusPanel();
+  panel->ieDeviceAddress->SetValue(1);
+  panel->ieFrom->SetValue(10001);
+  panel->ieCount->SetValue(8);
+  panel->cbbInstruction->setCurrentIndex(1); // Read Discrete Inputs
+  panel->btn1->click();
+  TVexlinTree *list = window->vstTerminal();
+  ASSERT_TRUE(WaitFor([&] { return list->RowCount() == 1; }));
+  EXPECT_EQ(Rows(list)[0].bytes.toHex(), "01020000000879cc");
+
+  panel->cbbInstruction->setCurrentIndex(7); // Write Multiple Registers
+  panel->ieFrom->SetValue(40001);
+  panel->edtValues->setText(QStringLiteral("1,70000"));
+  panel->btn1->click();
+  Process();
+  ASSERT_EQ(dialogs.errors.size(), 1);
+  EXPECT_TRUE(dialogs.errors[0].contains(QStringLiteral("70000")))
+      << dialogs.errors[0].toStdString();
+  EXPECT_EQ(list->RowCount(), 1);
 }
 
 } // namespace
