@@ -3,11 +3,13 @@
 #include "base/datetime.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 #include <functional>
 #include <memory>
 #include <span>
 
+class QSaveFile;
 class TVexlinDataObject;
 
 // Saved communication logs: one line per row, "yyyy-mm-dd hh:nn:ss", a tab,
@@ -23,6 +25,32 @@ QByteArray FormatLogTimeStamp(TDateTime time);
 // Appends the line of one row; false (nothing appended) for rows that are not
 // saved: no object, a kind without a token, or an empty text.
 bool AppendLogLine(QByteArray &out, const TVexlinDataObject *row);
+
+// Writes a log file row by row through a temporary file that replaces the
+// file only at Commit: until then, and after Cancel or a failure, the old file
+// is exactly as it was and no temporary file stays behind.
+class TLogFileWriter {
+public:
+  explicit TLogFileWriter(const QString &fileName);
+  ~TLogFileWriter(); // cancels an uncommitted file
+  TLogFileWriter(const TLogFileWriter &) = delete;
+  TLogFileWriter &operator=(const TLogFileWriter &) = delete;
+
+  bool Open(QString *error = nullptr);
+  // Appends the row's line, writing out whenever a piece has gathered.
+  bool Add(const TVexlinDataObject *row, QString *error = nullptr);
+  bool Commit(QString *error = nullptr);
+  void Cancel();
+  // Bytes of lines added so far.
+  qint64 Size() const { return fWritten + fPiece.size(); }
+
+private:
+  bool Fail(const QString &reason, QString *error);
+
+  std::unique_ptr<QSaveFile> fFile; // none once committed or cancelled
+  QByteArray fPiece;
+  qint64 fWritten = 0;
+};
 
 // Writes the rows to `fileName` through a temporary file that replaces it at
 // the end, so a failure never leaves half a file. False with `error` set when
@@ -56,6 +84,32 @@ private:
   QByteArray fLine; // the part of a line that ended a previous piece
   TDateTime fLastTime = 0;
   qsizetype fRows = 0;
+};
+
+// Reads a log file piece by piece into a TLogFileReader, so a caller can
+// spread a large file over many turns of its event loop.
+class TLogFileLoader {
+public:
+  TLogFileLoader(const QString &fileName, TLogRowSink appendRow);
+
+  bool Open(QString *error = nullptr);
+  // Reads and parses the next piece of at most `maxBytes`; false with `error`
+  // set when reading fails. At the end of the file the last line is handed
+  // over and AtEnd becomes true.
+  bool Step(qint64 maxBytes, QString *error = nullptr);
+  bool AtEnd() const { return fAtEnd; }
+  qint64 Position() const { return fPosition; }
+  // The file's size when it was opened; 0 for a device or pipe.
+  qint64 Size() const { return fSize; }
+  qsizetype RowCount() const { return fReader.RowCount(); }
+
+private:
+  QFile fFile;
+  TLogFileReader fReader;
+  QByteArray fPiece;
+  qint64 fPosition = 0;
+  qint64 fSize = 0;
+  bool fAtEnd = false;
 };
 
 // Loads a whole file; false with `error` set when it cannot be opened or read.
