@@ -4,6 +4,7 @@
 #include "base/languagetext.h"
 #include "pipeline/dataobject.h"
 #include "pipeline/logfile.h"
+#include "pipeline/logfilewriter.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -17,13 +18,13 @@ namespace {
 constexpr qint64 kMinSaveSlice = 256 << 10;
 constexpr qint64 kRowCost = 64;
 constexpr qint64 kLoadPiece = 64 << 10;
+constexpr int kDiskPollMs = 10;
 
 } // namespace
 
 TListFiles::TListFiles(TStatusProgress &progress, QObject *parent)
     : QObject(parent), fProgress(progress), fTimer(new QTimer(this)) {
   fTimer->setSingleShot(true);
-  fTimer->setInterval(0);
   connect(fTimer, &QTimer::timeout, this, &TListFiles::Slice);
   connect(&fProgress, &TStatusProgress::cancelRequested, this, &TListFiles::Cancel);
 }
@@ -39,6 +40,7 @@ bool TListFiles::Save(const QString &fileName, TListRows rows, QString *error) {
   fWriter = std::move(writer);
   fRows = std::move(rows);
   fNext = 0;
+  fFinishing = false;
   Begin(fileName, true);
   return true;
 }
@@ -68,8 +70,10 @@ void TListFiles::Begin(const QString &fileName, bool saving) {
 }
 
 void TListFiles::Cancel() {
-  if (fRunning)
-    End(Cancelled);
+  if (!fRunning)
+    return;
+  // A save whose file had already replaced the old one is done all the same.
+  End(fWriter && fWriter->Cancel() ? Done : Cancelled);
 }
 
 void TListFiles::Slice() {
@@ -78,6 +82,7 @@ void TListFiles::Slice() {
   ++fSlices;
   QElapsedTimer clock;
   clock.start();
+  fPause = false;
   if (fSaving ? SaveSlice(clock) : LoadSlice(clock))
     return;
   if (!fShowing) {
@@ -95,27 +100,57 @@ void TListFiles::Slice() {
     fProgress.SetProgress(static_cast<qint64>(fNext), static_cast<qint64>(fRows.Count));
   else
     fProgress.SetProgress(fLoader->Position(), fLoader->Size());
-  fTimer->start();
+  // Waiting for the disk, the window need not look more often than this.
+  fTimer->start(fPause ? kDiskPollMs : 0);
 }
 
 bool TListFiles::SaveSlice(const QElapsedTimer &clock) {
-  const qint64 start = fWriter->Size();
-  qint64 visited = 0;
   QString error;
-  while (fNext < fRows.Count) {
-    if (!fWriter->Add(fRows.At(fNext), &error)) {
+  if (!fFinishing) {
+    // A disk that fell behind gets the next piece once it has taken the last.
+    if (!fWriter->HandOver(&error)) {
       End(Failed, error);
       return true;
     }
-    ++fNext;
-    visited += kRowCost;
-    if (fWriter->Size() - start + visited >= kMinSaveSlice && clock.elapsed() >= fBudget.count())
-      return false;
+    const qint64 start = fWriter->Size();
+    qint64 visited = 0;
+    while (fNext < fRows.Count) {
+      if (fWriter->Behind()) {
+        fPause = true;
+        return false;
+      }
+      if (!fWriter->Add(fRows.At(fNext), &error)) {
+        End(Failed, error);
+        return true;
+      }
+      ++fNext;
+      visited += kRowCost;
+      if (fWriter->Size() - start + visited >= kMinSaveSlice && clock.elapsed() >= fBudget.count())
+        return false;
+    }
+    // A small list is written, synced and in place before the call returns,
+    // as a save has always been.
+    if (fSlices == 1 && fWriter->Size() < TLogFileWriter::kPiece) {
+      if (fWriter->Commit(&error))
+        End(Done);
+      else
+        End(Failed, error);
+      return true;
+    }
+    fWriter->Finish();
+    fFinishing = true;
   }
-  if (!fWriter->Commit(&error))
-    End(Failed, error);
-  else
+  switch (fWriter->State(&error)) {
+  case TLogFileWriter::TState::Writing:
+    fPause = true; // the disk syncs and replaces the file: look again soon
+    return false;
+  case TLogFileWriter::TState::Committed:
     End(Done);
+    break;
+  case TLogFileWriter::TState::Failed:
+    End(Failed, error);
+    break;
+  }
   return true;
 }
 

@@ -87,6 +87,8 @@ private:
   std::unique_ptr<TLogFileWriter> fWriter;
   TListRows fRows;
   size_t fNext = 0;
+  bool fFinishing = false; // every row is in; the disk finishes the file
+  bool fPause = false;     // the next slice waits a little for the disk
 
   std::unique_ptr<TLogFileLoader> fLoader;
   std::vector<std::unique_ptr<TVexlinDataObject>> fLoaded;

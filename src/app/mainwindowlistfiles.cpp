@@ -17,8 +17,7 @@
 
 void TfMainPelmarTerm::BuildListFiles() {
   fMemoryWatch = std::make_unique<TListMemoryWatch>();
-  fStatusProgress = new TStatusProgress;
-  fStatusBar->addPermanentWidget(fStatusProgress);
+  fStatusProgress = new TStatusProgress(fStatusBar);
   fListFiles = new TListFiles(*fStatusProgress, this);
   connect(fListFiles, &TListFiles::busyChanged, this, &TfMainPelmarTerm::ListFilesBusy);
   connect(fListFiles, &TListFiles::finished, this,

@@ -1,9 +1,11 @@
 #include "app/statusprogress.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QToolButton>
+#include <algorithm>
 
 namespace {
 
@@ -12,8 +14,10 @@ constexpr int kSteps = 1000;
 
 } // namespace
 
-TStatusProgress::TStatusProgress(QWidget *parent) : QWidget(parent) {
+TStatusProgress::TStatusProgress(QWidget *bar) : QWidget(bar) {
   setObjectName(QStringLiteral("StatusProgress"));
+  // The panels drawn below must not show through.
+  setAutoFillBackground(true);
   auto *layout = new QHBoxLayout(this);
   layout->setContentsMargins(4, 0, 2, 0);
   layout->setSpacing(4);
@@ -27,12 +31,24 @@ TStatusProgress::TStatusProgress(QWidget *parent) : QWidget(parent) {
   fCancel = new QToolButton(this);
   fCancel->setObjectName(QStringLiteral("btnStatusProgressCancel"));
   fCancel->setAutoRaise(true);
-  fCancel->setFixedHeight(18);
   layout->addWidget(fCaption);
   layout->addWidget(fBar);
   layout->addWidget(fCancel);
   connect(fCancel, &QToolButton::clicked, this, &TStatusProgress::cancelRequested);
+  bar->installEventFilter(this);
   hide();
+}
+
+bool TStatusProgress::eventFilter(QObject *watched, QEvent *event) {
+  if (watched == parentWidget() && event->type() == QEvent::Resize && isVisible())
+    Place();
+  return QWidget::eventFilter(watched, event);
+}
+
+void TStatusProgress::Place() {
+  const QWidget *bar = parentWidget();
+  const int width = std::min(sizeHint().width(), bar->width());
+  setGeometry(bar->width() - width, 0, width, bar->height());
 }
 
 void TStatusProgress::Start(const QString &caption, const QString &cancelText) {
@@ -40,7 +56,9 @@ void TStatusProgress::Start(const QString &caption, const QString &cancelText) {
   fCancel->setText(cancelText);
   fBar->setRange(0, kSteps);
   fBar->setValue(0);
+  Place();
   show();
+  raise();
 }
 
 void TStatusProgress::SetProgress(qint64 done, qint64 total) {

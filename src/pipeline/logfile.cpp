@@ -6,8 +6,8 @@
 #include "pipeline/datalog.h"
 #include "pipeline/dataobject.h"
 #include "pipeline/dataobjectregistry.h"
+#include "pipeline/logfilewriter.h"
 
-#include <QSaveFile>
 #include <cstring>
 
 namespace {
@@ -90,69 +90,17 @@ bool AppendLogLine(QByteArray &out, const TVexlinDataObject *row) {
   return true;
 }
 
-TLogFileWriter::TLogFileWriter(const QString &fileName)
-    : fFile(std::make_unique<QSaveFile>(fileName)) {}
-
-TLogFileWriter::~TLogFileWriter() {
-  Cancel();
-}
-
-bool TLogFileWriter::Fail(const QString &reason, QString *error) {
-  if (error)
-    *error = reason.isEmpty() && fFile ? fFile->errorString() : reason;
-  Cancel();
-  return false;
-}
-
-bool TLogFileWriter::Open(QString *error) {
-  if (!fFile || !fFile->open(QIODevice::WriteOnly))
-    return Fail(QString(), error);
-  fPiece.reserve(kWriteChunk + 4096);
-  return true;
-}
-
-bool TLogFileWriter::Add(const TVexlinDataObject *row, QString *error) {
-  if (!fFile)
-    return Fail(QString(), error);
-  AppendLogLine(fPiece, row);
-  if (fPiece.size() < kWriteChunk)
-    return true;
-  QString reason;
-  if (!WriteAll(*fFile, fPiece, &reason))
-    return Fail(reason, error);
-  fWritten += fPiece.size();
-  fPiece.clear();
-  return true;
-}
-
-bool TLogFileWriter::Commit(QString *error) {
-  if (!fFile)
-    return Fail(QString(), error);
-  QString reason;
-  if (!WriteAll(*fFile, fPiece, &reason))
-    return Fail(reason, error);
-  fWritten += fPiece.size();
-  fPiece.clear();
-  if (!fFile->commit())
-    return Fail(QString(), error);
-  fFile.reset();
-  return true;
-}
-
-void TLogFileWriter::Cancel() {
-  // An uncommitted QSaveFile removes its temporary file as it goes.
-  fFile.reset();
-  fPiece.clear();
-}
-
 bool SaveLogFile(const QString &fileName, std::span<const TVexlinDataObject *const> rows,
                  QString *error) {
   TLogFileWriter writer(fileName);
   if (!writer.Open(error))
     return false;
-  for (const TVexlinDataObject *row : rows)
+  for (const TVexlinDataObject *row : rows) {
     if (!writer.Add(row, error))
       return false;
+    if (writer.Behind() && !writer.WaitForWriter(error))
+      return false;
+  }
   return writer.Commit(error);
 }
 

@@ -9,7 +9,6 @@
 #include <memory>
 #include <span>
 
-class QSaveFile;
 class TVexlinDataObject;
 
 // Saved communication logs: one line per row, "yyyy-mm-dd hh:nn:ss", a tab,
@@ -25,32 +24,6 @@ QByteArray FormatLogTimeStamp(TDateTime time);
 // Appends the line of one row; false (nothing appended) for rows that are not
 // saved: no object, a kind without a token, or an empty text.
 bool AppendLogLine(QByteArray &out, const TVexlinDataObject *row);
-
-// Writes a log file row by row through a temporary file that replaces the
-// file only at Commit: until then, and after Cancel or a failure, the old file
-// is exactly as it was and no temporary file stays behind.
-class TLogFileWriter {
-public:
-  explicit TLogFileWriter(const QString &fileName);
-  ~TLogFileWriter(); // cancels an uncommitted file
-  TLogFileWriter(const TLogFileWriter &) = delete;
-  TLogFileWriter &operator=(const TLogFileWriter &) = delete;
-
-  bool Open(QString *error = nullptr);
-  // Appends the row's line, writing out whenever a piece has gathered.
-  bool Add(const TVexlinDataObject *row, QString *error = nullptr);
-  bool Commit(QString *error = nullptr);
-  void Cancel();
-  // Bytes of lines added so far.
-  qint64 Size() const { return fWritten + fPiece.size(); }
-
-private:
-  bool Fail(const QString &reason, QString *error);
-
-  std::unique_ptr<QSaveFile> fFile; // none once committed or cancelled
-  QByteArray fPiece;
-  qint64 fWritten = 0;
-};
 
 // Writes the rows to `fileName` through a temporary file that replaces it at
 // the end, so a failure never leaves half a file. False with `error` set when

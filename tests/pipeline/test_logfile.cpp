@@ -8,6 +8,7 @@
 #include "pipeline/dataobjectregistry.h"
 #include "pipeline/datapelmar97.h"
 #include "pipeline/logfile.h"
+#include "pipeline/logfilewriter.h"
 
 #include <QDir>
 #include <QFile>
@@ -234,7 +235,7 @@ TEST_F(LogFile, AWriteCutShortKeepsThePreviousFileAndSaysWhy) {
 
 // A save spread over many calls writes out as it goes; cancelled after that,
 // the file before it is untouched and no temporary file is left.
-TEST_F(LogFile, AWriterCancelledAfterWritingOutKeepsThePreviousFile) {
+TEST_F(LogFile, AWriterCancelledKeepsThePreviousFileAFinishedOneReplacesIt) {
   const QString name = dir.filePath("log.txt");
   {
     QFile previous(name);
@@ -252,6 +253,24 @@ TEST_F(LogFile, AWriterCancelledAfterWritingOutKeepsThePreviousFile) {
   QFile kept(name);
   ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
   EXPECT_EQ(kept.readAll(), "old\n\r");
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"log.txt"});
+
+  // Finished, the disk's thread replaces the file; the caller only asks.
+  TLogFileWriter finished(name);
+  ASSERT_TRUE(finished.Open());
+  while (finished.Size() < 3 << 20) {
+    ASSERT_TRUE(finished.Add(&row));
+    if (finished.Behind()) {
+      ASSERT_TRUE(finished.WaitForWriter());
+    }
+  }
+  ASSERT_TRUE(finished.Finish());
+  TLogFileWriter::TState state;
+  while ((state = finished.State()) == TLogFileWriter::TState::Writing)
+    ASSERT_TRUE(finished.WaitForWriter());
+  EXPECT_EQ(state, TLogFileWriter::TState::Committed);
+  EXPECT_TRUE(finished.Cancel()) << "too late to cancel";
+  EXPECT_EQ(QFileInfo(name).size(), finished.Size());
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"log.txt"});
 }
 

@@ -5,6 +5,7 @@
 #include "app/statusprogress.h"
 #include "base/physicalmemory.h"
 #include "connections/connectiontexts.h"
+#include "layoutcheck.h"
 #include "pipeline/logfile.h"
 #include "tools/commandlinepanel.h"
 #include "windowfixture.h"
@@ -111,6 +112,7 @@ TEST_F(ListFilesTest, ALargeSaveRunsInSlicesWhileTheWindowGoesOn) {
     lastValue = std::max(lastValue, progress->Bar()->value());
     return files->SliceCount() >= 3;
   }));
+  EXPECT_EQ(layoutcheck::Faults(window.get()), QStringList()) << "the bar fits the status bar";
   window->bClearClick();
   window->aSaveDataExecute();
   dialogs.openName = dir.filePath(proposed);
