@@ -33,11 +33,9 @@ bool TLogFileWriter::Failed(QString *error) {
 }
 
 bool TLogFileWriter::Add(const TVexlinDataObject *row, QString *error) {
-  if (!fThread.joinable() || fFinishing) {
-    if (error)
-      *error = QStringLiteral("not open");
+  // Not open, finishing or cancelled: the save is over.
+  if (!fThread.joinable() || fFinishing)
     return false;
-  }
   AppendLogLine(fPiece, row);
   return fPiece.size() < kPiece || HandOver(error);
 }

@@ -27,8 +27,9 @@ public:
   TLogFileWriter &operator=(const TLogFileWriter &) = delete;
 
   bool Open(QString *error = nullptr);
-  // Gathers the row's line and hands full pieces to the disk; false with
-  // `error` set once a write has failed (the save is then over).
+  // Gathers the row's line and hands full pieces to the disk; false once a
+  // write has failed (with `error` set) or the writer is not open, finishing
+  // or cancelled: the save is then over.
   bool Add(const TVexlinDataObject *row, QString *error = nullptr);
   // The disk has fallen a piece behind: more lines would only pile up.
   bool Behind() const { return fPiece.size() >= 2 * kPiece; }
