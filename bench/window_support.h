@@ -30,7 +30,7 @@
 #include <unistd.h>
 
 // Answers nothing: the benchmarks never open a dialog. A save dialog
-// answers `saveName` (empty: cancelled).
+// answers `saveName`, an open dialog `openName` (empty: cancelled).
 class TSilentDialogs : public TPtDialogs {
 public:
   void ShowError(QWidget *, const QString &, const QString &) override {}
@@ -38,12 +38,13 @@ public:
   TAnswer AskYesNoCancel(QWidget *, const QString &, const QString &) override { return Cancel; }
   void ShowBalloon(QWidget *, const QString &, const QString &) override {}
   QString SaveFileName(QWidget *, const QString &, const QString &) override { return saveName; }
-  QString OpenFileName(QWidget *) override { return {}; }
+  QString OpenFileName(QWidget *) override { return openName; }
   bool AskNumber(QWidget *, const QString &, const QString &, int &, int, int) override {
     return false;
   }
 
   QString saveName;
+  QString openName;
 };
 
 inline void PrepareDataObjects() {

@@ -7,6 +7,8 @@
 #include "app/ipc.h"
 #include "app/lastconnection.h"
 #include "app/launcher.h"
+#include "app/listfiles.h"
+#include "app/listmemorywatch.h"
 #include "app/parserpage.h"
 #include "app/serialgroup.h"
 #include "app/statusbar.h"
@@ -145,6 +147,7 @@ TfMainPelmarTerm::TfMainPelmarTerm(TPtDialogs &dialogs, const QString &configFil
   BuildDiscovery();
   BuildFind();
   BuildSelection();
+  BuildListFiles();
 
   // From here on queued packets reach the view: one queued call per batch.
   VexlinDataObject_SetTarget([this] {
@@ -166,6 +169,8 @@ TfMainPelmarTerm::TfMainPelmarTerm(TPtDialogs &dialogs, const QString &configFil
 }
 
 TfMainPelmarTerm::~TfMainPelmarTerm() {
+  // A save cut short leaves the old file; it reads rows the list frees.
+  delete fListFiles;
   // Module queries end now, not whenever their time-outs would.
   delete fLantronix;
   // The finder lets go of the list it filters while the list still exists.
@@ -732,6 +737,7 @@ void TfMainPelmarTerm::wmVexlinDataObject() {
     QMetaObject::invokeMethod(this, &TfMainPelmarTerm::wmVexlinDataObject, Qt::QueuedConnection);
   }
   fTerminal->AppendChain(slice);
+  CheckListMemory();
 }
 
 void TfMainPelmarTerm::ScheduleRemainder() {
@@ -754,7 +760,11 @@ void TfMainPelmarTerm::ShowRemainder() {
 }
 
 void TfMainPelmarTerm::bClearClick() {
+  // A save reads the rows in place and a load adds to them.
+  if (fListFiles->Busy())
+    return;
   fTerminalTree->Clear();
+  fMemoryWatch->Rearm();
   fRxBuffer->Clear();
   fReceiver.ClearBuffers();
 }
@@ -774,6 +784,7 @@ void TfMainPelmarTerm::pmiMoveUpClick() {
   fRxBuffer->Clear(false);
   if (last)
     fTerminal->FlushNodeItem(last);
+  CheckListMemory();
 }
 
 void TfMainPelmarTerm::WMCopyData(TIpcOperation operation, const QByteArray &bytes) {
@@ -798,6 +809,8 @@ bool TfMainPelmarTerm::ListenForOtherProcesses(QString *error) {
 // --- logs ------------------------------------------------------------------
 
 void TfMainPelmarTerm::aSaveDataExecute() {
+  if (fListFiles->Busy())
+    return;
   const size_t rows = fTerminalTree->RowCount();
   const TDateTime first = rows ? fTerminalTree->NodeAt(0)->Data->Time : 0;
   QString name = ProposeLogFileName(first != 0 ? first : NowDateTime());
@@ -816,21 +829,11 @@ void TfMainPelmarTerm::aSaveDataExecute() {
     if (name.isEmpty())
       return;
   }
-  std::vector<const TVexlinDataObject *> objects;
-  objects.reserve(rows);
-  for (size_t i = 0; i < rows; ++i)
-    objects.push_back(fTerminalTree->NodeAt(i)->Data);
-  SaveRows(name, objects);
-}
-
-void TfMainPelmarTerm::SaveRows(const QString &name,
-                                const std::vector<const TVexlinDataObject *> &objects) {
-  QString error;
-  if (!SaveLogFile(name, objects, &error))
-    fDialogs.ShowMessage(this,
-                         LanguageText(QStringLiteral("SaveFailed"),
-                                      QStringLiteral("Soubor \"%1\" se nepodařilo uložit: %2"))
-                             .arg(name, error));
+  // The rows there now; those arriving meanwhile come after them and are
+  // not part of this save.
+  TVexlinTree *list = fTerminalTree;
+  SaveRows(name,
+           {rows, [list](size_t i) -> const TVexlinDataObject * { return list->NodeAt(i)->Data; }});
 }
 
 bool TfMainPelmarTerm::Recording() const {
@@ -909,45 +912,26 @@ void TfMainPelmarTerm::RecordFlush() {
 }
 
 void TfMainPelmarTerm::aSaveSelectedExecute() {
+  if (fListFiles->Busy())
+    return;
   const TRowSelection &selection = fTerminalTree->Selection();
   if (selection.IsEmpty())
     return;
-  std::vector<const TVexlinDataObject *> objects;
-  objects.reserve(selection.Count());
+  auto objects = std::make_shared<std::vector<const TVexlinDataObject *>>();
+  objects->reserve(selection.Count());
   for (const auto &[first, last] : selection.Ranges())
     for (size_t i = first; i <= last && i < fTerminalTree->RowCount(); ++i)
       if (fTerminalTree->IsRowShown(i))
-        objects.push_back(fTerminalTree->NodeAt(i)->Data);
-  if (objects.empty())
+        objects->push_back(fTerminalTree->NodeAt(i)->Data);
+  if (objects->empty())
     return;
   const QString filter = QStringLiteral("Vexlin data (*.vexlin.txt)");
-  const TDateTime first = objects.front() ? objects.front()->Time : 0;
+  const TDateTime first = objects->front() ? objects->front()->Time : 0;
   const QString name = WithFilterExtension(
       fDialogs.SaveFileName(this, ProposeLogFileName(first != 0 ? first : NowDateTime()), filter),
       filter);
   if (!name.isEmpty())
-    SaveRows(name, objects);
-}
-
-void TfMainPelmarTerm::aOpenDataExecute() {
-  const QString name = fDialogs.OpenFileName(this);
-  if (name.isEmpty())
-    return;
-  std::vector<TVexlinDataObject *> rows;
-  QString error;
-  const bool ok = LoadLogFile(
-      name, [&](std::unique_ptr<TVexlinDataObject> o) { rows.push_back(o.release()); }, &error);
-  {
-    TVexlinTreeUpdate update(*fTerminalTree);
-    for (TVexlinDataObject *o : rows) {
-      o->ParentVDT = fTerminalTree;
-      fTerminalTree->AddRow(o);
-    }
-  }
-  if (!ok)
-    fDialogs.ShowMessage(this, LanguageText(QStringLiteral("OpenFailed"),
-                                            QStringLiteral("Soubor \"%1\" se npodařilo otevřít!"))
-                                   .arg(name));
+    SaveRows(name, {objects->size(), [objects](size_t i) { return (*objects)[i]; }});
 }
 
 // --- start and close -------------------------------------------------------
@@ -1089,6 +1073,8 @@ void TfMainPelmarTerm::closeEvent(QCloseEvent *event) {
 }
 
 void TfMainPelmarTerm::FormClose() {
+  // Closing does not wait for a save: the old file stays as it was.
+  fListFiles->Cancel();
   if (Recording())
     aRecordExecute(); // the last second goes to the file too
   QStringList failures = fPresets->SavePresets();

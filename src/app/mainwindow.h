@@ -32,6 +32,10 @@ class TFindBar;
 class TRowFinder;
 class TRowCopier;
 class TLogRecorder;
+class TListFiles;
+class TListMemoryWatch;
+struct TListRows;
+class TStatusProgress;
 class TVexlinDataLantronixScanItem;
 class QUrl;
 struct TVexlinNode;
@@ -97,6 +101,13 @@ public:
   void RecordFlush();
   // Saves the selected rows as a log file, asking for its name.
   void aSaveSelectedExecute();
+  // Saving and loading the list in slices; meanwhile neither can start
+  // again and the list cannot be cleared.
+  TListFiles *ListFiles() const { return fListFiles; }
+  TStatusProgress *StatusProgress() const { return fStatusProgress; }
+  // Says once (until the list is cleared) that the rows hold a quarter of
+  // the machine's memory; tests set a lower limit.
+  TListMemoryWatch &ListMemoryWatch() { return *fMemoryWatch; }
   // Copies the selected rows to the clipboard in one of the copy formats.
   void CopySelection(int format);
 
@@ -197,7 +208,13 @@ private:
   void BuildDiscovery();
   void BuildFind();
   void BuildSelection();
-  void SaveRows(const QString &name, const std::vector<const TVexlinDataObject *> &objects);
+  void BuildListFiles();
+  void SaveRows(const QString &name, TListRows rows);
+  void ListFilesBusy(bool busy);
+  void ListFileFinished(int outcome, bool saving, const QString &name, qint64 rows,
+                        const QString &error);
+  // Warns in maroon when the list's rows first pass their memory limit.
+  void CheckListMemory();
   // Runs `command` in a terminal window, or says why it cannot.
   void StartInTerminal(const QStringList &command);
   void FormShow();
@@ -256,6 +273,9 @@ private:
   TFindBar *fFindBar = nullptr;
   TRowCopier *fCopier = nullptr;
   std::unique_ptr<TLogRecorder> fRecorder;
+  TListFiles *fListFiles = nullptr;
+  TStatusProgress *fStatusProgress = nullptr;
+  std::unique_ptr<TListMemoryWatch> fMemoryWatch;
   QAction *aRecord = nullptr;
   QTimer *tmrRecord = nullptr;
   int fRecordLimitMB = 0;

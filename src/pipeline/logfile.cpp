@@ -6,9 +6,8 @@
 #include "pipeline/datalog.h"
 #include "pipeline/dataobject.h"
 #include "pipeline/dataobjectregistry.h"
+#include "pipeline/logfilewriter.h"
 
-#include <QFile>
-#include <QSaveFile>
 #include <cstring>
 
 namespace {
@@ -93,29 +92,16 @@ bool AppendLogLine(QByteArray &out, const TVexlinDataObject *row) {
 
 bool SaveLogFile(const QString &fileName, std::span<const TVexlinDataObject *const> rows,
                  QString *error) {
-  QSaveFile file(fileName);
-  QString reason;
-  auto fail = [&] {
-    if (error)
-      *error = reason.isEmpty() ? file.errorString() : reason;
-    file.cancelWriting();
+  TLogFileWriter writer(fileName);
+  if (!writer.Open(error))
     return false;
-  };
-  if (!file.open(QIODevice::WriteOnly))
-    return fail();
-  QByteArray chunk;
-  chunk.reserve(kWriteChunk + 4096);
   for (const TVexlinDataObject *row : rows) {
-    AppendLogLine(chunk, row);
-    if (chunk.size() >= kWriteChunk) {
-      if (!WriteAll(file, chunk, &reason))
-        return fail();
-      chunk.clear();
-    }
+    if (!writer.Add(row, error))
+      return false;
+    if (writer.Behind() && !writer.WaitForWriter(error))
+      return false;
   }
-  if (!WriteAll(file, chunk, &reason) || !file.commit())
-    return fail();
-  return true;
+  return writer.Commit(error);
 }
 
 void TLogFileReader::Feed(const char *data, qsizetype size) {
@@ -182,27 +168,48 @@ void TLogFileReader::Line(const char *line, qsizetype size) {
   fAppendRow(std::move(object));
 }
 
-bool LoadLogFile(const QString &fileName, const TLogRowSink &appendRow, QString *error) {
-  QFile file(fileName);
-  if (!file.open(QIODevice::ReadOnly)) {
+TLogFileLoader::TLogFileLoader(const QString &fileName, TLogRowSink appendRow)
+    : fFile(fileName), fReader(std::move(appendRow)) {}
+
+bool TLogFileLoader::Open(QString *error) {
+  if (!fFile.open(QIODevice::ReadOnly)) {
     if (error)
-      *error = file.errorString();
+      *error = fFile.errorString();
     return false;
   }
-  TLogFileReader reader(appendRow);
-  QByteArray chunk(kWriteChunk, Qt::Uninitialized);
-  for (;;) {
-    const qint64 n = file.read(chunk.data(), chunk.size());
-    if (n < 0) {
-      if (error)
-        *error = file.errorString();
-      reader.Finish();
-      return false;
-    }
-    if (n == 0)
-      break;
-    reader.Feed(chunk.constData(), n);
+  fSize = fFile.isSequential() ? 0 : fFile.size();
+  return true;
+}
+
+bool TLogFileLoader::Step(qint64 maxBytes, QString *error) {
+  if (fAtEnd)
+    return true;
+  fPiece.resize(qMin<qint64>(maxBytes, kWriteChunk));
+  const qint64 n = fFile.read(fPiece.data(), fPiece.size());
+  if (n < 0) {
+    if (error)
+      *error = fFile.errorString();
+    // What was read stays loaded, its unterminated last line included.
+    fReader.Finish();
+    fAtEnd = true;
+    return false;
   }
-  reader.Finish();
+  if (n == 0) {
+    fReader.Finish();
+    fAtEnd = true;
+    return true;
+  }
+  fPosition += n;
+  fReader.Feed(fPiece.constData(), n);
+  return true;
+}
+
+bool LoadLogFile(const QString &fileName, const TLogRowSink &appendRow, QString *error) {
+  TLogFileLoader loader(fileName, appendRow);
+  if (!loader.Open(error))
+    return false;
+  while (!loader.AtEnd())
+    if (!loader.Step(kWriteChunk, error))
+      return false;
   return true;
 }

@@ -3,6 +3,7 @@
 #include "base/datetime.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -56,6 +57,32 @@ private:
   QByteArray fLine; // the part of a line that ended a previous piece
   TDateTime fLastTime = 0;
   qsizetype fRows = 0;
+};
+
+// Reads a log file piece by piece into a TLogFileReader, so a caller can
+// spread a large file over many turns of its event loop.
+class TLogFileLoader {
+public:
+  TLogFileLoader(const QString &fileName, TLogRowSink appendRow);
+
+  bool Open(QString *error = nullptr);
+  // Reads and parses the next piece of at most `maxBytes`; false with `error`
+  // set when reading fails. At the end of the file the last line is handed
+  // over and AtEnd becomes true.
+  bool Step(qint64 maxBytes, QString *error = nullptr);
+  bool AtEnd() const { return fAtEnd; }
+  qint64 Position() const { return fPosition; }
+  // The file's size when it was opened; 0 for a device or pipe.
+  qint64 Size() const { return fSize; }
+  qsizetype RowCount() const { return fReader.RowCount(); }
+
+private:
+  QFile fFile;
+  TLogFileReader fReader;
+  QByteArray fPiece;
+  qint64 fPosition = 0;
+  qint64 fSize = 0;
+  bool fAtEnd = false;
 };
 
 // Loads a whole file; false with `error` set when it cannot be opened or read.

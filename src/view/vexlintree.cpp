@@ -2,6 +2,7 @@
 
 #include "pipeline/dataobject.h"
 #include "pipeline/dataobjectregistry.h"
+#include "view/rowmemory.h"
 
 #include <QContextMenuEvent>
 #include <QHeaderView>
@@ -84,6 +85,8 @@ TVexlinNode *TVexlinTree::AddRow(TVexlinDataObject *data) {
 
 TVexlinNode *TVexlinTree::AddChild(TVexlinNode *parent, TVexlinDataObject *data) {
   TVexlinNode *node = parent ? fRows.AddChild(parent, data) : fRows.Append(data);
+  if (data)
+    fRowsMemory += RowMemory(*data);
   if (parent)
     fDeepestParent = std::max(fDeepestParent, fRows.Depth(parent));
   if (!IsUpdating())
@@ -95,25 +98,32 @@ void TVexlinTree::RemoveRow(TVexlinNode *node, bool deleteObjects) {
   if (!node || !fRows.Contains(node))
     return;
   RemoveRows([&](const TVexlinRows::Disposer &dispose) { fRows.Remove(node, dispose); },
-             deleteObjects);
+             deleteObjects, false);
 }
 
 void TVexlinTree::Clear(bool deleteObjects) {
   fBackgroundMeasure->stop();
   fDeepestParent = -1;
-  RemoveRows([&](const TVexlinRows::Disposer &dispose) { fRows.Clear(dispose); }, deleteObjects);
+  RemoveRows([&](const TVexlinRows::Disposer &dispose) { fRows.Clear(dispose); }, deleteObjects,
+             true);
 }
 
 void TVexlinTree::RemoveRows(const std::function<void(const TVexlinRows::Disposer &)> &remove,
-                             bool deleteObjects) {
+                             bool deleteObjects, bool removesAll) {
   ForgetRemovedHandles();
   // Indices of later rows change: the selection would name other rows.
   const bool hadSelection = !fSelection.IsEmpty();
   fSelection.Clear();
-  remove([deleteObjects](TVexlinDataObject *data) {
+  // Emptied, the list holds nothing; otherwise each removed row is counted
+  // off (its object may have grown since it came, hence the floor).
+  remove([this, deleteObjects, removesAll](TVexlinDataObject *data) {
+    if (data && !removesAll)
+      fRowsMemory -= std::min(fRowsMemory, RowMemory(*data));
     if (deleteObjects)
       delete data;
   });
+  if (removesAll || fRows.Count() == 0)
+    fRowsMemory = 0;
   if (!IsUpdating())
     RequestFrame();
   emit rowsRemoved();

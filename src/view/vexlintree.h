@@ -147,6 +147,9 @@ public:
 
   // Bytes the tree holds for its rows, not counting their objects.
   size_t MemoryUsage() const { return fRows.MemoryUsage(); }
+  // About what the rows hold with their objects (see RowMemory): a running
+  // total kept as rows come and go, so asking costs nothing.
+  size_t RowsMemory() const { return fRowsMemory; }
   QRect FocusFrameHex() const { return fFrameHex; }
   QRect FocusFrameChar() const { return fFrameChar; }
 
@@ -196,9 +199,9 @@ private:
   };
   int MeasureRow(TVexlinNode &node);
   // Removes rows through `remove`, deleting their objects when asked, then
-  // forgets handles into them and repaints.
+  // forgets handles into them and repaints. `removesAll`: every row goes.
   void RemoveRows(const std::function<void(const TVexlinRows::Disposer &)> &remove,
-                  bool deleteObjects);
+                  bool deleteObjects, bool removesAll);
   void PaintRow(QPainter &painter, TVexlinNode &node, const QRect &rowRect, const QRect &dirty);
   // The cells of one row in visual order (one full-width cell without header).
   std::vector<TCell> Cells(int top, int height) const;
@@ -225,6 +228,7 @@ private:
   void Frame();
 
   TVexlinRows fRows;
+  size_t fRowsMemory = 0;
   TRowSelection fSelection;
   QHeaderView *fHeader = nullptr;
   QStandardItemModel *fHeaderModel = nullptr;

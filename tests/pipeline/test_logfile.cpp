@@ -8,9 +8,11 @@
 #include "pipeline/dataobjectregistry.h"
 #include "pipeline/datapelmar97.h"
 #include "pipeline/logfile.h"
+#include "pipeline/logfilewriter.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <cerrno>
 #include <gtest/gtest.h>
@@ -229,6 +231,86 @@ TEST_F(LogFile, AWriteCutShortKeepsThePreviousFileAndSaysWhy) {
   ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
   EXPECT_EQ(kept.readAll(), "old");
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"log.txt"});
+}
+
+// A save spread over many calls writes out as it goes; cancelled after that,
+// the file before it is untouched and no temporary file is left.
+TEST_F(LogFile, AWriterCancelledKeepsThePreviousFileAFinishedOneReplacesIt) {
+  const QString name = dir.filePath("log.txt");
+  {
+    QFile previous(name);
+    ASSERT_TRUE(previous.open(QIODevice::WriteOnly));
+    previous.write("old\n\r");
+  }
+  TVexlinDataBinary row(QByteArray(1000, 'a'), spRx);
+  TLogFileWriter writer(name);
+  ASSERT_TRUE(writer.Open());
+  while (writer.Size() < 3 << 20)
+    ASSERT_TRUE(writer.Add(&row));
+  writer.Cancel();
+  EXPECT_FALSE(writer.Add(&row)) << "a cancelled writer takes nothing more";
+  EXPECT_FALSE(writer.Commit());
+  QFile kept(name);
+  ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+  EXPECT_EQ(kept.readAll(), "old\n\r");
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"log.txt"});
+
+  // Finished, the disk's thread replaces the file; the caller only asks.
+  TLogFileWriter finished(name);
+  ASSERT_TRUE(finished.Open());
+  while (finished.Size() < 3 << 20) {
+    ASSERT_TRUE(finished.Add(&row));
+    if (finished.Behind()) {
+      ASSERT_TRUE(finished.WaitForWriter());
+    }
+  }
+  ASSERT_TRUE(finished.Finish());
+  TLogFileWriter::TState state;
+  while ((state = finished.State()) == TLogFileWriter::TState::Writing)
+    ASSERT_TRUE(finished.WaitForWriter());
+  EXPECT_EQ(state, TLogFileWriter::TState::Committed);
+  EXPECT_TRUE(finished.Cancel()) << "too late to cancel";
+  EXPECT_EQ(QFileInfo(name).size(), finished.Size());
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"log.txt"});
+}
+
+// Loading piece by piece, of any size, gives the rows a whole load gives.
+TEST_F(LogFile, ALoaderInPiecesReadsWhatAWholeLoadReads) {
+  std::vector<std::unique_ptr<TVexlinDataObject>> owned;
+  std::vector<const TVexlinDataObject *> rows;
+  for (int i = 0; i < 500; ++i) {
+    if (i % 7 == 0)
+      owned.push_back(std::make_unique<TVexlinDataLog>(QStringLiteral("line %1").arg(i), 0));
+    else
+      owned.push_back(
+          std::make_unique<TVexlinDataBinary>(QByteArray(i + 1, char(i)), i % 2 ? spRx : spTx));
+    rows.push_back(owned.back().get());
+  }
+  const QString name = dir.filePath("log.txt");
+  ASSERT_TRUE(SaveLogFile(name, rows));
+  auto texts = [](const std::vector<std::unique_ptr<TVexlinDataObject>> &loaded) {
+    std::vector<QByteArray> out;
+    for (const auto &o : loaded)
+      out.push_back(o->GetText4Save());
+    return out;
+  };
+  std::vector<std::unique_ptr<TVexlinDataObject>> whole;
+  ASSERT_TRUE(LoadLogFile(name, [&](auto o) { whole.push_back(std::move(o)); }));
+  ASSERT_EQ(whole.size(), rows.size());
+  for (const qint64 piece : {1, 97, 4096}) {
+    std::vector<std::unique_ptr<TVexlinDataObject>> stepped;
+    TLogFileLoader loader(name, [&](auto o) { stepped.push_back(std::move(o)); });
+    ASSERT_TRUE(loader.Open());
+    EXPECT_EQ(loader.Size(), QFileInfo(name).size());
+    qint64 steps = 0;
+    while (!loader.AtEnd()) {
+      ASSERT_TRUE(loader.Step(piece));
+      ++steps;
+      EXPECT_LE(loader.Position(), loader.Size());
+    }
+    EXPECT_EQ(steps, (loader.Size() + piece - 1) / piece + 1) << "one more to see the end";
+    EXPECT_EQ(texts(stepped), texts(whole)) << piece;
+  }
 }
 
 } // namespace

@@ -1,4 +1,7 @@
+#include "pipeline/databinary.h"
+#include "pipeline/datalog.h"
 #include "testobjects.h"
+#include "view/rowmemory.h"
 #include "view/vexlintree.h"
 
 #include <QApplication>
@@ -94,6 +97,35 @@ TEST(VexlinTreeRows, HandedOverObjectSurvivesRemoval) {
   rxBuffer.RemoveRow(row, false);
   EXPECT_TRUE(alive2);
   delete kept;
+}
+
+// The list keeps what its rows hold as a running total: a packet counts its
+// bytes and a log line its text, children too, and what leaves is taken off.
+TEST(VexlinTreeRows, RowsMemoryFollowsRowsInAndOut) {
+  TVexlinTree tree;
+  EXPECT_EQ(tree.RowsMemory(), 0u);
+  auto *small = new TVexlinDataBinary(QByteArray(10, 'a'), spRx);
+  auto *big = new TVexlinDataBinary(QByteArray(100000, 'b'), spTx);
+  auto *line = new TVexlinDataLog(QString(5000, u'x'), 0);
+  const size_t smallSize = RowMemory(*small);
+  const size_t bigSize = RowMemory(*big);
+  const size_t lineSize = RowMemory(*line);
+  EXPECT_EQ(bigSize - smallSize, 100000u - 10u);
+  EXPECT_GE(lineSize - smallSize, 2 * 5000u - 10u);
+
+  TVexlinNode *first = tree.AddRow(small);
+  TVexlinNode *parent = tree.AddRow(big);
+  tree.AddChild(parent, line);
+  EXPECT_EQ(tree.RowsMemory(), smallSize + bigSize + lineSize);
+  tree.RemoveRow(parent); // with its child
+  EXPECT_EQ(tree.RowsMemory(), smallSize);
+  tree.RemoveRow(first, false);
+  EXPECT_EQ(tree.RowsMemory(), 0u);
+  delete small;
+
+  tree.AddRow(new TVexlinDataBinary(QByteArray(500, 'c'), spRx));
+  tree.Clear();
+  EXPECT_EQ(tree.RowsMemory(), 0u);
 }
 
 TEST(VexlinTreeRows, PositionsAgreeWithPlainSumsOnRandomHeights) {
