@@ -7,6 +7,7 @@
 #include "app/ipc.h"
 #include "app/lastconnection.h"
 #include "app/launcher.h"
+#include "app/logfolder.h"
 #include "app/parserpage.h"
 #include "app/serialgroup.h"
 #include "app/statusbar.h"
@@ -195,7 +196,7 @@ TfMainPelmarTerm::~TfMainPelmarTerm() {
 }
 
 void TfMainPelmarTerm::BuildPresets() {
-  fPresets = std::make_unique<TPresetsManager>(PathPtFiles());
+  fPresets = std::make_unique<TPresetsManager>(DataFolders());
   fPresetBar = new TPresetBar(PageControl1, *fPresets, fDialogs, this);
   fPresetBar->PacketSource = [this] { return frPaket1->GetPacket(); };
   fPresetBar->CopyToComposer = [this](const QString &data) { frPaket1->CopyPresetToTable(data); };
@@ -800,7 +801,8 @@ bool TfMainPelmarTerm::ListenForOtherProcesses(QString *error) {
 void TfMainPelmarTerm::aSaveDataExecute() {
   const size_t rows = fTerminalTree->RowCount();
   const TDateTime first = rows ? fTerminalTree->NodeAt(0)->Data->Time : 0;
-  QString name = ProposeLogFileName(first != 0 ? first : NowDateTime());
+  const TLogFolder folder(DataFolders().installed);
+  QString name = folder.Propose(ProposeLogFileName(first != 0 ? first : NowDateTime()));
   while (QFile::exists(name)) {
     const auto answer = fDialogs.AskYesNoCancel(
         this, LanguageText(QStringLiteral("OverwriteTitle"), QStringLiteral("Přepsat soubor?")),
@@ -815,6 +817,7 @@ void TfMainPelmarTerm::aSaveDataExecute() {
     name = WithFilterExtension(fDialogs.SaveFileName(this, name, filter), filter);
     if (name.isEmpty())
       return;
+    folder.Remember(name);
   }
   std::vector<const TVexlinDataObject *> objects;
   objects.reserve(rows);
@@ -849,10 +852,13 @@ void TfMainPelmarTerm::aRecordExecute() {
   }
   aRecord->setChecked(false);
   const QString filter = QStringLiteral("Vexlin data (*.vexlin.txt)");
+  const TLogFolder folder(DataFolders().installed);
   const QString name = WithFilterExtension(
-      fDialogs.SaveFileName(this, ProposeLogFileName(NowDateTime()), filter), filter);
+      fDialogs.SaveFileName(this, folder.Propose(ProposeLogFileName(NowDateTime())), filter),
+      filter);
   if (name.isEmpty())
     return;
+  folder.Remember(name);
   if (!fRecorder)
     fRecorder = std::make_unique<TLogRecorder>();
   QString error;
@@ -922,17 +928,27 @@ void TfMainPelmarTerm::aSaveSelectedExecute() {
     return;
   const QString filter = QStringLiteral("Vexlin data (*.vexlin.txt)");
   const TDateTime first = objects.front() ? objects.front()->Time : 0;
+  const TLogFolder folder(DataFolders().installed);
   const QString name = WithFilterExtension(
-      fDialogs.SaveFileName(this, ProposeLogFileName(first != 0 ? first : NowDateTime()), filter),
+      fDialogs.SaveFileName(
+          this, folder.Propose(ProposeLogFileName(first != 0 ? first : NowDateTime())), filter),
       filter);
-  if (!name.isEmpty())
-    SaveRows(name, objects);
+  if (name.isEmpty())
+    return;
+  folder.Remember(name);
+  SaveRows(name, objects);
 }
 
 void TfMainPelmarTerm::aOpenDataExecute() {
-  const QString name = fDialogs.OpenFileName(this);
+  const TLogFolder folder(DataFolders().installed);
+  const QString name = fDialogs.OpenFileName(this, folder.Start());
   if (name.isEmpty())
     return;
+  folder.Remember(name);
+  OpenDataFile(name);
+}
+
+void TfMainPelmarTerm::OpenDataFile(const QString &name) {
   std::vector<TVexlinDataObject *> rows;
   QString error;
   const bool ok = LoadLogFile(

@@ -86,6 +86,9 @@ public:
   void pmiMoveUpClick();
   void aSaveDataExecute();
   void aOpenDataExecute();
+  // Adds the rows of a saved log to the list, as "Otevřít" does with the
+  // file chosen (a file named on the command line comes here too).
+  void OpenDataFile(const QString &name);
   // Starts recording every arriving row into a log file (asking for its
   // name), or stops the recording under way.
   void aRecordExecute();

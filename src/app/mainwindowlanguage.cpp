@@ -23,7 +23,12 @@ void TfMainPelmarTerm::BuildLanguage() {
   // Windows built from now on are translated when first shown.
   fFormTranslator = std::make_unique<TFormTranslator>(
       *fLanguage, [this](const QString &error) { LogInfoMsg(error, kColorMaroon); });
-  fLanguage->RefreshLanguages(PathPtFiles() + QStringLiteral("pt.lng.*.xml"));
+  // The user's own or edited files beside the shipped ones, by name.
+  const TDataFolders folders = DataFolders();
+  QStringList files;
+  for (const QString &name : folders.Names(QStringLiteral("pt.lng.*.xml")))
+    files << folders.ReadPath(name);
+  fLanguage->RefreshLanguages(files);
   const auto &languages = fLanguage->Languages();
   for (int i = 0; i < int(languages.size()); ++i) {
     QAction *item = mimLng->addAction(languages[i]->LngName(), this, [this, i] { mimLngClick(i); });
@@ -78,7 +83,7 @@ void TfMainPelmarTerm::LoadRememberedLanguage(const QString &fileName) {
   if (!QFileInfo(path).isFile()) {
     path = QFileInfo(fileName).fileName();
     const QString beside = QCoreApplication::applicationDirPath() + u'/' + path;
-    path = QFileInfo(beside).isFile() ? beside : PathPtFiles() + path;
+    path = QFileInfo(beside).isFile() ? beside : DataFolders().ReadPath(path);
   }
   if (!QFileInfo(path).isFile()) {
     LogInfoMsg(QStringLiteral("Lng file \"%1\" not found!").arg(path), kColorMaroon);
