@@ -75,15 +75,20 @@ void TfMainPelmarTerm::ShowLanguageEntry() {
 }
 
 // A remembered file that has moved is looked for by its name beside the
-// program and in the data folder.
+// program and in the data folder. One of the data folders' is looked up by
+// name too: the user's own copy, made since, takes the shipped one's place.
 void TfMainPelmarTerm::LoadRememberedLanguage(const QString &fileName) {
   if (fileName.isEmpty())
     return;
   QString path = fileName;
-  if (!QFileInfo(path).isFile()) {
+  const TDataFolders folders = DataFolders();
+  const QString folder = QFileInfo(fileName).absolutePath() + u'/';
+  if (folders.user != folders.shipped && (folder == folders.shipped || folder == folders.user)) {
+    path = folders.ReadPath(QFileInfo(fileName).fileName());
+  } else if (!QFileInfo(path).isFile()) {
     path = QFileInfo(fileName).fileName();
     const QString beside = QCoreApplication::applicationDirPath() + u'/' + path;
-    path = QFileInfo(beside).isFile() ? beside : DataFolders().ReadPath(path);
+    path = QFileInfo(beside).isFile() ? beside : folders.ReadPath(path);
   }
   if (!QFileInfo(path).isFile()) {
     LogInfoMsg(QStringLiteral("Lng file \"%1\" not found!").arg(path), kColorMaroon);

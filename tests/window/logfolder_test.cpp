@@ -21,9 +21,10 @@ protected:
     qputenv("HOME", fOldHome);
     QSettings(QStringLiteral("Korvane"), QStringLiteral("Vexlin")).clear();
   }
-  QString Home(const QString &relative = QString()) const {
-    return fHome.filePath(relative) + u'/';
+  std::string Home(const QString &relative = QString()) const {
+    return (relative.isEmpty() ? fHome.path() : fHome.filePath(relative)).toStdString() + '/';
   }
+  static QString Q(const std::string &path) { return QString::fromStdString(path); }
 
   QTemporaryDir fHome;
   QByteArray fOldHome;
@@ -31,23 +32,23 @@ protected:
 
 TEST_F(LogFolderTest, InstalledStartsInTheDocumentsThenInTheLastUsedFolder) {
   const TLogFolder folder(true);
-  EXPECT_EQ(folder.Start(), Home(".")); // no documents folder yet: the home folder
-  ASSERT_TRUE(QDir().mkpath(Home("Documents")));
-  EXPECT_EQ(folder.Start(), Home("Documents"));
-  EXPECT_EQ(folder.Propose("a.vexlin.txt"), Home("Documents") + "a.vexlin.txt");
+  EXPECT_EQ(folder.Start().toStdString(), Home()); // no documents folder yet: the home
+  ASSERT_TRUE(QDir().mkpath(Q(Home("Documents"))));
+  EXPECT_EQ(folder.Start().toStdString(), Home("Documents"));
+  EXPECT_EQ(folder.Propose("a.vexlin.txt").toStdString(), Home("Documents") + "a.vexlin.txt");
 
-  ASSERT_TRUE(QDir().mkpath(Home("logs")));
-  folder.Remember(Home("logs") + "run.vexlin.txt");
-  EXPECT_EQ(TLogFolder(true).Start(), Home("logs")); // kept for the next run too
+  ASSERT_TRUE(QDir().mkpath(Q(Home("logs"))));
+  folder.Remember(Q(Home("logs") + "run.vexlin.txt"));
+  EXPECT_EQ(TLogFolder(true).Start().toStdString(), Home("logs")); // kept for the next run too
   // A remembered folder that is gone is not offered.
-  ASSERT_TRUE(QDir(Home("logs")).removeRecursively());
-  EXPECT_EQ(folder.Start(), Home("Documents"));
+  ASSERT_TRUE(QDir(Q(Home("logs"))).removeRecursively());
+  EXPECT_EQ(folder.Start().toStdString(), Home("Documents"));
 }
 
 TEST_F(LogFolderTest, FromTheBuildFolderTheWorkingFolderAsAlways) {
   const TLogFolder folder(false);
-  ASSERT_TRUE(QDir().mkpath(Home("Documents")));
-  folder.Remember(Home("Documents") + "x.vexlin.txt");
+  ASSERT_TRUE(QDir().mkpath(Q(Home("Documents"))));
+  folder.Remember(Q(Home("Documents") + "x.vexlin.txt"));
   EXPECT_EQ(folder.Start(), QString());
   EXPECT_EQ(folder.Propose("a.vexlin.txt"), "a.vexlin.txt");
   EXPECT_FALSE(
