@@ -1,5 +1,7 @@
 #include "app/logfolder.h"
 
+#include "base/datafolder.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
@@ -14,6 +16,10 @@ QString WithSlash(const QString &folder) {
 }
 
 } // namespace
+
+TLogFolder TLogFolder::OfThisRun() {
+  return TLogFolder(DataFolders().installed);
+}
 
 QString TLogFolder::Start() const {
   if (!fInstalled)

@@ -10,6 +10,8 @@
 class TLogFolder {
 public:
   explicit TLogFolder(bool installed) : fInstalled(installed) {}
+  // As the running program is: installed or from its build folder.
+  static TLogFolder OfThisRun();
 
   // The folder to start in, ending in '/'; empty for the working folder.
   QString Start() const;

@@ -801,7 +801,7 @@ bool TfMainPelmarTerm::ListenForOtherProcesses(QString *error) {
 void TfMainPelmarTerm::aSaveDataExecute() {
   const size_t rows = fTerminalTree->RowCount();
   const TDateTime first = rows ? fTerminalTree->NodeAt(0)->Data->Time : 0;
-  const TLogFolder folder(DataFolders().installed);
+  const TLogFolder folder = TLogFolder::OfThisRun();
   QString name = folder.Propose(ProposeLogFileName(first != 0 ? first : NowDateTime()));
   while (QFile::exists(name)) {
     const auto answer = fDialogs.AskYesNoCancel(
@@ -852,7 +852,7 @@ void TfMainPelmarTerm::aRecordExecute() {
   }
   aRecord->setChecked(false);
   const QString filter = QStringLiteral("Vexlin data (*.vexlin.txt)");
-  const TLogFolder folder(DataFolders().installed);
+  const TLogFolder folder = TLogFolder::OfThisRun();
   const QString name = WithFilterExtension(
       fDialogs.SaveFileName(this, folder.Propose(ProposeLogFileName(NowDateTime())), filter),
       filter);
@@ -928,7 +928,7 @@ void TfMainPelmarTerm::aSaveSelectedExecute() {
     return;
   const QString filter = QStringLiteral("Vexlin data (*.vexlin.txt)");
   const TDateTime first = objects.front() ? objects.front()->Time : 0;
-  const TLogFolder folder(DataFolders().installed);
+  const TLogFolder folder = TLogFolder::OfThisRun();
   const QString name = WithFilterExtension(
       fDialogs.SaveFileName(
           this, folder.Propose(ProposeLogFileName(first != 0 ? first : NowDateTime())), filter),
@@ -940,7 +940,7 @@ void TfMainPelmarTerm::aSaveSelectedExecute() {
 }
 
 void TfMainPelmarTerm::aOpenDataExecute() {
-  const TLogFolder folder(DataFolders().installed);
+  const TLogFolder folder = TLogFolder::OfThisRun();
   const QString name = fDialogs.OpenFileName(this, folder.Start());
   if (name.isEmpty())
     return;
