@@ -247,7 +247,7 @@ void TfMainPelmarTerm::BuildProtocolTools() {
 
 void TfMainPelmarTerm::actCommandTabloExecute() {
   if (!fPresetsTablo) {
-    fPresetsTablo = new TfPresetsTablo(PathPtFiles(), fDialogs, this);
+    fPresetsTablo = new TfPresetsTablo(DataFolders(), fDialogs, this);
     fPresetsTablo->SetOnDataSend([this](const QByteArray &data) { Send(data); });
   }
   fPresetsTablo->show();

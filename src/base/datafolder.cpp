@@ -36,6 +36,12 @@ QString TDataFolders::ReadPath(const QString &name) const {
   return ReadFolder(name) + name;
 }
 
+TDataFolders TDataFolders::Single(const QString &folder) {
+  TDataFolders folders;
+  folders.shipped = folders.user = WithSlash(folder);
+  return folders;
+}
+
 QString TDataFolders::ReadFolder(const QString &name) const {
   return user != shipped && !QFileInfo::exists(user + name) ? shipped : user;
 }
@@ -120,10 +126,13 @@ TDataFolders ResolveDataFolders(const QString &programFolder, const TEnvironment
     folders.config = XdgFolder(environment, "XDG_CONFIG_HOME", home, ".config") +
                      QLatin1String(kProgramFolder) + u'/';
   } else {
-    folders.shipped = folders.user = WithSlash(beside);
+    folders = TDataFolders::Single(beside);
   }
-  if (const QString own = environment("PT_DATA_DIR"); !own.isEmpty())
-    folders.shipped = folders.user = WithSlash(own);
+  if (const QString own = environment("PT_DATA_DIR"); !own.isEmpty()) {
+    const TDataFolders single = TDataFolders::Single(own);
+    folders.shipped = single.shipped;
+    folders.user = single.user;
+  }
   return folders;
 }
 

@@ -25,6 +25,9 @@ struct TDataFolders {
   QString config;  // the folder of "config.xml", ending in '/'; empty: the working folder
   bool installed = false;
 
+  // One folder as both: a build folder's, or PT_DATA_DIR's.
+  static TDataFolders Single(const QString &folder);
+
   // The user's file of that name when there is one, else the shipped one
   // (which need not exist either).
   QString ReadPath(const QString &name) const;

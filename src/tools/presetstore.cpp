@@ -97,17 +97,8 @@ QString CleanFileNamePart(const QString &name) {
 
 } // namespace
 
-namespace {
-
-TDataFolders OneFolder(const QString &folder) {
-  TDataFolders folders;
-  folders.shipped = folders.user = folder.endsWith(u'/') ? folder : folder + u'/';
-  return folders;
-}
-
-} // namespace
-
-TPresetsManager::TPresetsManager(const QString &folder) : TPresetsManager(OneFolder(folder)) {}
+TPresetsManager::TPresetsManager(const QString &folder)
+    : TPresetsManager(TDataFolders::Single(folder)) {}
 
 TPresetsManager::TPresetsManager(const TDataFolders &folders)
     : TPreset(nullptr, nullptr, TXmlElement()), fFolders(folders), fFolder(folders.user) {}
