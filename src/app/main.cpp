@@ -55,7 +55,7 @@ struct TOptions {
   TOptions() {
     parser.setApplicationDescription(QStringLiteral(
         "Pelmar Terminal\n\n"
-        "Without options the window starts.\n"
+        "Without options the window starts and opens the saved logs (FILE) given.\n"
         "--send or --receive hand bytes to the running window; --id TEXT names them, so a "
         "retry with the same TEXT is never shown twice. Exit codes: 0 it took them, "
         "1 no window runs or it did not take them, 2 bad arguments.\n"
