@@ -38,7 +38,7 @@ public:
   TAnswer AskYesNoCancel(QWidget *, const QString &, const QString &) override { return Cancel; }
   void ShowBalloon(QWidget *, const QString &, const QString &) override {}
   QString SaveFileName(QWidget *, const QString &, const QString &) override { return saveName; }
-  QString OpenFileName(QWidget *) override { return openName; }
+  QString OpenFileName(QWidget *, const QString &) override { return openName; }
   bool AskNumber(QWidget *, const QString &, const QString &, int &, int, int) override {
     return false;
   }

@@ -4,6 +4,7 @@
 #include "app/quitsignals.h"
 #include "base/datafolder.h"
 #include "base/languagetext.h"
+#include "base/versioninfo.h"
 #include "codecs/commandtext.h"
 #include "connections/captureoptions.h"
 #include "connections/headlesscapture.h"
@@ -54,18 +55,23 @@ struct TOptions {
   TOptions() {
     parser.setApplicationDescription(QStringLiteral(
         "Pelmar Terminal\n\n"
-        "Without options the window starts.\n"
+        "Without options the window starts and opens the saved logs (FILE) given.\n"
         "--send or --receive hand bytes to the running window; --id TEXT names them, so a "
         "retry with the same TEXT is never shown twice. Exit codes: 0 it took them, "
         "1 no window runs or it did not take them, 2 bad arguments.\n"
         "--capture records a transport without a window. Exit codes: 0 a clean end, 1 the log "
         "could not be written, 2 bad arguments, 3 the transport could not be opened."));
     parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("files"),
+                                 QStringLiteral("Saved logs (*.vexlin.txt) the window opens."),
+                                 QStringLiteral("[FILE...]"));
     parser.addOption(receive);
     AddCaptureOptions(parser);
   }
   bool Capture() const { return CaptureRequested(parser); }
   bool Help() const { return parser.isSet(QStringLiteral("help")); }
+  bool Version() const { return parser.isSet(QStringLiteral("version")); }
 };
 
 QStringList Arguments(int argc, char *argv[]) {
@@ -81,6 +87,12 @@ int RunHelp(int argc, char *argv[]) {
   TOptions options;
   options.parser.process(app);
   options.parser.showHelp(0);
+}
+
+// "--version": the version the about box shows, without a display.
+int RunVersion() {
+  std::printf("pelmarterm %s\n", qPrintable(GetFileVersion()));
+  return 0;
 }
 
 // "--capture": records a transport into a log without a window until the
@@ -104,7 +116,7 @@ int RunCapture(int argc, char *argv[]) {
   }
   // The command line speaks English, as its help does; so do the reasons
   // the transports give.
-  InstallLanguageTexts(ReadLanguageTexts(PathPtFiles() + QStringLiteral("pt.lng.en.xml")));
+  InstallLanguageTexts(ReadLanguageTexts(DataFolders().ReadPath(QStringLiteral("pt.lng.en.xml"))));
   THeadlessCapture recorder(std::move(capture));
   recorder.OnLine = [](const QString &line) {
     std::fprintf(stderr, "pelmarterm: %s\n", qPrintable(line));
@@ -136,7 +148,12 @@ int RunWindow(int argc, char *argv[]) {
   TOptions options;
   options.parser.process(app);
   TQtDialogs dialogs;
-  TfMainPelmarTerm window(dialogs);
+  const TDataFolders folders = DataFolders();
+  TfMainPelmarTerm window(dialogs, folders.ConfigFile(TPtConfig::DefaultFileName()));
+  // Installed, what the user stores goes to folders of the user's own; said
+  // in the window's language, so made once it has one.
+  if (QString error; !folders.MakeUserFolders(&error))
+    window.LogInfoMsg(error, 0x000080);
   // A signal to end closes the window as the user would: everything a
   // normal close saves is saved.
   TQuitSignals quitSignals;
@@ -149,6 +166,10 @@ int RunWindow(int argc, char *argv[]) {
     window.LogInfoMsg(QStringLiteral("Other programs cannot hand data to this window: ") + error,
                       0x000080);
   window.show();
+  // Files given on the command line (a file manager's "Open with") load as
+  // if chosen with "Otevřít".
+  for (const QString &file : options.parser.positionalArguments())
+    window.OpenDataFile(file);
   return app.exec();
 }
 
@@ -163,6 +184,7 @@ int main(int argc, char *argv[]) {
 
   // Read before any application object: only the window needs a display.
   bool help = false;
+  bool version = false;
   bool capture = false;
   bool client = false;
   {
@@ -170,10 +192,12 @@ int main(int argc, char *argv[]) {
     TOptions options;
     options.parser.parse(arguments);
     help = options.Help();
+    version = options.Version();
     capture = options.Capture();
     client = !capture && NamesClientOperation(arguments);
   }
   const int rc = help      ? RunHelp(argc, argv)
+                 : version ? RunVersion()
                  : capture ? RunCapture(argc, argv)
                  : client  ? RunClient(argc, argv)
                            : RunWindow(argc, argv);

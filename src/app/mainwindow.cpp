@@ -9,6 +9,7 @@
 #include "app/launcher.h"
 #include "app/listfiles.h"
 #include "app/listmemorywatch.h"
+#include "app/logfolder.h"
 #include "app/parserpage.h"
 #include "app/serialgroup.h"
 #include "app/statusbar.h"
@@ -200,7 +201,7 @@ TfMainPelmarTerm::~TfMainPelmarTerm() {
 }
 
 void TfMainPelmarTerm::BuildPresets() {
-  fPresets = std::make_unique<TPresetsManager>(PathPtFiles());
+  fPresets = std::make_unique<TPresetsManager>(DataFolders());
   fPresetBar = new TPresetBar(PageControl1, *fPresets, fDialogs, this);
   fPresetBar->PacketSource = [this] { return frPaket1->GetPacket(); };
   fPresetBar->CopyToComposer = [this](const QString &data) { frPaket1->CopyPresetToTable(data); };
@@ -251,7 +252,7 @@ void TfMainPelmarTerm::BuildProtocolTools() {
 
 void TfMainPelmarTerm::actCommandTabloExecute() {
   if (!fPresetsTablo) {
-    fPresetsTablo = new TfPresetsTablo(PathPtFiles(), fDialogs, this);
+    fPresetsTablo = new TfPresetsTablo(DataFolders(), fDialogs, this);
     fPresetsTablo->SetOnDataSend([this](const QByteArray &data) { Send(data); });
   }
   fPresetsTablo->show();
@@ -813,7 +814,8 @@ void TfMainPelmarTerm::aSaveDataExecute() {
     return;
   const size_t rows = fTerminalTree->RowCount();
   const TDateTime first = rows ? fTerminalTree->NodeAt(0)->Data->Time : 0;
-  QString name = ProposeLogFileName(first != 0 ? first : NowDateTime());
+  const TLogFolder folder = TLogFolder::OfThisRun();
+  QString name = folder.Propose(ProposeLogFileName(first != 0 ? first : NowDateTime()));
   while (QFile::exists(name)) {
     const auto answer = fDialogs.AskYesNoCancel(
         this, LanguageText(QStringLiteral("OverwriteTitle"), QStringLiteral("Přepsat soubor?")),
@@ -828,6 +830,7 @@ void TfMainPelmarTerm::aSaveDataExecute() {
     name = WithFilterExtension(fDialogs.SaveFileName(this, name, filter), filter);
     if (name.isEmpty())
       return;
+    folder.Remember(name);
   }
   // The rows there now; those arriving meanwhile come after them and are
   // not part of this save.
@@ -852,10 +855,13 @@ void TfMainPelmarTerm::aRecordExecute() {
   }
   aRecord->setChecked(false);
   const QString filter = QStringLiteral("Vexlin data (*.vexlin.txt)");
+  const TLogFolder folder = TLogFolder::OfThisRun();
   const QString name = WithFilterExtension(
-      fDialogs.SaveFileName(this, ProposeLogFileName(NowDateTime()), filter), filter);
+      fDialogs.SaveFileName(this, folder.Propose(ProposeLogFileName(NowDateTime())), filter),
+      filter);
   if (name.isEmpty())
     return;
+  folder.Remember(name);
   if (!fRecorder)
     fRecorder = std::make_unique<TLogRecorder>();
   QString error;
@@ -927,11 +933,15 @@ void TfMainPelmarTerm::aSaveSelectedExecute() {
     return;
   const QString filter = QStringLiteral("Vexlin data (*.vexlin.txt)");
   const TDateTime first = objects->front() ? objects->front()->Time : 0;
+  const TLogFolder folder = TLogFolder::OfThisRun();
   const QString name = WithFilterExtension(
-      fDialogs.SaveFileName(this, ProposeLogFileName(first != 0 ? first : NowDateTime()), filter),
+      fDialogs.SaveFileName(
+          this, folder.Propose(ProposeLogFileName(first != 0 ? first : NowDateTime())), filter),
       filter);
-  if (!name.isEmpty())
-    SaveRows(name, {objects->size(), [objects](size_t i) { return (*objects)[i]; }});
+  if (name.isEmpty())
+    return;
+  folder.Remember(name);
+  SaveRows(name, {objects->size(), [objects](size_t i) { return (*objects)[i]; }});
 }
 
 // --- start and close -------------------------------------------------------

@@ -90,6 +90,10 @@ public:
   void pmiMoveUpClick();
   void aSaveDataExecute();
   void aOpenDataExecute();
+  // Adds the rows of a saved log to the list, as "Otevřít" does with the
+  // file chosen (a file named on the command line comes here too). While
+  // another file is saved or loaded, it waits for its turn.
+  void OpenDataFile(const QString &name);
   // Starts recording every arriving row into a log file (asking for its
   // name), or stops the recording under way.
   void aRecordExecute();
@@ -211,6 +215,7 @@ private:
   void BuildListFiles();
   void SaveRows(const QString &name, TListRows rows);
   void ListFilesBusy(bool busy);
+  QStringList fWaitingOpens; // files to load once the list's file work is done
   void ListFileFinished(int outcome, bool saving, const QString &name, qint64 rows,
                         const QString &error);
   // Warns in maroon when the list's rows first pass their memory limit.

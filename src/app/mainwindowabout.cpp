@@ -68,7 +68,8 @@ void TfMainPelmarTerm::aAsciiTableExecute() {
 }
 
 TfAbout *TfMainPelmarTerm::ShowAbout() {
-  auto *about = new TfAbout(QCoreApplication::applicationDirPath(), PathPtFiles(),
+  auto *about = new TfAbout(QCoreApplication::applicationDirPath(),
+                            DataFolders().ReadFolder(QStringLiteral("pt_version_prj.xml")),
                             [this](const QUrl &file, bool inBrowser) {
                               if (OpenDocument)
                                 OpenDocument(file, inBrowser);

@@ -23,7 +23,12 @@ void TfMainPelmarTerm::BuildLanguage() {
   // Windows built from now on are translated when first shown.
   fFormTranslator = std::make_unique<TFormTranslator>(
       *fLanguage, [this](const QString &error) { LogInfoMsg(error, kColorMaroon); });
-  fLanguage->RefreshLanguages(PathPtFiles() + QStringLiteral("pt.lng.*.xml"));
+  // The user's own or edited files beside the shipped ones, by name.
+  const TDataFolders folders = DataFolders();
+  QStringList files;
+  for (const QString &name : folders.Names(QStringLiteral("pt.lng.*.xml")))
+    files << folders.ReadPath(name);
+  fLanguage->RefreshLanguages(files);
   const auto &languages = fLanguage->Languages();
   for (int i = 0; i < int(languages.size()); ++i) {
     QAction *item = mimLng->addAction(languages[i]->LngName(), this, [this, i] { mimLngClick(i); });
@@ -70,15 +75,20 @@ void TfMainPelmarTerm::ShowLanguageEntry() {
 }
 
 // A remembered file that has moved is looked for by its name beside the
-// program and in the data folder.
+// program and in the data folder. One of the data folders' is looked up by
+// name too: the user's own copy, made since, takes the shipped one's place.
 void TfMainPelmarTerm::LoadRememberedLanguage(const QString &fileName) {
   if (fileName.isEmpty())
     return;
   QString path = fileName;
-  if (!QFileInfo(path).isFile()) {
+  const TDataFolders folders = DataFolders();
+  const QString folder = QFileInfo(fileName).absolutePath() + u'/';
+  if (folders.user != folders.shipped && (folder == folders.shipped || folder == folders.user)) {
+    path = folders.ReadPath(QFileInfo(fileName).fileName());
+  } else if (!QFileInfo(path).isFile()) {
     path = QFileInfo(fileName).fileName();
     const QString beside = QCoreApplication::applicationDirPath() + u'/' + path;
-    path = QFileInfo(beside).isFile() ? beside : PathPtFiles() + path;
+    path = QFileInfo(beside).isFile() ? beside : folders.ReadPath(path);
   }
   if (!QFileInfo(path).isFile()) {
     LogInfoMsg(QStringLiteral("Lng file \"%1\" not found!").arg(path), kColorMaroon);

@@ -1,6 +1,7 @@
 // Saving and loading the packet list, and the watch over its memory.
 #include "app/listfiles.h"
 #include "app/listmemorywatch.h"
+#include "app/logfolder.h"
 #include "app/mainwindow.h"
 #include "app/statusbar.h"
 #include "app/statusprogress.h"
@@ -32,6 +33,15 @@ void TfMainPelmarTerm::ListFilesBusy(bool busy) {
     if (auto *a = findChild<QAction *>(QLatin1String(name)))
       a->setEnabled(!busy);
   frame1->ClearButton()->setEnabled(!busy);
+  // Files named on the command line load one after another.
+  if (!busy && !fWaitingOpens.isEmpty())
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          if (!fWaitingOpens.isEmpty() && !fListFiles->Busy())
+            OpenDataFile(fWaitingOpens.takeFirst());
+        },
+        Qt::QueuedConnection);
 }
 
 void TfMainPelmarTerm::SaveRows(const QString &name, TListRows rows) {
@@ -43,9 +53,19 @@ void TfMainPelmarTerm::SaveRows(const QString &name, TListRows rows) {
 void TfMainPelmarTerm::aOpenDataExecute() {
   if (fListFiles->Busy())
     return;
-  const QString name = fDialogs.OpenFileName(this);
+  const TLogFolder folder = TLogFolder::OfThisRun();
+  const QString name = fDialogs.OpenFileName(this, folder.Start());
   if (name.isEmpty())
     return;
+  folder.Remember(name);
+  OpenDataFile(name);
+}
+
+void TfMainPelmarTerm::OpenDataFile(const QString &name) {
+  if (fListFiles->Busy()) {
+    fWaitingOpens.append(name);
+    return;
+  }
   TVexlinTree *list = fTerminalTree;
   auto append = [this, list](std::vector<std::unique_ptr<TVexlinDataObject>> &rows) {
     TVexlinNode *last = nullptr;

@@ -17,6 +17,8 @@
 
 namespace {
 
+const QString kTabloFile = QStringLiteral("pt.tablo.xml");
+
 constexpr char kDefaultTablo[] = "<?xml version=\"1.0\" encoding=\"windows-1250\"?>\n"
                                  "<tablo>\n"
                                  "  <item data=\"AT{0x0D}\"/>\n"
@@ -108,9 +110,12 @@ void TfrmPresetTabloItem::btnSendClick() {
 }
 
 TfPresetsTablo::TfPresetsTablo(const QString &folder, TMessageSink &sink, QWidget *parent)
-    : QWidget(parent, Qt::Tool), fSink(sink),
-      fFileName((folder.endsWith(u'/') ? folder : folder + u'/') + QStringLiteral("pt.tablo.xml")),
-      scrlbx1(new QScrollArea), btnAdd(new QPushButton(QStringLiteral("+"))) {
+    : TfPresetsTablo(TDataFolders::Single(folder), sink, parent) {}
+
+TfPresetsTablo::TfPresetsTablo(const TDataFolders &folders, TMessageSink &sink, QWidget *parent)
+    : QWidget(parent, Qt::Tool), fSink(sink), fFileName(folders.WritePath(kTabloFile)),
+      fReadFrom(folders.ReadPath(kTabloFile)), scrlbx1(new QScrollArea),
+      btnAdd(new QPushButton(QStringLiteral("+"))) {
   setObjectName(QStringLiteral("fPresetsTablo"));
   setWindowTitle(QStringLiteral("Tablo příkazů"));
   resize(609, 227);
@@ -149,7 +154,7 @@ TfPresetsTablo::~TfPresetsTablo() {
 }
 
 void TfPresetsTablo::LoadTablo() {
-  if (QFile::exists(fFileName) && !xmlTablo1.Load(fFileName)) {
+  if (QFile::exists(fReadFrom) && !xmlTablo1.Load(fReadFrom)) {
     // The user's table stays on disk untouched; this run works on the
     // defaults, and what it changes goes to a file of its own.
     fKeepFile = true;
@@ -158,7 +163,7 @@ void TfPresetsTablo::LoadTablo() {
                                  QStringLiteral("Tablo příkazů nelze načíst: %1\nSoubor zůstane "
                                                 "beze změny; úpravy se při ukončení uloží do "
                                                 "nového souboru vedle něj."))
-                        .arg(FileErrorText(fFileName, xmlTablo1.ErrorText())));
+                        .arg(FileErrorText(fReadFrom, xmlTablo1.ErrorText())));
   }
   if (!xmlTablo1.IsActive())
     xmlTablo1.LoadFromMemory(QByteArray(kDefaultTablo));

@@ -4,6 +4,7 @@
 // send button, kept in "pt.tablo.xml" in the data folder. The file is read
 // when the window is first opened and written when the program ends.
 
+#include "base/datafolder.h"
 #include "base/xmldoc.h"
 
 #include <QByteArray>
@@ -52,6 +53,8 @@ class TfPresetsTablo : public QWidget {
 public:
   // folder: the data folder, ending in '/'. Loads the table at once.
   TfPresetsTablo(const QString &folder, TMessageSink &sink, QWidget *parent = nullptr);
+  // Reads the user's table, else a shipped one; writes the user's.
+  TfPresetsTablo(const TDataFolders &folders, TMessageSink &sink, QWidget *parent = nullptr);
   // Writes the table (see SaveTablo) and says where it went when that was
   // not its own file.
   ~TfPresetsTablo() override;
@@ -76,6 +79,7 @@ private:
 
   TMessageSink &fSink;
   QString fFileName;
+  QString fReadFrom; // the user's file, or the shipped one while the user has none
   TXmlDocument xmlTablo1;
   bool fKeepFile = false;     // the file on disk could not be read: never overwrite it
   QByteArray fUnchangedBytes; // the table as this run began, when fKeepFile

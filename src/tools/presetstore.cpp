@@ -98,23 +98,24 @@ QString CleanFileNamePart(const QString &name) {
 } // namespace
 
 TPresetsManager::TPresetsManager(const QString &folder)
-    : TPreset(nullptr, nullptr, TXmlElement()),
-      fFolder(folder.endsWith(u'/') ? folder : folder + u'/') {}
+    : TPresetsManager(TDataFolders::Single(folder)) {}
+
+TPresetsManager::TPresetsManager(const TDataFolders &folders)
+    : TPreset(nullptr, nullptr, TXmlElement()), fFolders(folders), fFolder(folders.user) {}
 
 TPresetsManager::~TPresetsManager() {
   SavePresets();
 }
 
 void TPresetsManager::LoadPresets() {
-  const QStringList names = QDir(fFolder).entryList(
-      {QStringLiteral("pt.presets.*.xml")}, QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
-  for (const QString &name : names)
-    LoadPresetFile(fFolder + name);
+  for (const QString &name : fFolders.Names(QStringLiteral("pt.presets.*.xml")))
+    LoadPresetFile(fFolders.ReadPath(name), fFolders.WritePath(name));
 }
 
-bool TPresetsManager::LoadPresetFile(const QString &FileName) {
+bool TPresetsManager::LoadPresetFile(const QString &FileName, const QString &SaveAs) {
   auto file = std::make_shared<TPresetFile>();
-  file->fileName = FileName;
+  // A shipped group changed by the user becomes the user's file.
+  file->fileName = SaveAs.isEmpty() ? FileName : SaveAs;
   if (!file->doc.Load(FileName)) {
     fLoadErrors << FileErrorText(FileName, file->doc.ErrorText());
     return false;
@@ -201,6 +202,11 @@ bool TPresetsManager::RemoveGroupFile(TPreset *Group, QString *error) {
                                                           QStringLiteral("soubor nelze smazat")));
     return false;
   }
+  const QString name = QFileInfo(file->fileName).fileName();
+  if (QFileInfo(file->fileName).absolutePath() ==
+          QFileInfo(fFolders.WritePath(name)).absolutePath() &&
+      !fFolders.RememberRemoved(name, error))
+    return false;
   for (int i = GetChildsCount() - 1; i >= 0; --i) {
     TPreset *child = GetChilds(i);
     if (child->File() == file) {

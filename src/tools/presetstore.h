@@ -6,6 +6,7 @@
 // visibility) are changes of the documents, which are written back to their
 // own files.
 
+#include "base/datafolder.h"
 #include "base/xmldoc.h"
 
 #include <QString>
@@ -71,16 +72,21 @@ class TPresetsManager : public TPreset {
 public:
   // folder: the data folder, ending in '/'.
   explicit TPresetsManager(const QString &folder);
+  // Shipped groups are read from folders.shipped; every group is written to
+  // folders.user.
+  explicit TPresetsManager(const TDataFolders &folders);
   // Writes every document that loaded or was created.
   ~TPresetsManager() override;
 
   QString PathPtFiles() const { return fFolder; }
 
-  // Loads every "pt.presets.*.xml" of the folder. Files that cannot be read
-  // are skipped, never written back; the messages name them.
+  // Loads every "pt.presets.*.xml" of the folders (the user's file where
+  // both have one). Files that cannot be read are skipped, never written
+  // back; the messages name them.
   void LoadPresets();
   QStringList LoadErrors() const { return fLoadErrors; }
-  bool LoadPresetFile(const QString &FileName);
+  // SaveAs: where changes go, when not back to FileName.
+  bool LoadPresetFile(const QString &FileName, const QString &SaveAs = QString());
 
   // A new group in a new document, to be written to FileName, or when that
   // is empty to a file named after the group. The caption is kept exactly;
@@ -93,7 +99,8 @@ public:
                      QString *error = nullptr);
   // Takes a preset out of its group's element and of the tree, and frees it.
   void DeletePreset(TPreset *Preset);
-  // Deletes the file of Group's document and every top-level group kept in it.
+  // Deletes the file of Group's document and every top-level group kept in
+  // it; a shipped file is remembered as removed instead.
   bool RemoveGroupFile(TPreset *Group, QString *error = nullptr);
   // Writes every document to its own file; the messages of those that failed.
   QStringList SavePresets();
@@ -105,6 +112,7 @@ private:
   void LoadPresetNode(TPreset *APreset, TXmlElement ANode);
   bool FileInUse(const QString &fileName) const;
 
+  TDataFolders fFolders;
   QString fFolder;
   std::vector<std::shared_ptr<TPresetFile>> fFiles;
   QStringList fLoadErrors;

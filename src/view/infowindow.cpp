@@ -85,7 +85,8 @@ private:
 TformDuradiDarozavi_InstInfoBox::TformDuradiDarozavi_InstInfoBox(QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                           Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus),
-      fDataFolder(PathPtFiles()), wb1(new TInfoBrowser(fDataFolder, this)) {
+      fDataFolder(DataFolders().ReadFolder(QStringLiteral("pt_protocol.xsl"))),
+      wb1(new TInfoBrowser(fDataFolder, this)) {
   setObjectName(QStringLiteral("formDuradiDarozavi_InstInfoBox"));
   setWindowTitle(QStringLiteral("Pelmar InstInfoBox"));
   setAttribute(Qt::WA_ShowWithoutActivating);

@@ -75,8 +75,8 @@ QString TQtDialogs::SaveFileName(QWidget *parent, const QString &proposed, const
   return QFileDialog::getSaveFileName(parent, QString(), proposed, filter);
 }
 
-QString TQtDialogs::OpenFileName(QWidget *parent) {
-  return QFileDialog::getOpenFileName(parent);
+QString TQtDialogs::OpenFileName(QWidget *parent, const QString &folder) {
+  return QFileDialog::getOpenFileName(parent, QString(), folder);
 }
 
 bool TQtDialogs::AskNumber(QWidget *parent, const QString &title, const QString &label, int &value,

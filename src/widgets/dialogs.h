@@ -17,9 +17,10 @@ public:
   virtual TAnswer AskYesNoCancel(QWidget *parent, const QString &title, const QString &text) = 0;
   // A balloon hint pointing at `anchor`; an empty text hides it.
   virtual void ShowBalloon(QWidget *anchor, const QString &title, const QString &text) = 0;
-  // "" when cancelled.
+  // "" when cancelled. `folder` (ending in '/', or empty for the working
+  // folder) is where the open dialog starts.
   virtual QString SaveFileName(QWidget *parent, const QString &proposed, const QString &filter) = 0;
-  virtual QString OpenFileName(QWidget *parent) = 0;
+  virtual QString OpenFileName(QWidget *parent, const QString &folder) = 0;
   // A whole number from `min` to `max`, proposed as `value`; false when
   // cancelled (`value` then stays).
   virtual bool AskNumber(QWidget *parent, const QString &title, const QString &label, int &value,
@@ -34,7 +35,7 @@ public:
   TAnswer AskYesNoCancel(QWidget *parent, const QString &title, const QString &text) override;
   void ShowBalloon(QWidget *anchor, const QString &title, const QString &text) override;
   QString SaveFileName(QWidget *parent, const QString &proposed, const QString &filter) override;
-  QString OpenFileName(QWidget *parent) override;
+  QString OpenFileName(QWidget *parent, const QString &folder) override;
   bool AskNumber(QWidget *parent, const QString &title, const QString &label, int &value, int min,
                  int max) override;
 };

@@ -312,16 +312,22 @@ TLanguage::~TLanguage() {
 }
 
 int TLanguage::RefreshLanguages(const QString &filePathMask) {
-  FLanguages.clear();
   QString mask = filePathMask;
   if (mask.isEmpty())
     mask = QCoreApplication::applicationDirPath() + QStringLiteral("/*lng.xml");
   const QFileInfo info(mask);
   const QDir folder = info.dir();
   // Sorted by name, so the menu keeps its order whatever the file system does.
-  const QStringList names = folder.entryList({info.fileName()}, QDir::Files, QDir::Name);
-  for (const QString &name : names)
-    if (auto item = TLanguageItem::CheckAndLoadLngFile(folder.filePath(name)))
+  QStringList files;
+  for (const QString &name : folder.entryList({info.fileName()}, QDir::Files, QDir::Name))
+    files << folder.filePath(name);
+  return RefreshLanguages(files);
+}
+
+int TLanguage::RefreshLanguages(const QStringList &files) {
+  FLanguages.clear();
+  for (const QString &file : files)
+    if (auto item = TLanguageItem::CheckAndLoadLngFile(file))
       FLanguages.push_back(std::move(item));
   return int(FLanguages.size());
 }

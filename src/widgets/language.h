@@ -44,6 +44,9 @@ public:
   // Rebuilds the list of languages from the files matching `filePathMask`
   // (a folder plus a wildcard name); returns how many were found.
   int RefreshLanguages(const QString &filePathMask);
+  // The same for files listed one by one (a folder of the user's and the
+  // shipped one), in the order given.
+  int RefreshLanguages(const QStringList &files);
   const std::vector<std::unique_ptr<TLanguageItem>> &Languages() const { return FLanguages; }
 
   // Loads the file and applies it to every open window. A missing or

@@ -4,6 +4,7 @@
 #include "widgets/messages.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -70,6 +71,31 @@ TEST_F(TabloTest, RowsAreRemovedAddedRenumberedAndKeptAcrossRestarts) {
             QStringList({"1. AT{0x0D} +", "2.  -", "3.  -", "4. {$01,02}x +", "5.  -"}));
   tablo->Rows()[3]->btnSend->click();
   EXPECT_EQ(sent, QList<QByteArray>({QByteArray("\x01\x02x")}));
+}
+
+// Installed: a shipped table is where the user's starts; the user's copy is
+// written to the user's folder, read from then on, and the shipped one stays.
+TEST_F(TabloTest, AShippedTableIsReadAndTheUsersWritten) {
+  TDataFolders folders;
+  folders.shipped = dir.filePath("shipped/");
+  folders.user = dir.filePath("user/");
+  ASSERT_TRUE(QDir().mkpath(folders.shipped) && QDir().mkpath(folders.user));
+  const QByteArray shipped = "<tablo><item data=\"ATI{0x0D}\"/></tablo>";
+  QFile file(folders.shipped + "pt.tablo.xml");
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(shipped) == shipped.size());
+  file.close();
+  {
+    TfPresetsTablo tablo(folders, sink);
+    EXPECT_EQ(Texts(tablo), QStringList({"1. ATI{0x0D} +"}));
+    tablo.AddButton()->click();
+    tablo.Rows()[1]->edtCommandLine->setText("AT&V{0x0D}");
+  }
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.readAll(), shipped);
+  TfPresetsTablo tablo(folders, sink);
+  EXPECT_EQ(Texts(tablo), QStringList({"1. ATI{0x0D} +", "2. AT&V{0x0D} +"}));
+  EXPECT_EQ(tablo.FileName(), folders.user + "pt.tablo.xml");
+  EXPECT_TRUE(sink.errors.isEmpty());
 }
 
 TEST_F(TabloTest, TwoDigitRowNumbersAreWholeAndTheRowsStayAligned) {

@@ -141,6 +141,57 @@ TEST_F(PresetStoreTest, RemovingAGroupFileTakesEveryGroupOfIt) {
   EXPECT_TRUE(group->Node().ChildElements().isEmpty());
 }
 
+// Installed: the shipped groups are read-only, the user's folder takes
+// every change, and a removed shipped group stays removed.
+TEST_F(PresetStoreTest, ShippedGroupsChangeAndGoOnlyInTheUsersFolder) {
+  TDataFolders folders;
+  folders.shipped = Path("shipped/");
+  folders.user = Path("user/pt.files/");
+  ASSERT_TRUE(QDir().mkpath(folders.shipped) && QDir().mkpath(folders.user));
+  const QByteArray shipped = "<presets xmlns=\"" + kNs +
+                             "\"><group caption=\"Dodané\"><preset data=\"01\"/></group>"
+                             "</presets>";
+  Write(folders.shipped + "pt.presets.A.xml", shipped);
+  Write(folders.shipped + "pt.presets.B.xml",
+        "<presets xmlns=\"" + kNs + "\"><group caption=\"Druhá\"/></presets>");
+  Write(folders.user + "pt.presets.B.xml",
+        "<presets xmlns=\"" + kNs + "\"><group caption=\"Moje B\"/></presets>");
+  const auto Captions = [&] {
+    TPresetsManager store(folders);
+    store.LoadPresets();
+    QStringList captions;
+    for (int i = 0; i < store.GetChildsCount(); ++i)
+      captions << store.GetChilds(i)->GetCaption();
+    return captions;
+  };
+  EXPECT_EQ(Captions(), QStringList({"Dodané", "Moje B"})); // the user's B overrides
+
+  {
+    TPresetsManager store(folders);
+    store.LoadPresets();
+    ASSERT_TRUE(store.AddPreset(store.GetChilds(0), "novy", "02"));
+    TPreset *group = store.CreateNewPresetGroup("Nová");
+    ASSERT_TRUE(store.AddPreset(group, "n", "03"));
+  }
+  EXPECT_EQ(Read(folders.shipped + "pt.presets.A.xml"), shipped);
+  EXPECT_TRUE(Read(folders.user + "pt.presets.A.xml").contains("novy"));
+  EXPECT_TRUE(QFile::exists(folders.user + "pt.presets.Nová.xml"));
+  EXPECT_EQ(Captions(), QStringList({"Dodané", "Moje B", "Nová"}));
+
+  {
+    TPresetsManager store(folders);
+    store.LoadPresets();
+    QString error;
+    ASSERT_TRUE(store.RemoveGroupFile(store.GetChilds(0), &error)) << error.toStdString();
+    ASSERT_TRUE(store.RemoveGroupFile(store.GetChilds(0), &error)) << error.toStdString();
+  }
+  // The shipped files stay; the user's copies went; both stay removed.
+  EXPECT_EQ(Read(folders.shipped + "pt.presets.A.xml"), shipped);
+  EXPECT_FALSE(QFile::exists(folders.user + "pt.presets.A.xml"));
+  EXPECT_FALSE(QFile::exists(folders.user + "pt.presets.B.xml"));
+  EXPECT_EQ(Captions(), QStringList({"Nová"}));
+}
+
 TEST(ShippedPresets, EveryShippedPresetIsAValidFrame) {
   TPresetsManager store(PT_DATA_FILES_DIR);
   store.LoadPresets();

@@ -1,11 +1,14 @@
 // The built program as a user starts it: a client and a capture from a
 // shell without a display, and the window ended by a signal.
 #include "app/ipc.h"
+#include "base/versioninfo.h"
 #include "idleconnections.h"
 #include "pipeline/databinary.h"
 #include "pipeline/logfile.h"
 #include "waitfor.h"
 
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -223,6 +226,59 @@ TEST_F(ProgramTest, SignalsToEndSaveAsANormalClose) {
     EXPECT_TRUE(saved.readAll().contains("LastCommand")) << number;
     EXPECT_FALSE(QFile::exists(TPtIpcServer::ServerName())) << "the socket goes with it";
   }
+}
+
+TEST_F(ProgramTest, VersionNeedsNoDisplayAndIsTheAboutBoxs) {
+  SetPlatform("xcb");
+  program.setArguments({"--version"});
+  RunToEnd(program);
+  EXPECT_EQ(program.exitCode(), 0);
+  EXPECT_EQ(program.readAllStandardOutput(), "pelmarterm " + GetFileVersion().toUtf8() + "\n");
+}
+
+// Every file under `folder`, relative to it.
+QStringList FilesUnder(const QString &folder) {
+  QStringList files;
+  QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+  while (it.hasNext())
+    files << QDir(folder).relativeFilePath(it.next());
+  files.sort();
+  return files;
+}
+
+// The program laid out as installed (bin/pelmarterm beside
+// share/pelmarterm/pt.files): a run keeps everything it writes in the
+// user's XDG folders, none in the shipped data or the working folder.
+TEST_F(ProgramTest, InstalledItWritesOnlyIntoTheUsersFolders) {
+  QTemporaryDir prefix;
+  ASSERT_TRUE(prefix.isValid());
+  const QString shipped = prefix.filePath("share/pelmarterm/pt.files");
+  ASSERT_TRUE(QDir().mkpath(prefix.filePath("bin")) && QDir().mkpath(shipped));
+  ASSERT_TRUE(QFile::copy(PT_PROGRAM, prefix.filePath("bin/pelmarterm")));
+  for (const QFileInfo &f : QDir(QStringLiteral(PT_DATA_FILES_DIR)).entryInfoList(QDir::Files))
+    ASSERT_TRUE(QFile::copy(f.filePath(), shipped + u'/' + f.fileName()));
+  const QStringList shippedFiles = FilesUnder(prefix.path());
+  QTemporaryDir work;
+  ASSERT_TRUE(work.isValid());
+  QProcessEnvironment env = program.processEnvironment();
+  env.remove("XDG_CONFIG_HOME"); // the defaults under the home folder
+  env.remove("XDG_DATA_HOME");
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  program.setProcessEnvironment(env);
+  program.setWorkingDirectory(work.path());
+  program.setProgram(prefix.filePath("bin/pelmarterm"));
+  program.start();
+  ASSERT_TRUE(program.waitForStarted(10000));
+  ASSERT_TRUE(WaitFor([] { return QFile::exists(TPtIpcServer::ServerName()); }, 30000))
+      << program.readAllStandardError().toStdString();
+  ASSERT_EQ(kill(static_cast<pid_t>(program.processId()), SIGTERM), 0);
+  ASSERT_TRUE(program.waitForFinished(30000));
+  EXPECT_EQ(program.exitCode(), 0);
+
+  EXPECT_TRUE(QFile::exists(home.filePath(".config/pelmarterm/config.xml")));
+  EXPECT_TRUE(QFileInfo(home.filePath(".local/share/pelmarterm/pt.files")).isDir());
+  EXPECT_EQ(FilesUnder(prefix.path()), shippedFiles);
+  EXPECT_EQ(FilesUnder(work.path()), QStringList());
 }
 
 // No one is there to click a box when a signal ends the program: a

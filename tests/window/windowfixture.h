@@ -34,8 +34,14 @@ public:
   void ShowBalloon(QWidget *, const QString &title, const QString &text) override {
     balloon = text.isEmpty() ? QString() : title + " " + text;
   }
-  QString SaveFileName(QWidget *, const QString &, const QString &) override { return saveName; }
-  QString OpenFileName(QWidget *) override { return openName; }
+  QString SaveFileName(QWidget *, const QString &proposed, const QString &) override {
+    saveProposed = proposed;
+    return saveName;
+  }
+  QString OpenFileName(QWidget *, const QString &folder) override {
+    openFolder = folder;
+    return openName;
+  }
   bool AskNumber(QWidget *, const QString &title, const QString &label, int &value, int,
                  int) override {
     titles << title;
@@ -49,7 +55,7 @@ public:
   std::optional<int> numberAnswer; // none: cancelled
   int numberProposed = -1;
   QStringList errors, messages, questions, titles; // titles: of the questions
-  QString balloon, saveName, openName;
+  QString balloon, saveName, saveProposed, openName, openFolder;
   TAnswer answer = Cancel;
 };
 
