@@ -211,6 +211,28 @@ TEST_F(ListFilesTest, ALoadInSlicesGivesTheRowsOfAWholeLoad) {
                             .arg(kept)});
 }
 
+// Files named on the command line come one after another: the second waits
+// for the first instead of being refused as a second load.
+TEST_F(ListFilesTest, FilesNamedTogetherLoadOneAfterAnother) {
+  Fill(600, 700, Stamp());
+  const QByteArray saved = Saved();
+  const std::vector<Row> one = Rows(list);
+  window->bClearClick();
+  const QString first = dir.filePath(QStringLiteral("first.vexlin.txt"));
+  const QString second = dir.filePath(QStringLiteral("second.vexlin.txt"));
+  Write(first, saved);
+  Write(second, saved);
+
+  window->OpenDataFile(first);
+  window->OpenDataFile(second);
+  ASSERT_TRUE(files->Busy());
+  ASSERT_TRUE(WaitFor([&] { return list->RowCount() == 2 * one.size() && !files->Busy(); }, 60000));
+  EXPECT_TRUE(dialogs.messages.isEmpty());
+  const std::vector<Row> both = Rows(list);
+  for (size_t i = 0; i < both.size(); ++i)
+    ASSERT_EQ(both[i].bytes, one[i % one.size()].bytes) << i;
+}
+
 TEST_F(ListFilesTest, TheMemoryWarningComesOnceUntilTheListIsCleared) {
   EXPECT_EQ(window->ListMemoryWatch().Limit(), PhysicalMemoryBytes() / 4);
   EXPECT_GT(window->ListMemoryWatch().Limit(), 0u);
