@@ -11,6 +11,7 @@
 #include "serial/comport.h"
 
 #include <QFileInfo>
+#include <limits>
 
 namespace {
 
@@ -34,6 +35,26 @@ THeadlessCapture::THeadlessCapture(TCaptureOptions options, QObject *parent)
   case TCaptureOptions::Length:
     fReceiver.fVexlinParser_Length.SetDataLength(fOptions.length);
     fReceiver.SetParser(&fReceiver.fVexlinParser_Length);
+    break;
+  case TCaptureOptions::ModbusRtu:
+  case TCaptureOptions::ModbusAscii:
+  case TCaptureOptions::ModbusTcp: {
+    static constexpr TModbusType kTypes[] = {mbtRTU, mbtASCII, mbtTCP};
+    fReceiver.fVexlinParser_Modbus.SetModbusType(
+        kTypes[fOptions.parser - TCaptureOptions::ModbusRtu]);
+    // The RTU pause is measured in characters of the serial line.
+    if (fOptions.target.kind == TCaptureTarget::Serial)
+      fReceiver.fVexlinParser_Modbus.SetBaudrate(static_cast<int32_t>(fOptions.target.speed));
+    fReceiver.SetParser(&fReceiver.fVexlinParser_Modbus);
+    break;
+  }
+  case TCaptureOptions::Gap:
+    fReceiver.fVexlinParser_Gap.SetPause(int64_t{fOptions.gapMs} * kArrivalPerMs);
+    fReceiver.SetParser(&fReceiver.fVexlinParser_Gap);
+    break;
+  case TCaptureOptions::LengthField:
+    fReceiver.fVexlinParser_LengthField.SetFormat(fOptions.lengthField);
+    fReceiver.SetParser(&fReceiver.fVexlinParser_LengthField);
     break;
   }
   TVexlinParser::MaxLength = fOptions.maxLength;
@@ -169,6 +190,7 @@ void THeadlessCapture::Receive(const QByteArray &data, const QByteArray &sig) {
     return;
   fBytes += data.size();
   fReceiver.Receive(data, sig);
+  fSilence.Arrived();
 }
 
 void THeadlessCapture::LogLine(const QString &text, TColor color) {
@@ -251,6 +273,9 @@ void THeadlessCapture::Stop() {
   }
   if (fConnections)
     fConnections->SetConnection(nullptr);
+  // The transport is gone: whatever silence would close is closed now, as
+  // a pause-framed packet, before the rest becomes rows as it is.
+  fReceiver.Expire(std::numeric_limits<int64_t>::max() / 2);
   fReceiver.FlushRemainders();
   TakeRows();
   VexlinDataObject_SetTarget({});

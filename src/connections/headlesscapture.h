@@ -2,6 +2,7 @@
 
 #include "connections/captureoptions.h"
 #include "connections/hostresolver.h"
+#include "connections/silencetimer.h"
 #include "pipeline/logrecorder.h"
 #include "pipeline/receivepath.h"
 #include "pipeline/vexlinview.h"
@@ -73,6 +74,7 @@ private:
 
   TCaptureOptions fOptions;
   TVexlinReceiver fReceiver;
+  TSilenceTimer fSilence{fReceiver};
   TLogRecorder fRecorder;
   std::unique_ptr<TAfComPort> fPort;
   std::unique_ptr<TConnectionController> fConnections;
