@@ -119,13 +119,17 @@ bool THeadlessCapture::OpenSerial(QString &error) {
   connect(fPort.get(), &TAfComPort::OnDataRecived, this, [this](int) {
     // Everything queued by now, which may be more than the event counted.
     QByteArray data;
+    std::vector<TArrivalMark> marks;
     try {
-      data = fPort->ReadString();
+      data = fPort->ReadString(marks);
     } catch (const std::exception &e) {
       LogLine(ErrorLineText(ExceptionText(e)), kColorRed);
     }
-    if (!data.isEmpty())
-      Receive(data, QByteArray());
+    if (data.isEmpty())
+      return;
+    fBytes += data.size();
+    fReceiver.Receive(data, QByteArray(), marks);
+    fSilence.Arrived();
   });
   connect(fPort.get(), &TAfComPort::OnPortClose, this, [this] {
     LogLine(kSerialPortCloseText, kColorMaroon);
@@ -144,7 +148,9 @@ bool THeadlessCapture::OpenSerial(QString &error) {
 
 bool THeadlessCapture::OpenNetwork(QString &error) {
   TConnectionWindow window;
-  window.Receive = [this](const QByteArray &data, const QByteArray &sig) { Receive(data, sig); };
+  window.Receive = [this](const QByteArray &data, const QByteArray &sig, int64_t stamp) {
+    Receive(data, sig, stamp);
+  };
   window.LogInfoMsg = [this](const QString &text, TColor color) {
     if (color == kColorRed)
       SetFailure(text);
@@ -185,11 +191,11 @@ QString THeadlessCapture::Failure(const QString &otherwise) const {
   return fFailure.isEmpty() ? otherwise : fFailure;
 }
 
-void THeadlessCapture::Receive(const QByteArray &data, const QByteArray &sig) {
+void THeadlessCapture::Receive(const QByteArray &data, const QByteArray &sig, int64_t stamp) {
   if (data.isEmpty())
     return;
   fBytes += data.size();
-  fReceiver.Receive(data, sig);
+  fReceiver.Receive(data, sig, stamp);
   fSilence.Arrived();
 }
 
@@ -265,7 +271,7 @@ void THeadlessCapture::Stop() {
   if (fPort && fPort->Active()) {
     // What the port has read already is ours; closing would drop it.
     try {
-      Receive(fPort->ReadString(), QByteArray());
+      Receive(fPort->ReadString(), QByteArray(), ArrivalNow());
     } catch (const std::exception &) {
       // Closing anyway; the port said why on its own line.
     }

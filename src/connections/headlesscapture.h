@@ -62,7 +62,7 @@ private:
   bool OpenLog(QString &error);
   bool OpenSerial(QString &error);
   bool OpenNetwork(QString &error);
-  void Receive(const QByteArray &data, const QByteArray &sig);
+  void Receive(const QByteArray &data, const QByteArray &sig, int64_t stamp);
   void LogLine(const QString &text, TColor color);
   void ConnectionState();
   void TakeRows();
