@@ -30,6 +30,9 @@ struct TModbusRtuShape {
 // `available` (at least 2) bytes from a frame's start: unit id, function code, ...
 TModbusRtuShape ModbusRtuShape(const uint8_t *bytes, int32_t available);
 
+// The Modbus CRC-16 of `size` bytes, as ModbusCRC16 but four bytes a step.
+uint16_t ModbusCrcFast(const uint8_t *bytes, int32_t size);
+
 // True when the last two of `length` (at least 4) bytes are the CRC of the
 // others, low byte first.
 bool ModbusRtuCrcValid(const uint8_t *frame, int32_t length);

@@ -94,12 +94,26 @@ bool TVexlinParser_Modbus::ParseRtu(TVexlinBuffer &buffer,
   // in front of it that may pile up.
   constexpr int32_t kWindow = 2 * kModbusRtuMaxFrame;
   uint8_t b[kWindow];
-  const int32_t n = std::min(buffer.UsedSize(), kWindow);
+  const int32_t used = buffer.UsedSize();
+  // The longest frame first: in a clean stream that is all it takes.
+  int32_t n = std::min(used, kModbusRtuMaxFrame);
   if (!buffer.Pop(reinterpret_cast<char *>(b), n))
     return false;
   const int32_t front = RtuFrameAt(b, n);
-  if (front > 0)
-    return CutModbus(buffer, front, mbtRTU, Ado);
+  if (front > 0) {
+    // Its bytes are at hand already.
+    char *write = nullptr;
+    QByteArray frame = PacketPool::Bytes(front, write);
+    std::memcpy(write, b, static_cast<size_t>(front));
+    Ado = std::make_unique<TVexlinDataBinary_Modbus>(std::move(frame), spRx, mbtRTU);
+    buffer.Eat(front);
+    return true;
+  }
+  if (used > n) {
+    n = std::min(used, kWindow);
+    if (!buffer.Pop(reinterpret_cast<char *>(b), n))
+      return false;
+  }
 
   const int32_t pause = buffer.PauseOffset(RtuPause(Baudrate()), limit);
   if (front == kRtuMaybe && pause < 0)

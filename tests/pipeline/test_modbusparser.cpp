@@ -1,4 +1,5 @@
 #include "codecs/modbus.h"
+#include "codecs/modbusframing.h"
 #include "parsertestsupport.h"
 #include "pipeline/modbusparser.h"
 
@@ -224,6 +225,23 @@ TEST_F(ModbusTcp, TheMbapHeaderFramesEachPacket) {
       {request, true}, {zero, false}, {response, true}, {huge, false}, {request, true}};
   EXPECT_EQ(got, expected);
   EXPECT_EQ(buffer.UsedSize(), 2) << "the start of a header waits";
+}
+
+} // namespace
+
+namespace {
+
+TEST(ModbusCrc, FourBytesAStepEqualsTheByteWiseCrc) {
+  uint32_t state = 7;
+  QByteArray data;
+  for (int size = 0; size < 300; ++size) {
+    SCOPED_TRACE(size);
+    EXPECT_EQ(ModbusCrcFast(reinterpret_cast<const uint8_t *>(data.constData()),
+                            static_cast<int32_t>(data.size())),
+              ModbusCRC16(data));
+    state = state * 1103515245u + 12345u;
+    data.append(static_cast<char>(state >> 24));
+  }
 }
 
 } // namespace
