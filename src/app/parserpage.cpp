@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 namespace {
@@ -37,7 +38,17 @@ TParserPage::TParserPage(TVexlinReceiver &receiver, TPtDialogs &dialogs, QWidget
     : QWidget(parent), fReceiver(receiver), fDialogs(dialogs),
       fSilence(new TSilenceTimer(receiver, this)) {
   setObjectName(QStringLiteral("tsProtocol"));
-  auto *layout = new QVBoxLayout(this);
+  // A tab too short for all the parsers' settings scrolls rather than
+  // squeeze them.
+  auto *outer = new QVBoxLayout(this);
+  outer->setContentsMargins(0, 0, 0, 0);
+  auto *scroll = Named(new QScrollArea, "sbProtocol");
+  scroll->setFrameShape(QFrame::NoFrame);
+  scroll->setWidgetResizable(true);
+  outer->addWidget(scroll);
+  auto *content = Named(new QWidget, "pnlProtocol");
+  scroll->setWidget(content);
+  auto *layout = new QVBoxLayout(content);
 
   rbProtocolPelmar97 = Radio(QStringLiteral("Pelmar"), "rbProtocolPelmar97");
   rbProtocolPelmar97->setChecked(true);
