@@ -133,4 +133,44 @@ TEST_F(WindowTest, FramingChoicesSurviveARestart) {
   EXPECT_EQ(page->ieProtocolGap->GetValue(), 33);
 }
 
+TEST_F(WindowTest, AModbusFrameWithAWrongCrcHasItsCrcFramedInRed) {
+  window->ParserPage()->rbProtocolModbus->click();
+  const QByteArray good = Rtu("01030400010002");
+  QByteArray damaged = good;
+  damaged[4] = static_cast<char>(damaged[4] ^ 0x10);
+  // Each closed by the pause after it, as on a line.
+  window->Receive(good, {});
+  ASSERT_TRUE(WaitFor([&] { return window->vstTerminal()->RowCount() == 1; }));
+  window->Receive(damaged, {});
+  ASSERT_TRUE(WaitFor([&] { return window->vstTerminal()->RowCount() == 2; }));
+  TVexlinTree *list = window->vstTerminal();
+  list->viewport()->grab(); // rows are measured as they are painted
+  const QImage image = list->viewport()->grab().toImage();
+  auto red = [&](const QRect &r) {
+    int n = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+      for (int x = r.left(); x <= r.right(); ++x)
+        n += image.pixelColor(x, y) == QColor(255, 0, 0);
+    return n;
+  };
+  EXPECT_EQ(red(list->NodeCellRect(list->NodeAt(0), DataColumn)), 0);
+  // The CRC, bytes 8 and 9, framed on the hexadecimal side of the damaged
+  // row; a narrow list wraps the frame.
+  const QRect row = list->NodeCellRect(list->NodeAt(1), DataColumn);
+  auto hexCell = [&](int position) {
+    const int w = TVexlinDataBinary::HexCharWidth;
+    const int perLine = TVexlinDataBinary::CharsPerLine;
+    const int pitch = TVexlinDataBinary::HexCharHeight + 3;
+    return QRect(row.left() + TVexlinDataObject::LeftDataOffset + (position - 1) % perLine * 3 * w,
+                 row.top() + (position - 1) / perLine * pitch, 3 * w, pitch);
+  };
+  for (int position : {8, 9})
+    EXPECT_GE(red(hexCell(position)), hexCell(position).width()) << "byte " << position;
+  for (int position = 1; position <= 6; ++position)
+    EXPECT_EQ(red(hexCell(position)), 0) << "byte " << position;
+  auto *frame = dynamic_cast<TVexlinDataBinary_Modbus *>(list->NodeAt(1)->Data);
+  ASSERT_NE(frame, nullptr);
+  EXPECT_TRUE(frame->GetTextInfo().contains(QStringLiteral("očekáváno")));
+}
+
 } // namespace
