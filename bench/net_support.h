@@ -35,8 +35,8 @@ inline int64_t DrainQueue(TStreamSum *sum) {
 // The window side for a benchmark: statuses counted, data into `receiver`.
 inline TConnectionWindow BenchWindow(TVexlinReceiver &receiver) {
   TConnectionWindow window;
-  window.Receive = [&receiver](const QByteArray &data, const QByteArray &sig) {
-    receiver.Receive(data, sig);
+  window.Receive = [&receiver](const QByteArray &data, const QByteArray &sig, int64_t stamp) {
+    receiver.Receive(data, sig, stamp);
   };
   return window;
 }

@@ -505,7 +505,10 @@ void TfMainPelmarTerm::BuildMenus() {
 
 void TfMainPelmarTerm::BuildConnections() {
   TConnectionWindow window;
-  window.Receive = [this](const QByteArray &data, const QByteArray &sig) { Receive(data, sig); };
+  window.Receive = [this](const QByteArray &data, const QByteArray &sig, int64_t stamp) {
+    fReceiver.Receive(data, sig, stamp);
+    fParserPage->BytesArrived();
+  };
   window.LogInfoMsg = [this](const QString &text, TColor color) { LogInfoMsg(text, color); };
   window.StatusBarRefresh = [this](const QString &line) { fStatusBar->StatusBarRefresh(line); };
   window.PanelRefresh = [this] { rbChangeConnectionProvider(); };
@@ -524,7 +527,16 @@ void TfMainPelmarTerm::BuildConnections() {
   serial.StatusBarRefresh = window.StatusBarRefresh;
   serial.PanelRefresh = window.PanelRefresh;
   serial.RememberSerial = [this] { fLastConnection = QStringLiteral("SERIAL_PORT"); };
-  serial.Receive = window.Receive;
+  serial.Receive = [this](const QByteArray &data, std::span<const TArrivalMark> marks) {
+    fReceiver.Receive(data, QByteArray(), marks);
+    fParserPage->BytesArrived();
+  };
+  // The RTU pause and the silence in characters follow the line's speed.
+  connect(AfComPort1.get(), &TAfComPort::OnPortOpen, this, [this] {
+    fParserPage->SetLineSpeed(static_cast<int>(AfComPort1->GetNumericBaudrate()));
+  });
+  connect(AfComPort1.get(), &TAfComPort::OnPortClose, this,
+          [this] { fParserPage->SetLineSpeed(0); });
   fSerialGroup = new TSerialPortGroup(*AfComPort1, std::move(serial));
   pnlConnection->SetTopGroup(fSerialGroup, fSerialGroup->SerialSet());
   connect(fSerialGroup, &TSerialPortGroup::layoutChanged, pnlConnection,
@@ -689,6 +701,7 @@ void TfMainPelmarTerm::idpdrmn1StatusChanged(int adapter, const QString &newIP,
 
 void TfMainPelmarTerm::Receive(const QByteArray &aData, const QByteArray &aSIG) {
   fReceiver.Receive(aData, aSIG);
+  fParserPage->BytesArrived();
 }
 
 void TfMainPelmarTerm::Send(const QByteArray &data) {
@@ -999,6 +1012,7 @@ void TfMainPelmarTerm::ApplySettings(const TPtSettings &s) {
         QStringLiteral("\"%1\": LastCommand: %2").arg(fConfigFileName, frame1->CommandError()),
         kColorMaroon);
   fRecordLimitMB = s.RecordLimitMB;
+  fParserPage->ApplyFramingSettings(s.Framing);
   fParserPage->ApplySettings(s.Parser, s.ModbusType, s.CustomType, s.CustomSufix, s.CustomLength,
                              s.MaxLength);
   const bool columns[3] = {s.column_index, s.column_timestamp, s.column_address};
@@ -1072,6 +1086,7 @@ TPtSettings TfMainPelmarTerm::CollectSettings() const {
   s.CustomSufix = fParserPage->edtProtocolCustomParsertSufix->text();
   s.CustomLength = fParserPage->ieProtocolCustomParserLength->GetValue();
   s.MaxLength = fParserPage->ieMaxLen->GetValue();
+  s.Framing = fParserPage->FramingSettings();
   s.lngFileName = fLanguage->FileName();
   return s;
 }

@@ -37,7 +37,10 @@ const QList<std::pair<QString, QStringList>> kKnownElements = {
     {"language", {"lngFileName"}},
     {"presets", {}},
     {"CmdLine", {"LastCommand", "CR"}},
-    {"Parser", {"Parser", "ModbusType", "CustomType", "CustomSufix", "CustomLength", "MaxLength"}},
+    {"Parser",
+     {"Parser", "ModbusType", "CustomType", "CustomSufix", "CustomLength", "MaxLength", "GapMs",
+      "GapChars", "LengthFieldStart", "LengthFieldOffset", "LengthFieldSize", "LengthFieldOrder",
+      "LengthFieldAdd"}},
     {"Record", {"LimitMB"}}};
 
 qsizetype Size(const TXmlAttribute &a) {
@@ -204,6 +207,27 @@ TPtSettings TPtConfig::Load(const QString &fileName) {
     }
     ReadInt(parser, "CustomLength", s.CustomLength);
     ReadInt(parser, "MaxLength", s.MaxLength);
+    // The silence and length-field parsers came later: files without them
+    // keep the defaults.
+    TFramingSettings &f = s.Framing;
+    std::optional<int> number;
+    ReadInt(parser, "GapMs", number, 0, 1000000000);
+    f.GapMs = number.value_or(f.GapMs);
+    ReadBool(parser, "GapChars", f.GapChars);
+    if (const QString start = parser.Attribute("LengthFieldStart", &found); found)
+      f.LengthFieldStart = start;
+    number.reset();
+    ReadInt(parser, "LengthFieldOffset", number, 0, 65535);
+    f.LengthFieldOffset = number.value_or(f.LengthFieldOffset);
+    number.reset();
+    ReadInt(parser, "LengthFieldSize", number, 1, 4);
+    if (number && *number != 3)
+      f.LengthFieldSize = *number;
+    if (const QString order = parser.Attribute("LengthFieldOrder", &found); found)
+      f.LengthFieldLittleEndian = order == QLatin1String("LE");
+    number.reset();
+    ReadInt(parser, "LengthFieldAdd", number, -65536, 65536);
+    f.LengthFieldAdd = number.value_or(f.LengthFieldAdd);
   }
   if (const TXmlElement record = root.FirstChild("Record")) {
     std::optional<int> limit;
@@ -268,6 +292,14 @@ bool TPtConfig::Save(const TPtSettings &s, QString *error) {
   parser.SetAttribute("CustomSufix", s.CustomSufix);
   parser.SetAttribute("CustomLength", QString::number(s.CustomLength));
   parser.SetAttribute("MaxLength", QString::number(s.MaxLength));
+  parser.SetAttribute("GapMs", QString::number(s.Framing.GapMs));
+  parser.SetAttribute("GapChars", BoolText(s.Framing.GapChars));
+  parser.SetAttribute("LengthFieldStart", s.Framing.LengthFieldStart);
+  parser.SetAttribute("LengthFieldOffset", QString::number(s.Framing.LengthFieldOffset));
+  parser.SetAttribute("LengthFieldSize", QString::number(s.Framing.LengthFieldSize));
+  parser.SetAttribute("LengthFieldOrder", s.Framing.LengthFieldLittleEndian ? QStringLiteral("LE")
+                                                                            : QStringLiteral("BE"));
+  parser.SetAttribute("LengthFieldAdd", QString::number(s.Framing.LengthFieldAdd));
   ChildOrAdd(root, QStringLiteral("Record"))
       .SetAttribute("LimitMB", QString::number(s.RecordLimitMB));
 

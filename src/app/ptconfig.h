@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/framingsettings.h"
 #include "base/xmldoc.h"
 
 #include <QString>
@@ -40,6 +41,7 @@ struct TPtSettings {
   QString CustomSufix = QStringLiteral("{0x0D}");
   int CustomLength = 10;
   int MaxLength = 1024;
+  TFramingSettings Framing;
 
   // A recording goes on in a new numbered file at this size; 0: no limit.
   int RecordLimitMB = 0;

@@ -253,13 +253,14 @@ void TSerialPortGroup::ConnectPort() {
   connect(&fPort, &TAfComPort::OnDataRecived, this, [this](int) {
     // Everything queued by now, which may be more than the event counted.
     QByteArray data;
+    thread_local std::vector<TArrivalMark> marks;
     try {
-      data = fPort.ReadString();
+      data = fPort.ReadString(marks);
     } catch (const std::exception &error) {
       Log(ErrorLineText(ExceptionText(error)), kColorRed);
     }
     if (!data.isEmpty() && fWindow.Receive)
-      fWindow.Receive(data, QByteArray());
+      fWindow.Receive(data, marks);
   });
   connect(&fPort, &TAfComPort::OnCTSChanged, this,
           [this] { LineEvent(chkSerialPortLogCTS, "CTS ", fPort.CTS()); });

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "base/arrivalclock.h"
 #include "connections/serialportlist.h"
 #include "pipeline/vexlinview.h"
 
 #include <QGroupBox>
 #include <functional>
+#include <span>
 
 class QCheckBox;
 class QComboBox;
@@ -24,7 +26,8 @@ struct TSerialGroupWindow {
   std::function<void()> PanelRefresh;
   // Remembers the serial port as the last used transport.
   std::function<void()> RememberSerial;
-  std::function<void(const QByteArray &data, const QByteArray &sig)> Receive;
+  // The bytes, and when each read of them arrived.
+  std::function<void(const QByteArray &data, std::span<const TArrivalMark> marks)> Receive;
 };
 
 // The "Sériový port" group: the port and its line parameters, applied live

@@ -118,14 +118,63 @@ bool ParseParser(const QString &text, TCaptureOptions &options, QString *error) 
       return Fail(
           error,
           QStringLiteral("the length \"%1\" is not a number from 1 to 65536").arg(text.mid(7)));
+  } else if (lower == QLatin1String("modbus-rtu")) {
+    options.parser = TCaptureOptions::ModbusRtu;
+  } else if (lower == QLatin1String("modbus-ascii")) {
+    options.parser = TCaptureOptions::ModbusAscii;
+  } else if (lower == QLatin1String("modbus-tcp")) {
+    options.parser = TCaptureOptions::ModbusTcp;
+  } else if (lower.startsWith(QLatin1String("gap:"))) {
+    options.parser = TCaptureOptions::Gap;
+    if (!Number(text.mid(4), 0, 1000000000, options.gapMs))
+      return Fail(error, QStringLiteral("the pause \"%1\" is not a number of milliseconds from 0 "
+                                        "to 1000000000")
+                             .arg(text.mid(4)));
+  } else if (lower.startsWith(QLatin1String("lenfield:"))) {
+    options.parser = TCaptureOptions::LengthField;
+    return ParseLengthFieldSpec(text.mid(9), options.lengthField, error);
   } else {
-    return Fail(error,
-                QStringLiteral("unknown parser \"%1\" (s97, suffix:HEX or length:N)").arg(text));
+    return Fail(error, QStringLiteral("unknown parser \"%1\" (s97, suffix:HEX, length:N, "
+                                      "modbus-rtu, modbus-ascii, modbus-tcp, gap:MS or "
+                                      "lenfield:SPEC)")
+                           .arg(text));
   }
   return true;
 }
 
 } // namespace
+
+bool ParseLengthFieldSpec(const QString &text, TLengthFieldFormat &format, QString *error) {
+  format = TLengthFieldFormat();
+  if (text.isEmpty())
+    return true;
+  for (const QString &item : text.split(u',')) {
+    const qsizetype equals = item.indexOf(u'=');
+    const QString key = item.left(equals).trimmed().toLower();
+    const QString value = equals < 0 ? QString() : item.mid(equals + 1).trimmed();
+    bool ok = equals > 0;
+    if (ok && key == QLatin1String("offset")) {
+      ok = Number(value, 0, 65535, format.Offset);
+    } else if (ok && key == QLatin1String("size")) {
+      ok = Number(value, 1, 4, format.Size) && format.Size != 3;
+    } else if (ok && key == QLatin1String("order")) {
+      ok = value.compare(QLatin1String("be"), Qt::CaseInsensitive) == 0 ||
+           value.compare(QLatin1String("le"), Qt::CaseInsensitive) == 0;
+      format.BigEndian = value.compare(QLatin1String("le"), Qt::CaseInsensitive) != 0;
+    } else if (ok && key == QLatin1String("add")) {
+      ok = Number(value.startsWith(u'+') ? value.mid(1) : value, -65536, 65536, format.Add);
+    } else if (ok && key == QLatin1String("start")) {
+      ok = HexPairsToBin(value, format.Start) && format.Start.size() <= 64;
+    } else {
+      ok = false;
+    }
+    if (!ok)
+      return Fail(error, QStringLiteral("\"%1\" is not one of offset=N, size=1|2|4, order=be|le, "
+                                        "add=N or start=HEX")
+                             .arg(item));
+  }
+  return true;
+}
 
 void AddCaptureOptions(QCommandLineParser &parser) {
   parser.addOption(
@@ -135,7 +184,11 @@ void AddCaptureOptions(QCommandLineParser &parser) {
        QStringLiteral("TARGET")});
   parser.addOption({kParser,
                     QStringLiteral("With --capture: how packets are cut: s97 (default), "
-                                   "suffix:HEX or length:N."),
+                                   "suffix:HEX, length:N, modbus-rtu, modbus-ascii, modbus-tcp, "
+                                   "gap:MS (a packet ends after MS milliseconds without a byte) "
+                                   "or lenfield:SPEC (a length field; SPEC is comma-separated "
+                                   "offset=N, size=1|2|4, order=be|le, add=N, start=HEX, by "
+                                   "default offset=0,size=1,order=be,add=0)."),
                     QStringLiteral("PARSER")});
   parser.addOption({kMaxLength,
                     QStringLiteral("With --capture: the longest packet in bytes, 0 for no limit "

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pipeline/lengthfieldparser.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -26,9 +28,12 @@ struct TCaptureTarget {
 // Everything "--capture" runs with.
 struct TCaptureOptions {
   TCaptureTarget target;
-  enum TParser { S97, Suffix, Length } parser = S97;
-  QByteArray suffix; // Suffix: the bytes that end a packet
-  int length = 0;    // Length: the bytes of every packet
+  enum TParser { S97, Suffix, Length, ModbusRtu, ModbusAscii, ModbusTcp, Gap, LengthField };
+  TParser parser = S97;
+  QByteArray suffix;              // Suffix: the bytes that end a packet
+  int length = 0;                 // Length: the bytes of every packet
+  int gapMs = 5;                  // Gap: the silence that ends a packet
+  TLengthFieldFormat lengthField; // LengthField: where a packet says how long it is
   int maxLength = 1024;
   QString log = QStringLiteral("-"); // a file name, or "-" for standard output
   QList<QByteArray> sends;           // command texts already turned into bytes
@@ -47,3 +52,8 @@ bool CaptureRequested(const QCommandLineParser &parser);
 bool ReadCaptureOptions(const QCommandLineParser &parser, TCaptureOptions &options, QString *error);
 // One target ("serial:/dev/ttyUSB0:115200,E,8,1", "tcp:[::1]:10001", ...).
 bool ParseCaptureTarget(const QString &text, TCaptureTarget &target, QString *error);
+// The SPEC of "--parser lenfield:SPEC": comma-separated offset=N, size=1|2|4,
+// order=be|le, add=N (may be negative) and start=HEX, any of them, in any
+// order ("offset=2,size=2,add=4,start=AA55"); what is not given keeps
+// offset 0, size 1, big-endian, add 0 and no start bytes.
+bool ParseLengthFieldSpec(const QString &text, TLengthFieldFormat &format, QString *error);

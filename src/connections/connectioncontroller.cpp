@@ -1,5 +1,6 @@
 #include "connections/connectioncontroller.h"
 
+#include "base/arrivalclock.h"
 #include "base/pterror.h"
 #include "connections/connectiontexts.h"
 #include "connections/tcpclient.h"
@@ -48,9 +49,10 @@ void TConnectionController::ConnectionStatusChange(TVexlinConnection *aConnectio
                                                    const QByteArray &aSIG,
                                                    const QByteArray &aData) {
   if (aStatus == tcsRxData) {
+    // A datagram comes with its bytes, read just now; a stream is read here.
     if (!aData.isEmpty()) {
       if (fWindow.Receive)
-        fWindow.Receive(aData, aSIG);
+        fWindow.Receive(aData, aSIG, ArrivalNow());
       return;
     }
     // Kept per thread: a stream of arrivals reuses one allocation.
@@ -58,7 +60,7 @@ void TConnectionController::ConnectionStatusChange(TVexlinConnection *aConnectio
     waiting.resize(0);
     if (aConnection->WaitingData() && aConnection->Read(waiting) && !waiting.isEmpty()) {
       if (fWindow.Receive)
-        fWindow.Receive(waiting, aSIG);
+        fWindow.Receive(waiting, aSIG, ArrivalNow());
       return;
     }
   }

@@ -11,7 +11,8 @@
 // What the main window lends the connection handling.
 struct TConnectionWindow {
   // The receive path; any thread.
-  std::function<void(const QByteArray &aData, const QByteArray &aSIG)> Receive;
+  // `aStamp`: when the bytes were read (ArrivalNow).
+  std::function<void(const QByteArray &aData, const QByteArray &aSIG, int64_t aStamp)> Receive;
   // A coloured log row through the data-object queue; any thread.
   std::function<void(const QString &text, TColor color)> LogInfoMsg;
   // The status bar's connection panel; UI thread.

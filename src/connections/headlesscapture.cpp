@@ -13,6 +13,7 @@
 
 #include <QFileInfo>
 #include <QThread>
+#include <limits>
 
 namespace {
 
@@ -36,6 +37,26 @@ THeadlessCapture::THeadlessCapture(TCaptureOptions options, QObject *parent)
   case TCaptureOptions::Length:
     fReceiver.fVexlinParser_Length.SetDataLength(fOptions.length);
     fReceiver.SetParser(&fReceiver.fVexlinParser_Length);
+    break;
+  case TCaptureOptions::ModbusRtu:
+  case TCaptureOptions::ModbusAscii:
+  case TCaptureOptions::ModbusTcp: {
+    static constexpr TModbusType kTypes[] = {mbtRTU, mbtASCII, mbtTCP};
+    fReceiver.fVexlinParser_Modbus.SetModbusType(
+        kTypes[fOptions.parser - TCaptureOptions::ModbusRtu]);
+    // The RTU pause is measured in characters of the serial line.
+    if (fOptions.target.kind == TCaptureTarget::Serial)
+      fReceiver.fVexlinParser_Modbus.SetBaudrate(static_cast<int32_t>(fOptions.target.speed));
+    fReceiver.SetParser(&fReceiver.fVexlinParser_Modbus);
+    break;
+  }
+  case TCaptureOptions::Gap:
+    fReceiver.fVexlinParser_Gap.SetPause(int64_t{fOptions.gapMs} * kArrivalPerMs);
+    fReceiver.SetParser(&fReceiver.fVexlinParser_Gap);
+    break;
+  case TCaptureOptions::LengthField:
+    fReceiver.fVexlinParser_LengthField.SetFormat(fOptions.lengthField);
+    fReceiver.SetParser(&fReceiver.fVexlinParser_LengthField);
     break;
   }
   TVexlinParser::MaxLength = fOptions.maxLength;
@@ -120,7 +141,9 @@ bool THeadlessCapture::OpenSerial(QString &error) {
 
 bool THeadlessCapture::OpenNetwork(QString &error) {
   TConnectionWindow window;
-  window.Receive = [this](const QByteArray &data, const QByteArray &sig) { Receive(data, sig); };
+  window.Receive = [this](const QByteArray &data, const QByteArray &sig, int64_t stamp) {
+    Receive(data, sig, stamp);
+  };
   window.LogInfoMsg = [this](const QString &text, TColor color) {
     if (color == kColorRed)
       SetFailure(text);
@@ -170,22 +193,32 @@ void THeadlessCapture::ReadSerial() {
     RequestFlush();
     return;
   }
-  // Everything queued by now, which may be more than the event counted.
+  // Everything queued by now, which may be more than the event counted,
+  // with the arrival stamp of every read.
   QByteArray data;
+  std::vector<TArrivalMark> marks;
   try {
-    data = fPort->ReadString();
+    data = fPort->ReadString(marks);
   } catch (const std::exception &e) {
     LogLine(ErrorLineText(ExceptionText(e)), kColorRed);
   }
-  Receive(data, QByteArray());
-}
-
-void THeadlessCapture::Receive(const QByteArray &data, const QByteArray &sig) {
   if (data.isEmpty())
     return;
-  fReceiver.Receive(data, sig);
+  fReceiver.Receive(data, QByteArray(), marks);
+  Received(data.size());
+}
+
+void THeadlessCapture::Receive(const QByteArray &data, const QByteArray &sig, int64_t stamp) {
+  if (data.isEmpty())
+    return;
+  fReceiver.Receive(data, sig, stamp);
+  Received(data.size());
+}
+
+void THeadlessCapture::Received(qsizetype size) {
+  fSilence.Arrived();
   // Counted once its rows are queued: TakeRows marks what it took by this count.
-  fBacklog.Received(data.size());
+  fBacklog.Received(size);
   // A transport's own thread waits here, so it reads no further; the main
   // thread (serial, UDP) must not, as it is the one that feeds the writer.
   if (QThread::currentThread() != thread() && fBacklog.Over()) {
@@ -293,7 +326,7 @@ void THeadlessCapture::Stop() {
   if (fPort && fPort->Active()) {
     // What the port has read already is ours; closing would drop it.
     try {
-      Receive(fPort->ReadString(), QByteArray());
+      Receive(fPort->ReadString(), QByteArray(), ArrivalNow());
     } catch (const std::exception &) {
       // Closing anyway; the port said why on its own line.
     }
@@ -303,6 +336,9 @@ void THeadlessCapture::Stop() {
     fDatagramsLost = DatagramsLost();
     fConnections->SetConnection(nullptr);
   }
+  // The transport is gone: whatever silence would close is closed now, as
+  // a pause-framed packet, before the rest becomes rows as it is.
+  fReceiver.Expire(std::numeric_limits<int64_t>::max() / 2);
   fReceiver.FlushRemainders();
   TakeRows();
   VexlinDataObject_SetTarget({});

@@ -2,6 +2,7 @@
 
 #include "connections/captureoptions.h"
 #include "connections/hostresolver.h"
+#include "connections/silencetimer.h"
 #include "pipeline/logrecorder.h"
 #include "pipeline/receivebacklog.h"
 #include "pipeline/receivepath.h"
@@ -76,7 +77,8 @@ private:
   bool OpenLog(QString &error);
   bool OpenSerial(QString &error);
   bool OpenNetwork(QString &error);
-  void Receive(const QByteArray &data, const QByteArray &sig);
+  void Receive(const QByteArray &data, const QByteArray &sig, int64_t stamp);
+  void Received(qsizetype size);
   void ReadSerial();
   void RequestFlush();
   void LogLine(const QString &text, TColor color);
@@ -93,6 +95,7 @@ private:
   TVexlinReceiver fReceiver;
   // Before the recorder: its writer reports here until it ends.
   TReceiveBacklog fBacklog;
+  TSilenceTimer fSilence{fReceiver};
   TLogRecorder fRecorder;
   std::unique_ptr<TAfComPort> fPort;
   std::unique_ptr<TConnectionController> fConnections;

@@ -3,6 +3,7 @@
 #include "pipeline/databinary.h"
 #include "pipeline/databinary9bits.h"
 #include "pipeline/datalog.h"
+#include "pipeline/datamodbus.h"
 #include "pipeline/datanetitems.h"
 #include "pipeline/datapelmar97.h"
 
@@ -60,6 +61,7 @@ void RegisterVexlinDataObjectClasses() {
   AddDataObjectClass(ClassOf<TVexlinDataArpTableItem>(), "arp");
   AddDataObjectClass(ClassOf<TVexlinDataBinary9Bits>(), "9bt");
   AddDataObjectClass(ClassOf<TVexlinDataNetInterface>(), "nif");
+  AddDataObjectClass(ClassOf<TVexlinDataBinary_Modbus>(), "mbs");
 }
 
 void ClearDataObjectClasses() {

@@ -21,8 +21,11 @@ bool GetDataObjectClass(const char *sign, qsizetype size, TVexlinDataObjectClass
 bool GetDataObjectSign(TVexlinDataObjectClass AdoClass, QByteArray &AdoSign);
 
 // Registers every kind of the program once, in the order of its tokens:
-// "bin", "log", "lsi", "s97", "arp", "9bt", "nif". Does nothing when the
-// registry is filled already.
+// "bin", "log", "lsi", "s97", "arp", "9bt", "nif", "mbs". Does nothing when
+// the registry is filled already. "mbs" is a Modbus frame: the packet text
+// with its type ("rtu", "ascii" or "tcp") between the direction and "hex:",
+// "rx rtu hex:01 03 00 00 00 02 C4 0B<TAB>ascii:...". A reader from before
+// the kind loads such a line as a log row holding its text.
 void RegisterVexlinDataObjectClasses();
 void ClearDataObjectClasses();
 

@@ -5,6 +5,8 @@
 #include "pipeline/dataobject.h"
 #include "pipeline/dataobjectqueue.h"
 
+#include <algorithm>
+
 namespace {
 constexpr size_t kFixedBuffers = 2; // "Rx" and "Tx"
 } // namespace
@@ -89,35 +91,88 @@ void TVexlinReceiver::FlushRemainders() {
 }
 
 void TVexlinReceiver::Receive(const QByteArray &aData, const QByteArray &aSIG) {
+  Receive(aData, aSIG, ArrivalNow());
+}
+
+void TVexlinReceiver::Receive(const QByteArray &aData, const QByteArray &aSIG, int64_t aStamp) {
   TVexlinBuffer &buffer = BufferFor(aSIG);
-  buffer.Push(aData);
-  if (TVexlinParser *parser = Parser()) {
-    // Packets cut from one arrival arrived together: one time stamp, and
-    // one step into the queue for all of them.
-    std::unique_ptr<TVexlinDataObject> packet;
-    TVexlinDataObject *first = nullptr;
-    TVexlinDataObject *last = nullptr;
-    TDateTime now = 0;
-    const auto hold = buffer.Hold();
-    try {
-      while (parser->Parse(buffer, packet)) {
-        TVexlinDataObject *o = packet.release();
-        o->Direction = spRx;
-        if (o->Time == 0)
-          o->Time = now != 0 ? now : (now = NowDateTime());
-        o->PrevDataObj = last;
-        (last ? last->NextDataObj : first) = o;
-        last = o;
-      }
-    } catch (...) {
-      VexlinDataObject_PUSHChain(first, last); // what was cut is kept
-      throw;
-    }
-    VexlinDataObject_PUSHChain(first, last);
+  buffer.Push(aData.constData(), aData.size(), aStamp);
+  ParseBuffer(buffer, aStamp);
+  Announce(buffer);
+}
+
+void TVexlinReceiver::Receive(const QByteArray &aData, const QByteArray &aSIG,
+                              std::span<const TArrivalMark> aMarks) {
+  if (aMarks.empty())
+    return Receive(aData, aSIG);
+  TVexlinBuffer &buffer = BufferFor(aSIG);
+  int64_t from = 0;
+  // Each read stays a piece of its own, so the pauses between them survive.
+  for (const TArrivalMark &mark : aMarks) {
+    const int64_t end = std::min<int64_t>(mark.End, aData.size());
+    if (end > from)
+      buffer.Push(aData.constData() + from, end - from, mark.Stamp);
+    from = std::max(from, end);
   }
+  if (from < aData.size())
+    buffer.Push(aData.constData() + from, aData.size() - from, aMarks.back().Stamp);
+  ParseBuffer(buffer, aMarks.back().Stamp);
+  Announce(buffer);
+}
+
+bool TVexlinReceiver::ParseBuffer(TVexlinBuffer &buffer, int64_t now) {
+  TVexlinParser *parser = Parser();
+  if (!parser)
+    return false;
+  // Packets cut from one arrival arrived together: one time stamp, and
+  // one step into the queue for all of them.
+  std::unique_ptr<TVexlinDataObject> packet;
+  TVexlinDataObject *first = nullptr;
+  TVexlinDataObject *last = nullptr;
+  TDateTime time = 0;
+  const auto hold = buffer.Hold();
+  buffer.SetParseNow(now);
+  try {
+    while (parser->Parse(buffer, packet)) {
+      TVexlinDataObject *o = packet.release();
+      o->Direction = spRx;
+      if (o->Time == 0)
+        o->Time = time != 0 ? time : (time = NowDateTime());
+      o->PrevDataObj = last;
+      (last ? last->NextDataObj : first) = o;
+      last = o;
+    }
+  } catch (...) {
+    VexlinDataObject_PUSHChain(first, last); // what was cut is kept
+    throw;
+  }
+  VexlinDataObject_PUSHChain(first, last);
+  return first != nullptr;
+}
+
+void TVexlinReceiver::Announce(TVexlinBuffer &buffer) {
   fLastReceived.store(&buffer);
   if (!fRemainderPending.exchange(true) && OnRemainderChanged)
     OnRemainderChanged();
+}
+
+bool TVexlinReceiver::Expire(int64_t aNow) {
+  std::vector<TVexlinBuffer *> waiting;
+  {
+    std::lock_guard lock(fBuffersLock);
+    for (const auto &buffer : fBuffers)
+      if (buffer->UsedSize() > 0)
+        waiting.push_back(buffer.get());
+  }
+  bool cut = false;
+  for (TVexlinBuffer *buffer : waiting)
+    cut = ParseBuffer(*buffer, aNow) || cut;
+  // The remainder view follows the buffer that received last.
+  if (cut) {
+    if (TVexlinBuffer *shown = fLastReceived.load())
+      Announce(*shown);
+  }
+  return cut;
 }
 
 bool TVexlinReceiver::TakeRemainder(QByteArray &remainder) {

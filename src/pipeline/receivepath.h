@@ -1,5 +1,9 @@
 #pragma once
 
+#include "base/arrivalclock.h"
+#include "pipeline/gapparser.h"
+#include "pipeline/lengthfieldparser.h"
+#include "pipeline/modbusparser.h"
 #include "pipeline/vexlinbuffer.h"
 #include "pipeline/vexlinparser.h"
 
@@ -9,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <vector>
 
 // The one way in for received bytes: one receive buffer per source
@@ -25,7 +30,18 @@ public:
 
   TVexlinReceiver();
 
+  // The bytes arrived now.
   void Receive(const QByteArray &aData, const QByteArray &aSIG);
+  // The bytes arrived at `aStamp` (ArrivalNow), when the transport read them.
+  void Receive(const QByteArray &aData, const QByteArray &aSIG, int64_t aStamp);
+  // Several reads delivered at once, each block with its own stamp.
+  void Receive(const QByteArray &aData, const QByteArray &aSIG,
+               std::span<const TArrivalMark> aMarks);
+  // Silence has passed: packets that it closes are cut as at `aNow` (an
+  // ArrivalNow time) from every buffer. True when anything was cut. The
+  // caller's timer runs it once the current parser's ClosingPause passed
+  // after the last arrival without further bytes.
+  bool Expire(int64_t aNow);
 
   // Called (on the receiving thread) when the remainder to show changed and
   // no earlier announcement is still pending. The main window posts a
@@ -52,6 +68,9 @@ public:
   TVexlinParser_S97 fVexlinParser_Pelmar;
   TVexlinParser_Length fVexlinParser_Length;
   TVexlinParser_Sufix fVexlinParser_Sufix;
+  TVexlinParser_Modbus fVexlinParser_Modbus;
+  TVexlinParser_Gap fVexlinParser_Gap;
+  TVexlinParser_LengthField fVexlinParser_LengthField;
 
   int BufferCount() const;
   TVexlinBuffer &Buffer(int index) const;
@@ -61,6 +80,9 @@ private:
   TVexlinBuffer &AddBuffer(const QByteArray &aSIG);
   TVexlinBuffer &ReuseBuffer(const QByteArray &aSIG);
   static void PushRemainder(TVexlinBuffer &buffer);
+  // Cuts what the current parser can from `buffer` as at `now` and queues it.
+  bool ParseBuffer(TVexlinBuffer &buffer, int64_t now);
+  void Announce(TVexlinBuffer &buffer);
 
   std::atomic<TVexlinParser *> fVexlinParser;
   mutable std::mutex fBuffersLock; // the list grows while a transport thread looks up "Rx"

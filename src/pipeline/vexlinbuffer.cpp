@@ -83,6 +83,10 @@ bool TVexlinBuffer::Push(const QByteArray &AData) {
 }
 
 bool TVexlinBuffer::Push(const char *data, qsizetype size) {
+  return Push(data, size, 0);
+}
+
+bool TVexlinBuffer::Push(const char *data, qsizetype size, int64_t stamp) {
   if (size <= 0)
     return false;
   // The count is 32-bit; the parsers cut long before this, so only a source
@@ -91,6 +95,7 @@ bool TVexlinBuffer::Push(const char *data, qsizetype size) {
     return false;
   // Allocate and copy before taking the lock, so a reader is never held up by it.
   TVexlinBufferRecord *record = NewRecord(fSpare.exchange(nullptr), data, size);
+  record->Stamp = stamp;
   std::lock_guard lock(csBuffer);
   Link(record);
   return true;
@@ -158,6 +163,7 @@ void TVexlinBuffer::Eat(int32_t Length) {
   }
   fLength.store(length, std::memory_order_relaxed);
   fTotalEaten += eaten;
+  fPauseRecord = nullptr;
   fFindCleanUpTo = std::max(0, fFindCleanUpTo - eaten);
   // Everything eaten lay before the remembered record, unless it is now first.
   if (fFindRecord)
@@ -233,6 +239,36 @@ void TVexlinBuffer::Clear() {
   fLength.store(0, std::memory_order_relaxed);
   fFindCleanUpTo = 0;
   fFindRecord = nullptr;
+  fPauseRecord = nullptr;
+}
+
+int64_t TVexlinBuffer::LastStamp() const {
+  std::lock_guard lock(csBuffer);
+  return fLastBuffer ? fLastBuffer->Stamp : 0;
+}
+
+int32_t TVexlinBuffer::PauseOffset(int64_t pause, int32_t limit) const {
+  std::lock_guard lock(csBuffer);
+  const TVexlinBufferRecord *r = fFirstBuffer;
+  if (!r)
+    return -1;
+  int32_t base = 0; // offset of r's first byte
+  // A stream without pauses is not walked from the front on every arrival.
+  if (fPauseRecord && fPauseMemo == pause) {
+    r = fPauseRecord;
+    base = fPauseBase;
+  }
+  for (; r->Next && base + r->Length <= limit; base += r->Length, r = r->Next) {
+    if (r->Next->Stamp - r->Stamp >= pause)
+      return base + r->Length;
+  }
+  fPauseRecord = r;
+  fPauseBase = base;
+  fPauseMemo = pause;
+  const int32_t length = fLength.load(std::memory_order_relaxed);
+  if (length <= limit && fParseNow - r->Stamp >= pause && !r->Next)
+    return length;
+  return -1;
 }
 
 int TVexlinBuffer::RecordCount() const {

@@ -12,6 +12,7 @@ struct TVexlinBufferRecord {
   TVexlinBufferRecord *Next = nullptr; // following piece, none for the last
   char *Data = nullptr;                // Start + Length bytes, owned by the record
   int32_t Capacity = 0;                // bytes the allocation can hold
+  int64_t Stamp = 0;                   // when the piece arrived (ArrivalNow), 0 unknown
 };
 
 // The received bytes of one source that no parser has cut into packets yet:
@@ -32,6 +33,8 @@ public:
   // Appends a private copy of AData; false (nothing appended) when empty.
   bool Push(const QByteArray &AData);
   bool Push(const char *data, qsizetype size);
+  // The same, remembering when the piece arrived (an ArrivalNow stamp).
+  bool Push(const char *data, qsizetype size, int64_t stamp);
   // Copies the first ALength bytes without removing them. AData becomes
   // exactly ALength bytes, filled with 0xFE beyond the content; true when the
   // content held them all. A count below 1 gives an empty AData and false.
@@ -50,6 +53,20 @@ public:
   }
 
   int32_t UsedSize() const { return fLength.load(std::memory_order_relaxed); }
+
+  // The time a parse runs at, set by the receive path before it parses:
+  // the arrival of the newest piece, or the clock when a timer looks for a
+  // packet that silence has closed. Parsers that cut by silence never read
+  // the clock themselves, so their results depend on the stamps alone.
+  int64_t ParseNow() const { return fParseNow; }
+  void SetParseNow(int64_t now) { fParseNow = now; }
+  // When the newest piece arrived; 0 when the buffer is empty.
+  int64_t LastStamp() const;
+  // The offset of the first piece border, up to `limit` bytes in, where at
+  // least `pause` passed between two pieces' arrivals; the whole content
+  // (when it is not beyond `limit`) once `pause` passed from the last
+  // arrival to ParseNow; -1 when silence closes nothing yet.
+  int32_t PauseOffset(int64_t pause, int32_t limit) const;
   const QByteArray SIG;
 
   // The number of records in the chain; for diagnostics and tests.
@@ -84,4 +101,11 @@ private:
   // not walk the chain from the front either.
   mutable const TVexlinBufferRecord *fFindRecord = nullptr;
   mutable int32_t fFindRecordBase = 0;
+
+  int64_t fParseNow = 0;
+  // PauseOffset memo: no border with fPauseMemo's pause lies before
+  // fPauseRecord (at offset fPauseBase); forgotten whenever bytes go.
+  mutable const TVexlinBufferRecord *fPauseRecord = nullptr;
+  mutable int32_t fPauseBase = 0;
+  mutable int64_t fPauseMemo = -1;
 };

@@ -26,11 +26,21 @@ public:
   virtual ~TVexlinParser() = default;
 
   virtual bool Parse(TVexlinBuffer &AtxBuffer, std::unique_ptr<TVexlinDataObject> &Ado);
+  // The silence (in ArrivalNow units) after which this parser closes a
+  // packet without further bytes, so the receiving side knows when to run
+  // it again; -1 for parsers that cut by the bytes alone.
+  virtual int64_t ClosingPause() const { return -1; }
 
   // The shared maximum packet length in bytes; 0 switches the cut off.
   static std::atomic<int32_t> MaxLength;
 
 protected:
+  // How many bytes that make no packet a parser lets pile up: the maximum
+  // length, or the safety cap where the cut is switched off.
+  static int32_t CutLimit() {
+    const int32_t maxLength = MaxLength.load(std::memory_order_relaxed);
+    return maxLength > 0 ? maxLength : kParserSafetyCap;
+  }
   // Cuts exactly `count` bytes off the front as a binary packet.
   static bool CutBinary(TVexlinBuffer &buffer, int32_t count,
                         std::unique_ptr<TVexlinDataObject> &Ado);

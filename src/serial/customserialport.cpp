@@ -302,6 +302,13 @@ QByteArray TAfCustomSerialPort::ReadString() {
   return fInbox.Take();
 }
 
+QByteArray TAfCustomSerialPort::ReadString(std::vector<TArrivalMark> &marks) {
+  marks.clear();
+  if (fClosing)
+    return {};
+  return fInbox.Take(&marks);
+}
+
 void TAfCustomSerialPort::ReadData(void *Buf, int32_t Size) {
   if (fClosing)
     return;

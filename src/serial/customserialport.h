@@ -87,6 +87,8 @@ public:
 
   // Everything received and not taken yet.
   QByteArray ReadString();
+  // The same, with when each read of the bytes arrived.
+  QByteArray ReadString(std::vector<TArrivalMark> &marks);
   // Exactly `Size` bytes, else "Read data error".
   void ReadData(void *Buf, int32_t Size);
   // Into the write ring whole, else "Write data error [requested: n, free: m]".

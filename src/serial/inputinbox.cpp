@@ -28,6 +28,7 @@ bool TAfInputInbox::Fill(const TReader &read, const std::function<void()> &annou
     const int64_t n = read(fChunk.data(), room);
     if (n <= 0)
       return true;
+    const int64_t stamp = ArrivalNow();
     bool tell = false;
     {
       std::lock_guard lock(fLock);
@@ -37,6 +38,7 @@ bool TAfInputInbox::Fill(const TReader &read, const std::function<void()> &annou
         RenewLocked();
       fBytes.append(fChunk.data(), static_cast<qsizetype>(n));
       fIn += n;
+      fMarks.push_back({fIn, stamp});
       tell = !fAnnounced;
       fAnnounced = true;
     }
@@ -77,6 +79,8 @@ void TAfInputInbox::DropLocked(int64_t count) {
   else
     fBytes.remove(0, count);
   fOut += count;
+  while (!fMarks.empty() && fMarks.front().End <= fOut)
+    fMarks.pop_front();
   fRoom.notify_all();
 }
 
@@ -86,11 +90,20 @@ int64_t TAfInputInbox::TakeAnnouncement() {
   return AvailableLocked();
 }
 
-QByteArray TAfInputInbox::Take() {
+QByteArray TAfInputInbox::Take(std::vector<TArrivalMark> *marks) {
   std::lock_guard lock(fLock);
   const int64_t n = AvailableLocked();
+  if (marks)
+    marks->clear();
   if (n == 0)
     return {};
+  if (marks) {
+    for (const TArrivalMark &mark : fMarks) {
+      marks->push_back({std::min(mark.End, fOut + n) - fOut, mark.Stamp});
+      if (mark.End >= fOut + n)
+        break;
+    }
+  }
   QByteArray out;
   if (n == fBytes.size()) {
     out.swap(fBytes);
@@ -138,6 +151,7 @@ void TAfInputInbox::Restart() {
   fBytes = QByteArray();
   fIn = fOut = 0;
   fFences.clear();
+  fMarks.clear();
   fAnnounced = false;
   fStopped = false;
 }

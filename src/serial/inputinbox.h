@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/arrivalclock.h"
+
 #include <QByteArray>
 #include <array>
 #include <condition_variable>
@@ -37,8 +39,9 @@ public:
   // --- the UI thread ---
   // A data announcement is being handled: the bytes it may take now.
   int64_t TakeAnnouncement();
-  // The bytes up to the next fence.
-  QByteArray Take();
+  // The bytes up to the next fence; with `marks`, also when each read of
+  // them arrived (offsets into the result).
+  QByteArray Take(std::vector<TArrivalMark> *marks = nullptr);
   // Exactly `size` bytes up to the next fence, else nothing (false).
   bool TakeExactly(void *data, int64_t size);
   // The event of the oldest fence has been handled.
@@ -66,6 +69,8 @@ private:
   int64_t fIn = 0;  // bytes ever put in
   int64_t fOut = 0; // bytes ever taken out
   std::deque<int64_t> fFences;
+  // Per device read: the count of bytes ever put in after it, and when.
+  std::deque<TArrivalMark> fMarks;
   bool fAnnounced = false;
   bool fStopped = false;
   std::vector<char> fChunk; // the event thread's read buffer

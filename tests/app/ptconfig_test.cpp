@@ -233,3 +233,33 @@ TEST_F(Config, UnknownContentIsKeptOnlyUpToASmallSize) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Config, FramingParsersRoundTripAndOlderFilesKeepTheDefaults) {
+  // A file from before the silence and length-field parsers.
+  Write("<pelmar_terminal><Parser Parser=\"S97\" MaxLength=\"512\"/></pelmar_terminal>");
+  TPtConfig older;
+  TPtSettings s = older.Load(Path());
+  EXPECT_TRUE(older.Problems().isEmpty());
+  EXPECT_EQ(s.Framing, TFramingSettings());
+
+  s.Parser = "LengthField";
+  s.Framing = {12, true, "{0xAA,0x55}", 2, 4, true, -3};
+  ASSERT_TRUE(older.Save(s));
+  TPtConfig again;
+  const TPtSettings back = again.Load(Path());
+  EXPECT_TRUE(again.Problems().isEmpty()) << again.Problems().join('\n').toStdString();
+  EXPECT_EQ(back.Parser, "LengthField");
+  EXPECT_EQ(back.Framing, s.Framing);
+  EXPECT_EQ(back.MaxLength, 512);
+
+  // Values out of range are reported and keep the defaults.
+  Write("<pelmar_terminal><Parser GapMs=\"-1\" LengthFieldSize=\"3\" LengthFieldAdd=\"x\"/>"
+        "</pelmar_terminal>");
+  TPtConfig bad;
+  EXPECT_EQ(bad.Load(Path()).Framing, TFramingSettings());
+  EXPECT_EQ(bad.Problems().size(), 2) << "3 bytes is in range but no size of a field";
+}
+
+} // namespace

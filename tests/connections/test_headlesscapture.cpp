@@ -4,6 +4,7 @@
 #include "manualresolver.h"
 #include "pipeline/databinary.h"
 #include "pipeline/datalog.h"
+#include "pipeline/datamodbus.h"
 #include "pipeline/dataobjectqueue.h"
 #include "pipeline/dataobjectregistry.h"
 #include "pipeline/logfile.h"
@@ -110,6 +111,12 @@ TEST(CaptureOptionsTest, BadArgumentsSayWhatIsWrong) {
       {{"--capture", "tcp:h:1", "--parser", "modbus"}, "unknown parser"},
       {{"--capture", "tcp:h:1", "--parser", "suffix:0D0"}, "not pairs of hexadecimal"},
       {{"--capture", "tcp:h:1", "--parser", "length:0"}, "not a number from 1"},
+      {{"--capture", "tcp:h:1", "--parser", "gap:-1"}, "not a number of milliseconds"},
+      {{"--capture", "tcp:h:1", "--parser", "gap:1000000001"}, "not a number of milliseconds"},
+      {{"--capture", "tcp:h:1", "--parser", "lenfield:size=3"}, "\"size=3\" is not one of"},
+      {{"--capture", "tcp:h:1", "--parser", "lenfield:offset"}, "\"offset\" is not one of"},
+      {{"--capture", "tcp:h:1", "--parser", "lenfield:start=A"}, "\"start=A\" is not one of"},
+      {{"--capture", "tcp:h:1", "--parser", "lenfield:order=be,width=2"}, "\"width=2\""},
       {{"--capture", "tcp:h:1", "--max-length", "-1"}, "--max-length"},
       {{"--capture", "tcp:h:1", "--interval", "soon"}, "--interval"},
       {{"--capture", "tcp:h:1", "--send", "{0x41"}, "End character"},
@@ -146,6 +153,38 @@ TEST(CaptureOptionsTest, ParsersSendsAndDefaults) {
   EXPECT_EQ(plain.length, 16);
   EXPECT_EQ(plain.maxLength, 1024);
   EXPECT_EQ(plain.log, "x.txt");
+}
+
+TEST(CaptureOptionsTest, ModbusSilenceAndLengthFieldParsers) {
+  const struct {
+    const char *parser;
+    TCaptureOptions::TParser kind;
+  } modbus[] = {{"modbus-rtu", TCaptureOptions::ModbusRtu},
+                {"MODBUS-ASCII", TCaptureOptions::ModbusAscii},
+                {"modbus-tcp", TCaptureOptions::ModbusTcp}};
+  for (const auto &c : modbus) {
+    TCaptureOptions options;
+    QString error;
+    ASSERT_TRUE(Read({"--capture", "tcp:h:1", "--parser", c.parser}, options, &error));
+    EXPECT_EQ(options.parser, c.kind);
+  }
+  TCaptureOptions gap;
+  QString error;
+  ASSERT_TRUE(Read({"--capture", "tcp:h:1", "--parser", "gap:0"}, gap, &error));
+  EXPECT_EQ(gap.parser, TCaptureOptions::Gap);
+  EXPECT_EQ(gap.gapMs, 0);
+  ASSERT_TRUE(Read({"--capture", "tcp:h:1", "--parser", "gap:1000000000"}, gap, &error));
+  EXPECT_EQ(gap.gapMs, 1000000000);
+
+  TCaptureOptions field;
+  ASSERT_TRUE(Read(
+      {"--capture", "tcp:h:1", "--parser", "lenfield:offset=2,size=2,order=LE,add=+4,start=aa55"},
+      field, &error))
+      << error.toStdString();
+  EXPECT_EQ(field.parser, TCaptureOptions::LengthField);
+  EXPECT_EQ(field.lengthField, (TLengthFieldFormat{QByteArray("\xAA\x55"), 2, 2, false, 4}));
+  ASSERT_TRUE(Read({"--capture", "tcp:h:1", "--parser", "lenfield:add=-2"}, field, &error));
+  EXPECT_EQ(field.lengthField, (TLengthFieldFormat{{}, 0, 1, true, -2}));
 }
 
 // The rows of a log file: received and sent bytes, and log texts.
@@ -264,6 +303,65 @@ TEST_F(HeadlessCaptureTest, TcpFramesTheSendsAndTheLastPieceEndInTheLog) {
   EXPECT_FALSE(Packets(rows, -1).isEmpty()); // the connection's own lines
   EXPECT_EQ(capture->Rows(), static_cast<int64_t>(rows.size()));
   EXPECT_TRUE(capture->Summary().startsWith(QStringLiteral("%1 rows, 17 bytes").arg(rows.size())));
+}
+
+TEST_F(HeadlessCaptureTest, ModbusFramesFromAPeerBecomeModbusRowsOfTheLog) {
+  QTcpServer server;
+  ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+  QString error;
+  TCaptureOptions options = Options(QStringLiteral("tcp:127.0.0.1:%1").arg(server.serverPort()));
+  ASSERT_TRUE(Read({"--capture", "tcp:h:1", "--parser", "modbus-rtu"}, options, &error));
+  options.target.port = server.serverPort();
+  options.target.host = QStringLiteral("127.0.0.1");
+  options.log = dir.filePath(QStringLiteral("capture.vexlin.txt"));
+  TEnd end;
+  const auto capture = Started(options, end);
+  QTcpSocket *peer = Accepted(server);
+  ASSERT_TRUE(peer);
+  // A request and its response with a byte of noise between them, and a
+  // frame of a function whose length only the pause after it tells. In one
+  // piece: over TCP a pause within the bytes would end an RTU frame early.
+  const QByteArray request = QByteArray::fromHex("010300000002C40B");
+  const QByteArray response = QByteArray::fromHex("01030400010002") + QByteArray::fromHex("2A32");
+  const QByteArray stream = request + "\xFF" + response + QByteArray::fromHex("0141AABB");
+  peer->write(stream);
+  peer->flush();
+  ASSERT_TRUE(WaitFor([&] { return capture->BytesReceived() == stream.size(); }));
+  peer->disconnectFromHost();
+  ASSERT_TRUE(WaitFor([&] { return end.code >= 0; }));
+  capture->Stop();
+
+  std::vector<std::pair<QByteArray, bool>> received; // bytes, a Modbus row
+  ASSERT_TRUE(LoadLogFile(options.log, [&](std::unique_ptr<TVexlinDataObject> o) {
+    if (auto *b = dynamic_cast<TVexlinDataBinary *>(o.get()); b && b->Direction == spRx)
+      received.emplace_back(b->Data, dynamic_cast<TVexlinDataBinary_Modbus *>(b) != nullptr);
+  }));
+  const std::vector<std::pair<QByteArray, bool>> expected = {
+      {request, true}, {"\xFF", false}, {response, true}, {QByteArray::fromHex("0141AABB"), true}};
+  EXPECT_EQ(received, expected);
+}
+
+TEST_F(HeadlessCaptureTest, SilenceEndsPacketsFromAPeer) {
+  QTcpServer server;
+  ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+  TCaptureOptions options = Options(QStringLiteral("tcp:127.0.0.1:%1").arg(server.serverPort()));
+  options.parser = TCaptureOptions::Gap;
+  options.gapMs = 30;
+  TEnd end;
+  const auto capture = Started(options, end);
+  QTcpSocket *peer = Accepted(server);
+  ASSERT_TRUE(peer);
+  peer->write("first");
+  peer->flush();
+  ASSERT_TRUE(WaitFor([&] { return capture->BytesReceived() == 5; }));
+  Settle(300); // far longer than the pause: the timer closes the packet
+  peer->write("sec");
+  peer->flush();
+  ASSERT_TRUE(WaitFor([&] { return capture->BytesReceived() == 8; }));
+  peer->disconnectFromHost();
+  ASSERT_TRUE(WaitFor([&] { return end.code >= 0; }));
+  capture->Stop();
+  EXPECT_EQ(Packets(LoadRows(options.log), spRx), QList<QByteArray>({"first", "sec"}));
 }
 
 TEST_F(HeadlessCaptureTest, AMissingPortAndAnUnwritableLogSayWhy) {

@@ -22,7 +22,7 @@ class TRecordingWindow {
 public:
   TConnectionWindow Window() {
     TConnectionWindow window;
-    window.Receive = [this](const QByteArray &data, const QByteArray &sig) {
+    window.Receive = [this](const QByteArray &data, const QByteArray &sig, int64_t) {
       std::lock_guard lock(fLock);
       fReceived[sig].append(data);
       ++fReceiveCalls;

@@ -134,9 +134,9 @@ TEST(Registry, TokensInOrderExactClassAndCaseSensitive) {
   ClearDataObjectClasses();
   RegisterVexlinDataObjectClasses();
   RegisterVexlinDataObjectClasses(); // a second call must not register twice
-  const char *tokens[] = {"bin", "log", "lsi", "s97", "arp", "9bt", "nif"};
-  ASSERT_EQ(VexlinDataObjectClasses().size(), 7u);
-  for (size_t i = 0; i < 7; ++i) {
+  const char *tokens[] = {"bin", "log", "lsi", "s97", "arp", "9bt", "nif", "mbs"};
+  ASSERT_EQ(VexlinDataObjectClasses().size(), std::size(tokens));
+  for (size_t i = 0; i < std::size(tokens); ++i) {
     EXPECT_EQ(VexlinDataObjectClasses()[i].doSign, tokens[i]);
     // The virtual constructor makes an object of exactly the registered class.
     std::unique_ptr<TVexlinDataObject> o(VexlinDataObjectClasses()[i].doClass->Create());

@@ -53,4 +53,30 @@ TEST(InputInbox, TakenArraysAreReusedOnlyWhenReleased) {
   EXPECT_EQ(held, Pattern(20000, 'a'));
 }
 
+// Every device read keeps its arrival stamp through a take that joins
+// reads, and a take that stops at a fence leaves the rest of a read stamped.
+TEST(InputInbox, ReadsKeepTheirArrivalStampsAcrossTakes) {
+  TAfInputInbox inbox(64 * 1024);
+  const int64_t before = ArrivalNow();
+  ASSERT_TRUE(Fill(inbox, "abc"));
+  ASSERT_TRUE(Fill(inbox, "de"));
+  inbox.Fence();
+  ASSERT_TRUE(Fill(inbox, "fgh"));
+  std::vector<TArrivalMark> marks;
+  EXPECT_EQ(inbox.Take(&marks), "abcde");
+  ASSERT_EQ(marks.size(), 2u);
+  EXPECT_EQ(marks[0].End, 3);
+  EXPECT_EQ(marks[1].End, 5);
+  EXPECT_GE(marks[0].Stamp, before);
+  EXPECT_LE(marks[0].Stamp, marks[1].Stamp);
+  const int64_t second = marks[1].Stamp;
+  inbox.PassFence();
+  EXPECT_EQ(inbox.Take(&marks), "fgh");
+  ASSERT_EQ(marks.size(), 1u);
+  EXPECT_EQ(marks[0].End, 3);
+  EXPECT_GE(marks[0].Stamp, second);
+  EXPECT_EQ(inbox.Take(&marks), QByteArray());
+  EXPECT_TRUE(marks.empty());
+}
+
 } // namespace

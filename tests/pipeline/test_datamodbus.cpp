@@ -1,0 +1,154 @@
+#include "codecs/modbus.h"
+#include "codecs/modbusframing.h"
+#include "pipeline/datalog.h"
+#include "pipeline/datamodbus.h"
+#include "pipeline/dataobjectqueue.h"
+#include "pipeline/dataobjectregistry.h"
+#include "pipeline/logfile.h"
+#include "pipeline/receivepath.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray Rtu(const char *hex) {
+  QByteArray frame = QByteArray::fromHex(hex);
+  const uint16_t crc = ModbusCRC16(frame);
+  frame.append(static_cast<char>(crc & 0xFF));
+  frame.append(static_cast<char>(crc >> 8));
+  return frame;
+}
+
+TEST(ModbusRow, TheFrameCheckNamesTheExpectedValue) {
+  QByteArray damaged = Rtu("01030400010002");
+  damaged[4] = static_cast<char>(damaged[4] ^ 0x10);
+  const uint16_t expectedCrc = ModbusCRC16(QByteArrayView(damaged).first(7));
+  QByteArray badLrc = ModbusAsciiFrame(QByteArray::fromHex("010300000002"));
+  badLrc[13] = 'A'; // the LRC's first digit (F of FA)
+  struct Case {
+    const char *name;
+    QByteArray bytes;
+    TModbusType type;
+    QString summary; // the detail text's last part
+  };
+  const Case cases[] = {
+      {"valid RTU", Rtu("010300000002"), mbtRTU,
+       "Modbus RTU, jednotka 1, funkce 3 (0x03)\rCRC v pořádku"},
+      {"damaged RTU", damaged, mbtRTU,
+       QStringLiteral("Modbus RTU, jednotka 1, funkce 3 (0x03)\rChyba rámce: CRC %1, očekáváno %2")
+           .arg(QString::number(uint8_t(damaged[7]) | uint8_t(damaged[8]) << 8, 16)
+                    .toUpper()
+                    .rightJustified(4, u'0'),
+                QString::number(expectedCrc, 16).toUpper().rightJustified(4, u'0'))},
+      {"exception", Rtu("018302"), mbtRTU,
+       "Modbus RTU, jednotka 1, funkce 131 (0x83)\rCRC v pořádku"},
+      {"valid ASCII", ModbusAsciiFrame(QByteArray::fromHex("110600010003")), mbtASCII,
+       "Modbus ASCII, jednotka 17, funkce 6 (0x06)\rLRC v pořádku"},
+      {"damaged ASCII", badLrc, mbtASCII,
+       "Modbus ASCII, jednotka 1, funkce 3 (0x03)\rChyba rámce: LRC AA, očekáváno FA"},
+      {"ASCII without CR LF", ":0103", mbtASCII,
+       "Modbus ASCII, jednotka 1, funkce 3 (0x03)\rChyba rámce: Rámec není \":\", šestnáctkové "
+       "páry a CR LF"},
+      {"TCP", QByteArray::fromHex("000100000006010300000002"), mbtTCP,
+       "Modbus TCP, jednotka 1, funkce 3 (0x03)\rMBAP v pořádku"},
+      {"TCP length disagrees", QByteArray::fromHex("00010000000901030000"), mbtTCP,
+       "Modbus TCP, jednotka 1, funkce 3 (0x03)\rChyba rámce: Length 0009, očekáváno 0004"},
+      {"short RTU", QByteArray::fromHex("01"), mbtRTU,
+       "Modbus RTU\rChyba rámce: Krátký rámec: 1 B, nejméně 4 B"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    TVexlinDataBinary_Modbus row(c.bytes, spRx, c.type);
+    EXPECT_EQ(row.FrameSummary(), c.summary);
+    EXPECT_TRUE(row.GetTextInfo().endsWith(QStringLiteral("\r\r") + c.summary));
+  }
+  const TModbusFault fault = ModbusFrameFault(damaged, mbtRTU);
+  EXPECT_EQ(fault.Position, 7);
+  EXPECT_EQ(fault.Count, 2);
+}
+
+class ModbusLog : public ::testing::Test {
+protected:
+  void SetUp() override { RegisterVexlinDataObjectClasses(); }
+  void TearDown() override { ClearDataObjectClasses(); }
+};
+
+TEST_F(ModbusLog, SavedRowsLoadBackAsModbusRowsOfTheirType) {
+  const TVexlinDataBinary_Modbus rows[] = {
+      {Rtu("010300000002"), spTx, mbtRTU},
+      {ModbusAsciiFrame(QByteArray::fromHex("01030400010002")), spRx, mbtASCII},
+      {QByteArray::fromHex("000100000006010300000002"), spRx, mbtTCP},
+  };
+  QByteArray saved;
+  for (const auto &row : rows) {
+    const_cast<TVexlinDataBinary_Modbus &>(row).Time = 41415.5;
+    ASSERT_TRUE(AppendLogLine(saved, &row));
+  }
+  EXPECT_TRUE(saved.startsWith("2013-05-21 12:00:00\tmbs\ttx rtu hex:01 03 00 00 00 02 C4 0B\t"))
+      << saved.toStdString();
+
+  std::vector<std::unique_ptr<TVexlinDataObject>> loaded;
+  TLogFileReader reader(
+      [&](std::unique_ptr<TVexlinDataObject> o) { loaded.push_back(std::move(o)); });
+  reader.Feed(saved.constData(), saved.size());
+  reader.Finish();
+  ASSERT_GE(loaded.size(), 3u);
+  for (size_t i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
+    auto *row = dynamic_cast<TVexlinDataBinary_Modbus *>(loaded[i].get());
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(row->Data, rows[i].Data);
+    EXPECT_EQ(row->Direction, rows[i].Direction);
+    EXPECT_EQ(row->ModbusType, rows[i].ModbusType);
+  }
+}
+
+TEST_F(ModbusLog, AReaderWithoutTheKindKeepsTheLineAsText) {
+  // As a reader from before the kind: the token names nothing it knows.
+  ClearDataObjectClasses();
+  AddDataObjectClass(ClassOf<TVexlinDataLog>(), "log");
+  std::vector<std::unique_ptr<TVexlinDataObject>> loaded;
+  TLogFileReader reader(
+      [&](std::unique_ptr<TVexlinDataObject> o) { loaded.push_back(std::move(o)); });
+  const QByteArray line = "2013-05-21 12:00:00\tmbs\trx rtu hex:01 83 02 C0 F1\tascii:{$01}\n\r";
+  reader.Feed(line.constData(), line.size());
+  reader.Finish();
+  ASSERT_FALSE(loaded.empty());
+  auto *log = dynamic_cast<TVexlinDataLog *>(loaded[0].get());
+  ASSERT_NE(log, nullptr);
+  EXPECT_TRUE(log->Text.startsWith("rx rtu hex:01 83 02"));
+}
+
+// The receive path carries each block's arrival stamp to the parser, and a
+// timer's Expire closes what silence ended.
+TEST(ReceiveStamps, SilenceClosesAPacketOnlyOnceItHasPassed) {
+  VexlinDataObjects_Initialize();
+  const int32_t savedMax = TVexlinParser::MaxLength.load();
+  TVexlinParser::MaxLength = 1024;
+  TVexlinReceiver receiver;
+  receiver.fVexlinParser_Gap.SetPause(5'000'000);
+  receiver.SetParser(&receiver.fVexlinParser_Gap);
+  auto queued = [] {
+    std::vector<QByteArray> out;
+    TVexlinDataObject *chain = nullptr;
+    if (VexlinDataObject_POP(chain))
+      for (TVexlinDataObject *o = chain; o; o = o->NextDataObj)
+        out.push_back(static_cast<TVexlinDataBinary *>(o)->Data);
+    FreeDataObjectChain(chain);
+    return out;
+  };
+  // Two reads delivered together keep their own stamps: 6 ms apart, a pause.
+  const TArrivalMark marks[] = {{2, 1'000'000}, {4, 7'000'000}};
+  receiver.Receive("abcd", {}, marks);
+  EXPECT_EQ(queued(), std::vector<QByteArray>({"ab"}));
+  receiver.Receive("ef", {}, 9'000'000);
+  EXPECT_FALSE(receiver.Expire(13'000'000));
+  EXPECT_TRUE(queued().empty());
+  EXPECT_TRUE(receiver.Expire(14'000'000));
+  EXPECT_EQ(queued(), std::vector<QByteArray>({"cdef"}));
+  EXPECT_EQ(receiver.Buffer(0).UsedSize(), 0);
+  TVexlinParser::MaxLength = savedMax;
+  VexlinDataObjects_Finalize();
+}
+
+} // namespace
