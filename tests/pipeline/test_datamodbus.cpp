@@ -31,7 +31,7 @@ TEST(ModbusRow, TheFrameCheckNamesTheExpectedValue) {
     const char *name;
     QByteArray bytes;
     TModbusType type;
-    QString summary; // the detail text's last part
+    QString summary; // in the detail text, after the notations
   };
   const Case cases[] = {
       {"valid RTU", Rtu("010300000002"), mbtRTU,
