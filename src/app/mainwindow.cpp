@@ -29,6 +29,7 @@
 #include "netutils/versioncheck.h"
 #include "pipeline/databinary.h"
 #include "pipeline/datalog.h"
+#include "pipeline/datamodbus.h"
 #include "pipeline/dataobjectqueue.h"
 #include "pipeline/logfile.h"
 #include "pipeline/logrecorder.h"
@@ -227,6 +228,11 @@ void TfMainPelmarTerm::BuildPresets() {
 void TfMainPelmarTerm::BuildProtocolTools() {
   fModBusPanel = new TfModBusPanel(fDialogs, this);
   connect(fModBusPanel, &TfModBusPanel::sendRequested, this, &TfMainPelmarTerm::Send);
+  connect(fModBusPanel, &TfModBusPanel::modbusSendRequested, this, &TfMainPelmarTerm::SendModbus);
+  // The page is built first: the panel frames as the page reads.
+  fModBusPanel->SetModbusType(fParserPage->SelectedModbusType());
+  connect(fParserPage, &TParserPage::modbusTypeChanged, fModBusPanel,
+          &TfModBusPanel::SetModbusType);
   auto *actModBusPanel = Named(new QAction(this), "actModBusPanel");
   actModBusPanel->setShortcut(QKeySequence(QStringLiteral("Ctrl+M")));
   connect(actModBusPanel, &QAction::triggered, this, [this] {
@@ -705,8 +711,13 @@ void TfMainPelmarTerm::Receive(const QByteArray &aData, const QByteArray &aSIG) 
 }
 
 void TfMainPelmarTerm::Send(const QByteArray &data) {
-  SendToTransports(data, fConnections->Connection(), AfComPort1.get(),
-                   [this](const std::exception &error) { LogError(error); });
+  SendModbus(data, fParserPage->ModbusParserType());
+}
+
+void TfMainPelmarTerm::SendModbus(const QByteArray &data, std::optional<TModbusType> modbus) {
+  SendToTransports(
+      data, fConnections->Connection(), AfComPort1.get(),
+      [this](const std::exception &error) { LogError(error); }, modbus);
 }
 
 void TfMainPelmarTerm::LogError(const std::exception &error) {
@@ -731,18 +742,22 @@ void TfMainPelmarTerm::wmVexlinDataObject() {
   TVexlinDataObject *last = slice;
   const bool recording = Recording();
   qint64 recorded = 0;
-  auto record = [&](const TVexlinDataObject *o) {
+  auto take = [&](TVexlinDataObject *o) {
+    // Rows reach the list in the order they were sent and received, so a
+    // response finds its request here, whichever transport carried them.
+    if (o->ClassType() == ClassOf<TVexlinDataBinary_Modbus>())
+      static_cast<TVexlinDataBinary_Modbus *>(o)->Pair(fModbusPairing);
+    if (!recording)
+      return;
     const qint64 before = fRecorder->Size();
     fRecorder->Add(*o);
     const qint64 after = fRecorder->Size();
     recorded += after >= before ? after - before : after; // a new file began
   };
-  if (recording)
-    record(last);
+  take(last);
   for (int n = 1; n < kAppendSlice && last->NextDataObj && recorded < kRecordSlice; ++n) {
     last = last->NextDataObj;
-    if (recording)
-      record(last);
+    take(last);
   }
   fPendingChain = last->NextDataObj;
   last->NextDataObj = nullptr;
@@ -781,6 +796,7 @@ void TfMainPelmarTerm::bClearClick() {
   fMemoryWatch->Rearm();
   fRxBuffer->Clear();
   fReceiver.ClearBuffers();
+  fModbusPairing.Clear();
 }
 
 void TfMainPelmarTerm::pmiMoveUpClick() {

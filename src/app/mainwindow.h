@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ptconfig.h"
+#include "codecs/modbuspairing.h"
 #include "pipeline/receivepath.h"
 #include "pipeline/vexlinview.h"
 #include "widgets/about.h"
@@ -80,6 +81,9 @@ public:
   // Every producer of outgoing bytes calls this: the bytes are recorded as a
   // transmitted packet and written to every open transport.
   void Send(const QByteArray &data);
+  // Sends a block whose Tx row is read as a Modbus frame of `modbus`, when
+  // it is one.
+  void SendModbus(const QByteArray &data, std::optional<TModbusType> modbus);
   // Queues a coloured log line; any thread.
   TVexlinDataLog *LogInfoMsg(const QString &text, TColor color);
   // The red "Chyba: " line of an error.
@@ -303,6 +307,8 @@ private:
   QMenu *pmStatusBarConnection = nullptr;
   QTimer *fRemainderTimer = nullptr;
   TVexlinDataObject *fPendingChain = nullptr; // taken from the queue, not yet shown
+  // Pairs the Modbus rows, sent and received, in the order they are shown.
+  TModbusPairing fModbusPairing;
   TPtIpcServer *fIpc = nullptr;
   std::unique_ptr<TformDuradiDarozavi_InstInfoBox> fInfoBox;
 

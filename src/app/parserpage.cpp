@@ -231,10 +231,21 @@ void TParserPage::rbProtocolModbusClick() {
 }
 
 void TParserPage::rbProtocolModbusTypeClick() {
-  const TModbusType type = rbProtocolModbusTCP->isChecked()     ? mbtTCP
-                           : rbProtocolModbusASCII->isChecked() ? mbtASCII
-                                                                : mbtRTU;
+  const TModbusType type = SelectedModbusType();
   fReceiver.fVexlinParser_Modbus.SetModbusType(type);
+  emit modbusTypeChanged(type);
+}
+
+TModbusType TParserPage::SelectedModbusType() const {
+  return rbProtocolModbusTCP->isChecked()     ? mbtTCP
+         : rbProtocolModbusASCII->isChecked() ? mbtASCII
+                                              : mbtRTU;
+}
+
+std::optional<TModbusType> TParserPage::ModbusParserType() const {
+  if (!rbProtocolModbus->isChecked())
+    return std::nullopt;
+  return SelectedModbusType();
 }
 
 void TParserPage::rbProtocolGapClick() {
@@ -424,6 +435,7 @@ void TParserPage::ApplySettings(const QString &parser, const QString &modbusType
     rbProtocolModbusASCII->setChecked(true);
   else
     rbProtocolModbusRTU->setChecked(true);
+  rbProtocolModbusTypeClick();
   if (parser == QLatin1String("CustomParser"))
     rbProtocolCustomParserClick();
   else if (parser == QLatin1String("Modbus"))

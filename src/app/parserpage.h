@@ -1,8 +1,10 @@
 #pragma once
 
 #include "app/framingsettings.h"
+#include "codecs/modbus.h"
 
 #include <QWidget>
+#include <optional>
 
 class QCheckBox;
 class QComboBox;
@@ -26,6 +28,9 @@ public:
   // "S97", "Modbus", "CustomParser", "Gap" or "LengthField"
   QString ParserName() const;
   QString ModbusTypeName() const; // "RTU", "ASCII" or "TCP"
+  TModbusType SelectedModbusType() const;
+  // The Modbus type while the Modbus parser cuts the received bytes.
+  std::optional<TModbusType> ModbusParserType() const;
   QString CustomTypeName() const; // "Sufix" or "Length"
   // Applies saved values in the order the window's first show does.
   void ApplySettings(const QString &parser, const QString &modbusType, const QString &customType,
@@ -86,6 +91,10 @@ public:
   QRadioButton *rbProtocolLengthFieldBigEndian;
   QRadioButton *rbProtocolLengthFieldLittleEndian;
   TIntEdit *ieProtocolLengthFieldAdd;
+
+signals:
+  // The Modbus type was chosen or loaded, so the protocol panel can follow.
+  void modbusTypeChanged(TModbusType type);
 
 private:
   TVexlinReceiver &fReceiver;

@@ -150,41 +150,42 @@ int32_t ModbusTcpFrameLength(const uint8_t *header) {
   return 6 + length;
 }
 
-TModbusFault ModbusFrameFault(QByteArrayView frame, TModbusType type) {
-  TModbusFault fault;
+TModbusFrameFault ModbusFrameFault(QByteArrayView frame, TModbusType type) {
+  TModbusFrameFault fault;
   const auto *b = reinterpret_cast<const uint8_t *>(frame.data());
   const auto size = static_cast<int32_t>(frame.size());
   switch (type) {
   case mbtRTU: {
     if (size < 4) {
-      fault = {TModbusFault::Short, 0, size, static_cast<uint32_t>(size), 4};
+      fault = {TModbusFrameFault::Short, 0, size, static_cast<uint32_t>(size), 4};
       break;
     }
     const uint16_t crc = ModbusCRC16(frame.first(size - 2));
     const auto actual = static_cast<uint16_t>(b[size - 2] | b[size - 1] << 8);
     if (actual != crc)
-      fault = {TModbusFault::Crc, size - 2, 2, actual, crc};
+      fault = {TModbusFrameFault::Crc, size - 2, 2, actual, crc};
     break;
   }
   case mbtASCII: {
     QByteArray bytes;
     if (!ModbusAsciiBytes(frame, bytes) || bytes.size() < 2) {
-      fault = {TModbusFault::NotHex, 0, size, 0, 0};
+      fault = {TModbusFrameFault::NotHex, 0, size, 0, 0};
       break;
     }
     const uint8_t lrc = ModbusLRC(QByteArrayView(bytes).first(bytes.size() - 1));
     const auto actual = static_cast<uint8_t>(bytes.back());
     if (actual != lrc)
-      fault = {TModbusFault::Lrc, size - 4, 2, actual, lrc};
+      fault = {TModbusFrameFault::Lrc, size - 4, 2, actual, lrc};
     break;
   }
   case mbtTCP:
     if (size < kModbusMbapHeader + 1) {
-      fault = {TModbusFault::Short, 0, size, static_cast<uint32_t>(size), kModbusMbapHeader + 1};
+      fault = {TModbusFrameFault::Short, 0, size, static_cast<uint32_t>(size),
+               kModbusMbapHeader + 1};
     } else if (Be16(b + 2) != 0) {
-      fault = {TModbusFault::MbapProtocol, 2, 2, Be16(b + 2), 0};
+      fault = {TModbusFrameFault::MbapProtocol, 2, 2, Be16(b + 2), 0};
     } else if (Be16(b + 4) != size - 6) {
-      fault = {TModbusFault::MbapLength, 4, 2, Be16(b + 4), static_cast<uint32_t>(size - 6)};
+      fault = {TModbusFrameFault::MbapLength, 4, 2, Be16(b + 4), static_cast<uint32_t>(size - 6)};
     }
     break;
   }
@@ -218,6 +219,33 @@ bool ModbusUnitAndFunction(QByteArrayView frame, TModbusType type, uint8_t &unit
     function = static_cast<uint8_t>(digits[2] << 4 | digits[3]);
     return true;
   }
+  }
+  return false;
+}
+
+bool ModbusFrameMessage(QByteArrayView frame, TModbusType type, QByteArray &message,
+                        std::optional<uint16_t> &transaction) {
+  const auto *b = reinterpret_cast<const uint8_t *>(frame.data());
+  transaction.reset();
+  switch (type) {
+  case mbtRTU:
+    if (frame.size() < 4)
+      return false;
+    message = frame.first(frame.size() - 2).toByteArray();
+    return true;
+  case mbtTCP:
+    if (frame.size() < kModbusMbapHeader + 1)
+      return false;
+    transaction = Be16(b);
+    message = frame.sliced(kModbusMbapHeader - 1).toByteArray();
+    return true;
+  case mbtASCII:
+    if (!ModbusAsciiBytes(frame, message) || message.size() < 3) {
+      message.clear();
+      return false;
+    }
+    message.chop(1); // the LRC
+    return true;
   }
   return false;
 }

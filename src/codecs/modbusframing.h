@@ -5,8 +5,10 @@
 
 #include "codecs/modbus.h"
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <cstdint>
+#include <optional>
 
 // An RTU frame: unit id, function code, at most 252 bytes, the CRC.
 inline constexpr int32_t kModbusRtuMaxFrame = 256;
@@ -43,7 +45,7 @@ bool ModbusRtuCrcValid(const uint8_t *frame, int32_t length);
 int32_t ModbusTcpFrameLength(const uint8_t *header);
 
 // What fails the frame check of a frame of `type`, for marking the bytes.
-struct TModbusFault {
+struct TModbusFrameFault {
   enum TKind : uint8_t {
     None,        // the frame checks
     Crc,         // RTU: the CRC is wrong
@@ -60,9 +62,16 @@ struct TModbusFault {
   uint32_t Expected = 0;
 };
 
-TModbusFault ModbusFrameFault(QByteArrayView frame, TModbusType type);
+TModbusFrameFault ModbusFrameFault(QByteArrayView frame, TModbusType type);
 
 // Unit id and function code of a frame; false when it is too short to hold
 // them (or an ASCII frame's pairs cannot be read).
 bool ModbusUnitAndFunction(QByteArrayView frame, TModbusType type, uint8_t &unit,
                            uint8_t &function);
+
+// The message a frame carries (unit id and PDU, without the CRC, the LRC or
+// the MBAP header) and, for TCP, its transaction id. False when the frame is
+// too short to hold a unit id and a function code, or an ASCII frame's pairs
+// cannot be read; a frame whose check fails still gives its message.
+bool ModbusFrameMessage(QByteArrayView frame, TModbusType type, QByteArray &message,
+                        std::optional<uint16_t> &transaction);

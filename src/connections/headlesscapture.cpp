@@ -22,6 +22,20 @@ QString LogFileName(const QString &log) {
   return log == QLatin1String("-") ? QStringLiteral("/dev/stdout") : log;
 }
 
+// The Modbus type of a Modbus parser, which sent frames are read in too.
+std::optional<TModbusType> CaptureModbusType(TCaptureOptions::TParser parser) {
+  switch (parser) {
+  case TCaptureOptions::ModbusRtu:
+    return mbtRTU;
+  case TCaptureOptions::ModbusAscii:
+    return mbtASCII;
+  case TCaptureOptions::ModbusTcp:
+    return mbtTCP;
+  default:
+    return std::nullopt;
+  }
+}
+
 } // namespace
 
 THeadlessCapture::THeadlessCapture(TCaptureOptions options, QObject *parent)
@@ -41,9 +55,7 @@ THeadlessCapture::THeadlessCapture(TCaptureOptions options, QObject *parent)
   case TCaptureOptions::ModbusRtu:
   case TCaptureOptions::ModbusAscii:
   case TCaptureOptions::ModbusTcp: {
-    static constexpr TModbusType kTypes[] = {mbtRTU, mbtASCII, mbtTCP};
-    fReceiver.fVexlinParser_Modbus.SetModbusType(
-        kTypes[fOptions.parser - TCaptureOptions::ModbusRtu]);
+    fReceiver.fVexlinParser_Modbus.SetModbusType(*CaptureModbusType(fOptions.parser));
     // The RTU pause is measured in characters of the serial line.
     if (fOptions.target.kind == TCaptureTarget::Serial)
       fReceiver.fVexlinParser_Modbus.SetBaudrate(static_cast<int32_t>(fOptions.target.speed));
@@ -302,7 +314,8 @@ void THeadlessCapture::SendNext() {
   SendToTransports(
       fOptions.sends.at(fNextSend++), fConnections ? fConnections->Connection() : nullptr,
       fPort.get(),
-      [this](const std::exception &e) { LogLine(ErrorLineText(ExceptionText(e)), kColorRed); });
+      [this](const std::exception &e) { LogLine(ErrorLineText(ExceptionText(e)), kColorRed); },
+      CaptureModbusType(fOptions.parser));
   if (fNextSend < fOptions.sends.size() && !fSendTimer.isActive())
     fSendTimer.start();
 }

@@ -1,13 +1,14 @@
 #include "connections/transportsend.h"
 
 #include "connections/vexlinconnection.h"
-#include "pipeline/databinary.h"
+#include "pipeline/datamodbus.h"
 #include "serial/customserialport.h"
 
 void SendToTransports(const QByteArray &data, TVexlinConnection *connection,
                       TAfCustomSerialPort *port,
-                      const std::function<void(const std::exception &)> &onError) {
-  (new TVexlinDataBinary(data, spTx))->Push();
+                      const std::function<void(const std::exception &)> &onError,
+                      std::optional<TModbusType> modbus) {
+  NewSentRow(data, modbus)->Push();
   if (connection) {
     try {
       connection->Send(data);

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "codecs/modbus.h"
+
 #include <QByteArray>
 #include <exception>
 #include <functional>
+#include <optional>
 
 class TAfCustomSerialPort;
 class TVexlinConnection;
@@ -11,6 +14,9 @@ class TVexlinConnection;
 // nothing open, so the log shows what was meant), then the block to the
 // network connection and to the serial port, whichever are open. A refused
 // block (unknown host, full write ring) goes to `onError` and never escapes.
+// With `modbus`, a block that is a whole Modbus frame of that type is shown
+// as a Modbus row.
 void SendToTransports(const QByteArray &data, TVexlinConnection *connection,
                       TAfCustomSerialPort *port,
-                      const std::function<void(const std::exception &)> &onError);
+                      const std::function<void(const std::exception &)> &onError,
+                      std::optional<TModbusType> modbus = std::nullopt);

@@ -2,6 +2,8 @@
 
 #include "base/languagetext.h"
 #include "codecs/modbusframing.h"
+#include "codecs/modbuspairing.h"
+#include "codecs/modbustext.h"
 #include "pipeline/savedtexttokens.h"
 
 namespace {
@@ -55,36 +57,36 @@ void TVexlinDataBinary_Modbus::DrawNode(TVexlinView &Sender, const TVexlinPaintI
     DrawBytes(Sender, PaintInfo, {2, 3, 4, 5});
     break;
   }
-  const TModbusFault fault = ModbusFrameFault(Data, ModbusType);
-  if (fault.Kind != TModbusFault::None)
+  const TModbusFrameFault fault = ModbusFrameFault(Data, ModbusType);
+  if (fault.Kind != TModbusFrameFault::None)
     FrameBytes(PaintInfo, fault.Position + 1, fault.Count, FaultColour());
 }
 
 QString TVexlinDataBinary_Modbus::FaultText() const {
-  const TModbusFault fault = ModbusFrameFault(Data, ModbusType);
+  const TModbusFrameFault fault = ModbusFrameFault(Data, ModbusType);
   auto hex = [](uint32_t value, int digits) {
     return QString::number(value, 16).toUpper().rightJustified(digits, u'0');
   };
   const QString field =
       LanguageText(QStringLiteral("FrameFieldFault"), QStringLiteral("%1 %2, očekáváno %3"));
   switch (fault.Kind) {
-  case TModbusFault::None:
+  case TModbusFrameFault::None:
     return {};
-  case TModbusFault::Short:
+  case TModbusFrameFault::Short:
     return LanguageText(QStringLiteral("FrameShort"),
                         QStringLiteral("Krátký rámec: %1 B, nejméně %2 B"))
         .arg(fault.Actual)
         .arg(fault.Expected);
-  case TModbusFault::NotHex:
+  case TModbusFrameFault::NotHex:
     return LanguageText(QStringLiteral("ModbusNotHex"),
                         QStringLiteral("Rámec není \":\", šestnáctkové páry a CR LF"));
-  case TModbusFault::Crc:
+  case TModbusFrameFault::Crc:
     return field.arg(QStringLiteral("CRC"), hex(fault.Actual, 4), hex(fault.Expected, 4));
-  case TModbusFault::Lrc:
+  case TModbusFrameFault::Lrc:
     return field.arg(QStringLiteral("LRC"), hex(fault.Actual, 2), hex(fault.Expected, 2));
-  case TModbusFault::MbapProtocol:
+  case TModbusFrameFault::MbapProtocol:
     return field.arg(QStringLiteral("Protocol ID"), hex(fault.Actual, 4), hex(fault.Expected, 4));
-  case TModbusFault::MbapLength:
+  case TModbusFrameFault::MbapLength:
     return field.arg(QStringLiteral("Length"), hex(fault.Actual, 4), hex(fault.Expected, 4));
   }
   return {};
@@ -110,7 +112,76 @@ QString TVexlinDataBinary_Modbus::FrameSummary() const {
 }
 
 QString TVexlinDataBinary_Modbus::GetTextInfo() const {
-  return TVexlinDataBinary::GetTextInfo() + QStringLiteral("\r\r") + FrameSummary();
+  QString text = TVexlinDataBinary::GetTextInfo() + QStringLiteral("\r\r") + FrameSummary();
+  QByteArray message;
+  std::optional<uint16_t> transaction;
+  if (ModbusFrameMessage(Data, ModbusType, message, transaction)) {
+    if (transaction)
+      text += u'\r' +
+              LanguageText(QStringLiteral("ModbusTransaction"), QStringLiteral("Transakce")) +
+              QStringLiteral(": ") + QString::number(*transaction);
+    text += QStringLiteral("\r\r") + ModbusDetailText(Decoded());
+  }
+  return text;
+}
+
+TModbusDirection TVexlinDataBinary_Modbus::NotedDirection() const {
+  if (Note.Flags & kNoteRequest)
+    return TModbusDirection::Request;
+  if (Note.Flags & kNoteResponse)
+    return TModbusDirection::Response;
+  // Unpaired (a loaded log): what we sent is a request, what came may be either.
+  return Direction == spTx ? TModbusDirection::Request : TModbusDirection::Unknown;
+}
+
+TModbusMessage TVexlinDataBinary_Modbus::Decoded() const {
+  QByteArray message;
+  std::optional<uint16_t> transaction;
+  if (!ModbusFrameMessage(Data, ModbusType, message, transaction))
+    return ModbusDecode({});
+  if (!Paired())
+    return ModbusDecode(message, NotedDirection());
+  TModbusPairedRequest request;
+  request.Function = Note.Function;
+  if (Note.Flags & kNoteAddress)
+    request.Address = Note.Address;
+  if (Note.Flags & kNoteCount)
+    request.Count = Note.Count;
+  if (Note.Flags & kNoteTime)
+    request.Milliseconds = Note.Milliseconds;
+  return ModbusDecode(message, TModbusDirection::Response, &request);
+}
+
+void TVexlinDataBinary_Modbus::Pair(TModbusPairing &pairing) {
+  QByteArray message;
+  std::optional<uint16_t> transaction;
+  if (!ModbusFrameMessage(Data, ModbusType, message, transaction))
+    return;
+  const TModbusMessage decoded = pairing.Decode(
+      message, Direction == spTx ? TModbusDirection::Request : TModbusDirection::Unknown, Time,
+      transaction);
+  Note = {};
+  if (decoded.Direction == TModbusDirection::Request)
+    Note.Flags |= kNoteRequest;
+  else if (decoded.Direction == TModbusDirection::Response)
+    Note.Flags |= kNoteResponse;
+  if (!decoded.Request)
+    return;
+  const TModbusPairedRequest &request = *decoded.Request;
+  Note.Flags |= kNotePaired;
+  Note.Function = request.Function;
+  if (request.Address) {
+    Note.Flags |= kNoteAddress;
+    Note.Address = *request.Address;
+  }
+  if (request.Count) {
+    Note.Flags |= kNoteCount;
+    Note.Count = *request.Count;
+  }
+  if (request.Milliseconds) {
+    Note.Flags |= kNoteTime;
+    Note.Milliseconds = static_cast<float>(*request.Milliseconds);
+  }
 }
 
 void TVexlinDataBinary_Modbus::DoMouseLeave(TVexlinView *Sender, TVexlinNode *Node) {
@@ -126,6 +197,8 @@ void TVexlinDataBinary_Modbus::ShowInfoHint(int Index, int X, int Y) {
       attributes.append({QStringLiteral("frame_error_label"), FrameFaultTitle()});
       attributes.append({QStringLiteral("frame_error"), fault});
     }
+    attributes.append({QStringLiteral("modbus_label"), QStringLiteral("Modbus")});
+    attributes.append({QStringLiteral("modbus"), ModbusSummaryText(Decoded())});
     attributes.append({QStringLiteral("title"), FrameSummary().section(u'\r', 0, 0)});
     return attributes;
   });
@@ -155,4 +228,14 @@ bool TVexlinDataBinary_Modbus::LoadFromSavedFile(const QString &data) {
         ModbusType = static_cast<TModbusType>(type);
   }
   return ReadPacketSaveText(data, Data, Direction);
+}
+
+TVexlinDataBinary *NewSentRow(const QByteArray &data, std::optional<TModbusType> modbus) {
+  if (modbus && ModbusFrameFault(data, *modbus).Kind == TModbusFrameFault::None) {
+    uint8_t unit = 0;
+    uint8_t function = 0;
+    if (ModbusUnitAndFunction(data, *modbus, unit, function))
+      return new TVexlinDataBinary_Modbus(data, spTx, *modbus);
+  }
+  return new TVexlinDataBinary(data, spTx);
 }

@@ -1,9 +1,13 @@
 #pragma once
 
 #include "codecs/modbus.h"
+#include "codecs/modbusdecode.h"
 #include "pipeline/databinary.h"
 
 #include <QColor>
+#include <optional>
+
+class TModbusPairing;
 
 // A Modbus frame as cut by the Modbus parser, RTU, ASCII or TCP. It shares
 // the binary packet's layout; its unit id and function code are drawn bold,
@@ -40,6 +44,15 @@ public:
   // What fails the frame check; empty when it holds.
   QString FaultText() const;
 
+  // The frame's message decoded (function, addresses, values, exception),
+  // with the request it answers when the pairing found one. Decoded each
+  // time it is asked for: the row keeps only its bytes and the pairing note.
+  TModbusMessage Decoded() const;
+  // Decodes the frame through `pairing`, which sees every Modbus row of a
+  // stream in order, and notes the request it answers.
+  void Pair(TModbusPairing &pairing);
+  bool Paired() const { return Note.Flags & kNotePaired; }
+
   static QColor FaultColour() { return QColor(255, 0, 0); }
   // "RTU", "ASCII", "TCP".
   static QString TypeName(TModbusType type);
@@ -47,5 +60,30 @@ public:
   TModbusType ModbusType = mbtRTU;
 
 private:
+  // What the pairing found, kept small: how the message reads and the
+  // answered request's function, start address, count and time to answer.
+  enum : uint8_t {
+    kNotePaired = 1,
+    kNoteAddress = 2,
+    kNoteCount = 4,
+    kNoteTime = 8,
+    kNoteRequest = 16,
+    kNoteResponse = 32
+  };
+  struct TPairNote {
+    float Milliseconds = 0;
+    uint16_t Address = 0;
+    uint16_t Count = 0;
+    uint8_t Function = 0;
+    uint8_t Flags = 0;
+  };
+  TModbusDirection NotedDirection() const;
+
+  TPairNote Note;
   static TInfoHintCache ModbusHintCache;
 };
+
+// The Tx row of a sent block: a Modbus row when `modbus` names the protocol
+// the block is read in and it checks as one whole frame of it (so a request
+// sent by hand reads as one from the panel), a binary row otherwise.
+TVexlinDataBinary *NewSentRow(const QByteArray &data, std::optional<TModbusType> modbus);

@@ -155,7 +155,7 @@ void TfModBusPanel::btn1Click() {
       anchor->setFocus();
     return;
   }
-  emit sendRequested(request);
+  emit modbusSendRequested(request, ModbusType());
 }
 
 void TfModBusPanel::SetModbusType(TModbusType type) {

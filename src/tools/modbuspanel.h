@@ -47,6 +47,9 @@ public:
 
 signals:
   void sendRequested(const QByteArray &data);
+  // A Modbus request of the group, framed in `type`, so its Tx row can be
+  // read as Modbus.
+  void modbusSendRequested(const QByteArray &frame, TModbusType type);
 
 private:
   uint8_t SelectedFunction() const;

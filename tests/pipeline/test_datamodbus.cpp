@@ -1,5 +1,7 @@
 #include "codecs/modbus.h"
 #include "codecs/modbusframing.h"
+#include "codecs/modbuspairing.h"
+#include "codecs/modbusrequest.h"
 #include "pipeline/datalog.h"
 #include "pipeline/datamodbus.h"
 #include "pipeline/dataobjectqueue.h"
@@ -29,7 +31,7 @@ TEST(ModbusRow, TheFrameCheckNamesTheExpectedValue) {
     const char *name;
     QByteArray bytes;
     TModbusType type;
-    QString summary; // the detail text's last part
+    QString summary; // in the detail text, after the notations
   };
   const Case cases[] = {
       {"valid RTU", Rtu("010300000002"), mbtRTU,
@@ -60,11 +62,101 @@ TEST(ModbusRow, TheFrameCheckNamesTheExpectedValue) {
     SCOPED_TRACE(c.name);
     TVexlinDataBinary_Modbus row(c.bytes, spRx, c.type);
     EXPECT_EQ(row.FrameSummary(), c.summary);
-    EXPECT_TRUE(row.GetTextInfo().endsWith(QStringLiteral("\r\r") + c.summary));
+    EXPECT_TRUE(row.GetTextInfo().contains(QStringLiteral("\r\r") + c.summary));
   }
-  const TModbusFault fault = ModbusFrameFault(damaged, mbtRTU);
+  const TModbusFrameFault fault = ModbusFrameFault(damaged, mbtRTU);
   EXPECT_EQ(fault.Position, 7);
   EXPECT_EQ(fault.Count, 2);
+}
+
+TEST(ModbusRow, AResponseShowsItsRequestsRegisterNumbersAndTheTimeToIt) {
+  constexpr TDateTime kSent = 46000.5;
+  constexpr TDateTime kMs = 1.0 / 86400000.0;
+  struct Case {
+    const char *name;
+    TModbusType type;
+    QByteArray request, otherRequest, response;
+    const char *values; // lines of the response's detail
+  };
+  const Case cases[] = {
+      {"RTU holding registers from 40002", mbtRTU,
+       ModbusRtuFrame(QByteArray::fromHex("110300010002")),
+       ModbusRtuFrame(QByteArray::fromHex("120300000001")),
+       ModbusRtuFrame(QByteArray::fromHex("11030401020304")),
+       "Adresa v dotazu: 1 (0x0001), 40002\rPočet v dotazu: 2\rPočet bajtů: 4\rHodnoty:\r"
+       "40002: 258 (0x0102)\r40003: 772 (0x0304)\rOdpověď za 25.0 ms"},
+      {"ASCII coils from 9", mbtASCII, ModbusAsciiFrame(QByteArray::fromHex("010100080003")),
+       ModbusAsciiFrame(QByteArray::fromHex("010200080003")),
+       ModbusAsciiFrame(QByteArray::fromHex("01010105")),
+       "Hodnoty:\r00009: 1 0 1\rOdpověď za 25.0 ms"},
+      // The other request has the same unit and function: only the
+      // transaction id tells which one is answered.
+      {"TCP input registers by transaction", mbtTCP,
+       ModbusTcpFrame(7, QByteArray::fromHex("010400100001")),
+       ModbusTcpFrame(8, QByteArray::fromHex("010400200001")),
+       ModbusTcpFrame(7, QByteArray::fromHex("01040200FF")),
+       "Hodnoty:\r30017: 255 (0x00FF)\rOdpověď za 25.0 ms"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    TModbusPairing pairing;
+    TVexlinDataBinary_Modbus request(c.request, spTx, c.type);
+    TVexlinDataBinary_Modbus other(c.otherRequest, spTx, c.type);
+    TVexlinDataBinary_Modbus response(c.response, spRx, c.type);
+    request.Time = kSent;
+    other.Time = kSent + 10 * kMs;
+    response.Time = kSent + 25 * kMs;
+    for (TVexlinDataBinary_Modbus *row : {&request, &other, &response})
+      row->Pair(pairing);
+    EXPECT_TRUE(response.Paired());
+    EXPECT_FALSE(request.Paired());
+    const QString info = response.GetTextInfo();
+    EXPECT_TRUE(info.contains(QString::fromUtf8(c.values))) << info.toStdString();
+    EXPECT_TRUE(request.GetTextInfo().contains(QStringLiteral(", dotaz\r")));
+  }
+}
+
+TEST(ModbusRow, WithoutItsRequestAResponseNumbersItsValuesByPlace) {
+  TVexlinDataBinary_Modbus response(ModbusRtuFrame(QByteArray::fromHex("11030401020304")), spRx,
+                                    mbtRTU);
+  const TModbusMessage decoded = response.Decoded();
+  EXPECT_EQ(decoded.Registers, (QList<uint16_t>{0x0102, 0x0304}));
+  EXPECT_TRUE(response.GetTextInfo().contains(QStringLiteral("[1]: 772 (0x0304)")));
+  // An exception names its code.
+  TVexlinDataBinary_Modbus exception(ModbusRtuFrame(QByteArray::fromHex("118302")), spRx, mbtRTU);
+  EXPECT_TRUE(exception.GetTextInfo().contains(QStringLiteral("02 (0x02) Illegal Data Address")))
+      << exception.GetTextInfo().toStdString();
+}
+
+TEST(ModbusRow, ASentBlockIsAModbusRowWhenItIsAWholeFrame) {
+  const QByteArray rtu = ModbusRtuFrame(QByteArray::fromHex("010300000002"));
+  QByteArray damaged = rtu;
+  damaged[2] = 1;
+  struct Case {
+    QByteArray bytes;
+    std::optional<TModbusType> type;
+    bool modbus;
+  };
+  const Case cases[] = {
+      {rtu, mbtRTU, true},
+      {rtu, std::nullopt, false},
+      {damaged, mbtRTU, false},
+      {"AT\r", mbtRTU, false},
+      {ModbusAsciiFrame(QByteArray::fromHex("010300000002")), mbtASCII, true},
+      {ModbusTcpFrame(1, QByteArray::fromHex("010300000002")), mbtTCP, true},
+      {ModbusAsciiFrame(QByteArray::fromHex("010300000002")), mbtRTU, false},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.bytes.toHex().toStdString());
+    std::unique_ptr<TVexlinDataBinary> row(NewSentRow(c.bytes, c.type));
+    EXPECT_EQ(row->Direction, spTx);
+    EXPECT_EQ(row->Data, c.bytes);
+    auto *modbus = dynamic_cast<TVexlinDataBinary_Modbus *>(row.get());
+    ASSERT_EQ(modbus != nullptr, c.modbus);
+    if (modbus) {
+      EXPECT_EQ(modbus->ModbusType, *c.type);
+    }
+  }
 }
 
 class ModbusLog : public ::testing::Test {

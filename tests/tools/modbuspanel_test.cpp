@@ -25,6 +25,11 @@ protected:
   ModBusPanelTest() {
     QObject::connect(&panel, &TfModBusPanel::sendRequested,
                      [this](const QByteArray &data) { sent.append(data); });
+    QObject::connect(&panel, &TfModBusPanel::modbusSendRequested,
+                     [this](const QByteArray &data, TModbusType type) {
+                       sent.append(data);
+                       types.append(type);
+                     });
   }
   // Fills the Modbus group as a user does and presses its "Send".
   void Send(int instruction, int device, int from, int count, const QString &values) {
@@ -39,6 +44,7 @@ protected:
   PanelSink sink;
   TfModBusPanel panel{sink};
   QList<QByteArray> sent;
+  QList<TModbusType> types; // of the Modbus group's requests
 };
 
 TEST_F(ModBusPanelTest, SendersGiveTheirFrames) {
@@ -82,8 +88,10 @@ TEST_F(ModBusPanelTest, EveryFunctionInEveryProtocol) {
     for (int i = 0; i < int(std::size(cases)); ++i) {
       const Case &c = cases[i];
       sent.clear();
+      types.clear();
       Send(i, 17, c.from, c.count, QString::fromLatin1(c.values));
       ASSERT_EQ(sent.size(), 1) << i << " " << sink.errors.join('\n').toStdString();
+      ASSERT_EQ(types, QList<TModbusType>{type}) << i;
       if (type == mbtRTU)
         EXPECT_EQ(sent[0].toHex(), c.rtu) << i;
       else if (type == mbtASCII)
@@ -112,6 +120,7 @@ TEST_F(ModBusPanelTest, ACustomPduGoesOutAsRtuWithTheDeviceAddress) {
   ASSERT_EQ(sent.size(), 2) << sink.errors.join('\n').toStdString();
   EXPECT_EQ(sent[0].toHex(), "01030000000ac5cd");
   EXPECT_EQ(sent[1], sent[0]);
+  EXPECT_EQ(types, (QList<TModbusType>{mbtRTU, mbtRTU}));
   // Choosing a Modbus type leaves the custom choice for the user.
   panel.SetModbusType(mbtTCP);
   EXPECT_EQ(panel.cbbProtocol->currentText(), "Modbus TCP");

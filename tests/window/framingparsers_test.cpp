@@ -1,12 +1,14 @@
 #include "app/parserpage.h"
 #include "codecs/modbus.h"
 #include "pipeline/datamodbus.h"
+#include "tools/modbuspanel.h"
 #include "widgets/numedit.h"
 #include "windowfixture.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 
@@ -171,6 +173,55 @@ TEST_F(WindowTest, AModbusFrameWithAWrongCrcHasItsCrcFramedInRed) {
   auto *frame = dynamic_cast<TVexlinDataBinary_Modbus *>(list->NodeAt(1)->Data);
   ASSERT_NE(frame, nullptr);
   EXPECT_TRUE(frame->GetTextInfo().contains(QStringLiteral("očekáváno")));
+}
+
+TEST_F(WindowTest, ThePanelsRequestAndItsAnswerAreModbusRowsPairedInTheList) {
+  TParserPage *page = window->ParserPage();
+  TfModBusPanel *panel = window->ModBusPanel();
+  page->rbProtocolModbus->click();
+  // The panel frames its requests as the page reads the answers.
+  page->rbProtocolModbusTCP->click();
+  EXPECT_EQ(panel->ModbusType(), mbtTCP);
+  page->rbProtocolModbusRTU->click();
+  EXPECT_EQ(panel->ModbusType(), mbtRTU);
+
+  panel->ieDeviceAddress->SetValue(1);
+  panel->cbbInstruction->setCurrentIndex(2); // Read Holding Registers
+  panel->ieFrom->SetValue(40011);
+  panel->ieCount->SetValue(2);
+  panel->btn1->click();
+  TVexlinTree *list = window->vstTerminal();
+  ASSERT_TRUE(WaitFor([&] { return list->RowCount() == 1; }));
+  auto *request = dynamic_cast<TVexlinDataBinary_Modbus *>(list->NodeAt(0)->Data);
+  ASSERT_NE(request, nullptr);
+  EXPECT_EQ(request->Direction, spTx);
+  EXPECT_EQ(request->Data, Rtu("0103000A0002"));
+
+  window->Receive(Rtu("0103040102FFFF"), {});
+  ASSERT_TRUE(WaitFor([&] { return list->RowCount() == 2; }));
+  auto *answer = dynamic_cast<TVexlinDataBinary_Modbus *>(list->NodeAt(1)->Data);
+  ASSERT_NE(answer, nullptr);
+  EXPECT_TRUE(answer->Paired());
+  const QString info = answer->GetTextInfo();
+  EXPECT_TRUE(info.contains(QStringLiteral("40011: 258 (0x0102)\r40012: 65535 (0xFFFF)")))
+      << info.toStdString();
+  EXPECT_TRUE(info.contains(QStringLiteral("Odpověď za ")));
+
+  // A Modbus frame typed by hand is a Modbus row too; other bytes are not.
+  window->Send(Rtu("010600050007"));
+  window->Send("AT\r");
+  ASSERT_TRUE(WaitFor([&] { return list->RowCount() == 4; }));
+  EXPECT_NE(dynamic_cast<TVexlinDataBinary_Modbus *>(list->NodeAt(2)->Data), nullptr);
+  EXPECT_EQ(dynamic_cast<TVexlinDataBinary_Modbus *>(list->NodeAt(3)->Data), nullptr);
+
+  // Without the Modbus parser, the panel's request still reads as one.
+  page->rbProtocolPelmar97->click();
+  panel->btn1->click();
+  ASSERT_TRUE(WaitFor([&] { return list->RowCount() == 5; }));
+  EXPECT_NE(dynamic_cast<TVexlinDataBinary_Modbus *>(list->NodeAt(4)->Data), nullptr);
+  window->Send(Rtu("010600050007"));
+  ASSERT_TRUE(WaitFor([&] { return list->RowCount() == 6; }));
+  EXPECT_EQ(dynamic_cast<TVexlinDataBinary_Modbus *>(list->NodeAt(5)->Data), nullptr);
 }
 
 } // namespace
