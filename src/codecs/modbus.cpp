@@ -30,7 +30,9 @@ inline QChar ByteChar(unsigned value) {
   return QChar(static_cast<char16_t>(value & 0xFF));
 }
 
-int HexDigit(uint8_t c) {
+} // namespace
+
+int ModbusHexDigit(uint8_t c) {
   if (c >= '0' && c <= '9')
     return c - '0';
   if (c >= 'A' && c <= 'F')
@@ -39,8 +41,6 @@ int HexDigit(uint8_t c) {
     return c - 'a' + 10;
   return -1;
 }
-
-} // namespace
 
 uint16_t ModbusCRC16(QByteArrayView data) {
   uint16_t crc = 0xFFFF;
@@ -78,8 +78,8 @@ bool ModbusAsciiBytes(QByteArrayView frame, QByteArray &bytes) {
   const QByteArrayView digits = frame.sliced(1, frame.size() - 3);
   bytes.resize(digits.size() / 2);
   for (qsizetype i = 0; i < bytes.size(); ++i) {
-    const int high = HexDigit(static_cast<uint8_t>(digits[2 * i]));
-    const int low = HexDigit(static_cast<uint8_t>(digits[2 * i + 1]));
+    const int high = ModbusHexDigit(static_cast<uint8_t>(digits[2 * i]));
+    const int low = ModbusHexDigit(static_cast<uint8_t>(digits[2 * i + 1]));
     if (high < 0 || low < 0) {
       bytes.clear();
       return false;

@@ -49,6 +49,10 @@ uint16_t ModbusCRC16(QByteArrayView data);
 // Modbus ASCII LRC: the two's complement of the 8-bit sum of the bytes.
 uint8_t ModbusLRC(QByteArrayView data);
 
+// The value of an ASCII frame's hexadecimal digit (either case), -1 for any
+// other character.
+int ModbusHexDigit(uint8_t c);
+
 // An ASCII frame of a message (unit id and PDU): ":", the message and its LRC
 // as upper-case hexadecimal pairs, CR LF.
 QByteArray ModbusAsciiFrame(QByteArrayView message);

@@ -50,16 +50,6 @@ void AddCounted(TModbusRtuShape &shape, const uint8_t *b, int32_t available, int
     shape.Pending = true;
 }
 
-int HexDigit(uint8_t c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  return -1;
-}
-
 } // namespace
 
 // Lengths per function code, request and response (unit id and CRC included).
@@ -213,7 +203,7 @@ bool ModbusUnitAndFunction(QByteArrayView frame, TModbusType type, uint8_t &unit
       return false;
     int digits[4];
     for (int i = 0; i < 4; ++i)
-      if ((digits[i] = HexDigit(b[1 + i])) < 0)
+      if ((digits[i] = ModbusHexDigit(b[1 + i])) < 0)
         return false;
     unit = static_cast<uint8_t>(digits[0] << 4 | digits[1]);
     function = static_cast<uint8_t>(digits[2] << 4 | digits[3]);

@@ -14,11 +14,7 @@
 namespace {
 
 QByteArray Rtu(const char *hex) {
-  QByteArray frame = QByteArray::fromHex(hex);
-  const uint16_t crc = ModbusCRC16(frame);
-  frame.append(static_cast<char>(crc & 0xFF));
-  frame.append(static_cast<char>(crc >> 8));
-  return frame;
+  return ModbusRtuFrame(QByteArray::fromHex(hex));
 }
 
 TEST(ModbusRow, TheFrameCheckNamesTheExpectedValue) {

@@ -1,5 +1,6 @@
 #include "codecs/modbus.h"
 #include "codecs/modbusframing.h"
+#include "codecs/modbusrequest.h"
 #include "parsertestsupport.h"
 #include "pipeline/modbusparser.h"
 
@@ -9,11 +10,7 @@ constexpr int64_t kMs = 1'000'000;
 
 // An RTU frame: the hexadecimal bytes and their CRC.
 QByteArray Rtu(const char *hex) {
-  QByteArray frame = QByteArray::fromHex(hex);
-  const uint16_t crc = ModbusCRC16(frame);
-  frame.append(static_cast<char>(crc & 0xFF));
-  frame.append(static_cast<char>(crc >> 8));
-  return frame;
+  return ModbusRtuFrame(QByteArray::fromHex(hex));
 }
 
 // Requests and responses of every function with a length the bytes tell.

@@ -1,5 +1,6 @@
 #include "app/parserpage.h"
 #include "codecs/modbus.h"
+#include "codecs/modbusrequest.h"
 #include "pipeline/datamodbus.h"
 #include "tools/modbuspanel.h"
 #include "widgets/numedit.h"
@@ -15,11 +16,7 @@
 namespace {
 
 QByteArray Rtu(const char *hex) {
-  QByteArray frame = QByteArray::fromHex(hex);
-  const uint16_t crc = ModbusCRC16(frame);
-  frame.append(static_cast<char>(crc & 0xFF));
-  frame.append(static_cast<char>(crc >> 8));
-  return frame;
+  return ModbusRtuFrame(QByteArray::fromHex(hex));
 }
 
 TEST_F(WindowTest, ModbusTypesCutTheirFramesIntoModbusRows) {
