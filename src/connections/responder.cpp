@@ -5,6 +5,8 @@
 
 #include <QMetaObject>
 #include <QTimer>
+#include <chrono>
+#include <thread>
 
 TResponder::TResponder(QObject *parent)
     : QObject(parent), fRules(std::make_shared<TResponderRuleSet>()) {}
@@ -52,7 +54,7 @@ bool TResponder::Allow(qsizetype bytes) {
   return true;
 }
 
-QByteArray TResponder::DeviceAnswer(QByteArrayView packet, int64_t stamp, int &delayMs) {
+QByteArray TResponder::DeviceAnswer(QByteArrayView packet, int64_t stamp, int64_t &due) {
   if (!fDevice.enabled)
     return {};
   const TModbusType type = ModbusType ? ModbusType() : mbtRTU;
@@ -63,15 +65,9 @@ QByteArray TResponder::DeviceAnswer(QByteArrayView packet, int64_t stamp, int &d
   if (wrote)
     QMetaObject::invokeMethod(
         this, [this, device = fDevice] { emit DeviceChanged(device); }, Qt::QueuedConnection);
-  delayMs = 0;
-  if (!answer.isEmpty() && type == mbtRTU && fLineBits > 0) {
-    // The line stays silent for 3.5 characters (11 bits each) after the
-    // request's last byte before a device may answer.
-    const int64_t silence = 35 * 11 * 1'000'000'000LL / (10 * fLineBits);
-    const int64_t wait = stamp + silence - ArrivalNow();
-    if (wait > 0)
-      delayMs = int((wait + kArrivalPerMs - 1) / kArrivalPerMs);
-  }
+  // The line stays silent for 3.5 characters (11 bits each) after the
+  // request's last byte before an RTU device may answer.
+  due = type == mbtRTU && fLineBits > 0 ? stamp + 35 * 11 * 1'000'000'000LL / (10 * fLineBits) : 0;
   return answer;
 }
 
@@ -80,16 +76,18 @@ void TResponder::Packet(QByteArrayView packet, int64_t stamp) {
     return;
   TResponderRuleSet::THit hit;
   QByteArray answer;
+  int64_t due = 0; // when the answer may leave, in ArrivalNow time
   bool dropped = false;
   {
     std::lock_guard lock(fLock);
     // The rules first, then the device.
     if (fRules->Match(packet, hit)) {
       answer = fRules->Answer(hit.rule, packet, fSeq);
+      due = hit.delayMs > 0 ? ArrivalNow() + hit.delayMs * kArrivalPerMs : 0;
       QMetaObject::invokeMethod(
           this, [this, rule = hit.rule] { emit RuleHit(rule); }, Qt::QueuedConnection);
     } else {
-      answer = DeviceAnswer(packet, stamp, hit.delayMs);
+      answer = DeviceAnswer(packet, stamp, due);
       if (answer.isEmpty())
         return;
     }
@@ -107,8 +105,8 @@ void TResponder::Packet(QByteArrayView packet, int64_t stamp) {
   const uint64_t generation = fGeneration.load();
   QMetaObject::invokeMethod(
       this,
-      [this, answer = std::move(answer), delay = hit.delayMs, generation]() mutable {
-        Deliver(std::move(answer), delay, generation);
+      [this, answer = std::move(answer), due, generation]() mutable {
+        Deliver(std::move(answer), due, generation);
       },
       Qt::QueuedConnection);
 }
@@ -127,16 +125,22 @@ void TResponder::Warned() {
       Qt::QueuedConnection);
 }
 
-void TResponder::Deliver(QByteArray answer, int delayMs, uint64_t generation) {
+void TResponder::Deliver(QByteArray answer, int64_t due, uint64_t generation) {
   if (generation != fGeneration.load() || !fActive.load())
     return;
-  if (delayMs > 0) {
-    QTimer::singleShot(delayMs, Qt::PreciseTimer, this,
-                       [this, answer = std::move(answer), generation]() mutable {
-                         Deliver(std::move(answer), 0, generation);
+  const int64_t wait = due - ArrivalNow();
+  if (wait > kArrivalPerMs) {
+    // A timer for whole milliseconds, the rest waited out when it fires.
+    QTimer::singleShot(int(wait / kArrivalPerMs), Qt::PreciseTimer, this,
+                       [this, answer = std::move(answer), due, generation]() mutable {
+                         Deliver(std::move(answer), due, generation);
                        });
     return;
   }
+  // Under a millisecond (the RTU silence at fast speeds): a timer would
+  // round it up to one, so it is waited out here.
+  if (wait > 0)
+    std::this_thread::sleep_for(std::chrono::nanoseconds(wait));
   if (Send)
     Send(answer);
 }

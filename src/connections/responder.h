@@ -56,11 +56,11 @@ signals:
   void DeviceChanged(const TModbusDevice &device);
 
 private:
-  void Deliver(QByteArray answer, int delayMs, uint64_t generation);
+  void Deliver(QByteArray answer, int64_t due, uint64_t generation);
   bool Allow(qsizetype bytes);
   void Warned();
   // The device's answer, or an empty one; under fLock.
-  QByteArray DeviceAnswer(QByteArrayView packet, int64_t stamp, int &delayMs);
+  QByteArray DeviceAnswer(QByteArrayView packet, int64_t stamp, int64_t &due);
 
   std::mutex fLock; // the rules and the rate window
   std::shared_ptr<const TResponderRuleSet> fRules;
