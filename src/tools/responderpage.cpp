@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -126,7 +127,11 @@ TResponderPage::TResponderPage(QWidget *parent)
       cbbDeviceTable(Named(new QComboBox, "cbbDeviceTable")),
       sgDevice(Named(new QTableWidget(0, 3), "sgDevice")),
       actPointAdd(Named(new QAction(QStringLiteral("Přidat"), this), "actPointAdd")),
-      actPointRemove(Named(new QAction(QStringLiteral("Odebrat"), this), "actPointRemove")) {
+      actPointRemove(Named(new QAction(QStringLiteral("Odebrat"), this), "actPointRemove")),
+      fDeviceSave(new QTimer(this)) {
+  fDeviceSave->setSingleShot(true);
+  fDeviceSave->setInterval(1000);
+  connect(fDeviceSave, &QTimer::timeout, this, &TResponderPage::Save);
   setObjectName(QStringLiteral("tsDataResponder"));
   // The caption its tab gets when the page is put on the panel.
   setWindowTitle(QStringLiteral("Odpovídač"));
@@ -325,7 +330,13 @@ void TResponderPage::ShowDevice(const TModbusDevice &device) {
         point.value = it->second.value;
     }
   ShowTable(cbbDeviceTable->currentIndex());
-  Save();
+  if (!fDeviceSave->isActive())
+    fDeviceSave->start();
+}
+
+TResponderPage::~TResponderPage() {
+  if (fDeviceSave->isActive())
+    Save();
 }
 
 bool TResponderPage::LoadFile(const QString &fileName, QString &error) {
@@ -394,6 +405,7 @@ void TResponderPage::Changed() {
 }
 
 void TResponderPage::Save() {
+  fDeviceSave->stop(); // what it would write goes now
   if (fFileName.isEmpty() || fKeepFile)
     return;
   QString error;

@@ -19,6 +19,7 @@ class QGroupBox;
 class QSpinBox;
 class QTableWidget;
 class QTableWidgetItem;
+class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
 class TMessageSink;
@@ -49,6 +50,8 @@ class TResponderPage : public QWidget {
   Q_OBJECT
 public:
   explicit TResponderPage(QWidget *parent = nullptr);
+  // Writes what a master wrote and is not yet kept.
+  ~TResponderPage() override;
 
   // Problems with typed texts show in balloons there.
   void SetMessages(TMessageSink *messages) { fMessages = messages; }
@@ -107,5 +110,7 @@ private:
   QString fFileName;
   bool fKeepFile = false; // the file could not be read: never written
   bool fFilling = false;
+  // Values a master writes are kept at most once a second.
+  QTimer *fDeviceSave;
   TMessageSink *fMessages = nullptr;
 };

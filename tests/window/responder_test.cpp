@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTableWidget>
 #include <QTreeWidget>
 
 namespace {
@@ -162,6 +163,15 @@ TEST_F(ResponderTest, RulesAndTheirOrderSurviveARestart) {
   page->lvResponder->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
   page->lvResponder->setCurrentItem(page->lvResponder->topLevelItem(1));
   page->actRemove->trigger(); // "C" was there
+  // The device's table and unit id are kept beside the rules.
+  page->cbbDeviceTable->setCurrentIndex(mtInputRegisters);
+  page->actPointAdd->trigger();
+  page->sgDevice->item(0, 1)->setText("0x10");
+  page->sgDevice->item(0, 2)->setText("Teplota");
+  page->seDeviceUnit->setValue(5);
+  page->sgDevice->item(0, 1)->setText("65536"); // too big: refused, the value stays
+  EXPECT_FALSE(dialogs.balloon.isEmpty());
+  EXPECT_EQ(page->sgDevice->item(0, 1)->text(), "16");
   const TResponderSettings before = page->Settings();
   ASSERT_EQ(before.rules.size(), 2u);
   EXPECT_EQ(before.rules[1].request, "B");
@@ -169,6 +179,8 @@ TEST_F(ResponderTest, RulesAndTheirOrderSurviveARestart) {
   EXPECT_EQ(page->Settings(), before);
   EXPECT_EQ(page->lvResponder->topLevelItem(1)->text(1), "B");
   EXPECT_EQ(page->lvResponder->topLevelItem(0)->checkState(0), Qt::Unchecked);
+  EXPECT_EQ(page->Settings().device.unit, 5);
+  EXPECT_EQ(page->Settings().device.tables[mtInputRegisters].at(0).name, "Teplota");
 }
 
 TEST_F(ResponderTest, AFileThatCannotBeReadIsReportedAndNeverOverwritten) {
