@@ -5,6 +5,7 @@
 
 #include <QMetaObject>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -39,18 +40,19 @@ void TResponder::DropPending() {
 }
 
 bool TResponder::Allow(qsizetype bytes) {
-  // Called under fLock. A one-second window of what the line can carry.
+  // Under fLock. The line is taken up to fBusyUntil by the answers sent so
+  // far; an answer that would end more than a second out is dropped, except
+  // on an idle line, which takes any one answer.
   const int64_t now = ArrivalNow();
-  if (now - fWindowStart >= 1000 * kArrivalPerMs) {
-    fWindowStart = now;
-    fWindowBytes = 0;
-  }
   // About ten bits a character on a serial line.
-  const int64_t budget = fLineBits > 0 ? fLineBits / 10 : kNetworkBytesPerSecond;
-  // An answer larger than a second's budget still goes when the window is fresh.
-  if (fWindowBytes > 0 && fWindowBytes + bytes > budget)
+  const int64_t rate =
+      fLineBits > 0 ? std::max<int64_t>(fLineBits / 10, 1) : kNetworkBytesPerSecond;
+  const int64_t cost = int64_t(bytes) * 1'000'000'000LL / rate;
+  if (fBusyUntil <= now)
+    fBusyUntil = now;
+  else if (fBusyUntil + cost - now > 1000 * kArrivalPerMs)
     return false;
-  fWindowBytes += bytes;
+  fBusyUntil += cost;
   return true;
 }
 

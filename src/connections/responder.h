@@ -71,6 +71,5 @@ private:
   uint8_t fSeq = 0;
   TModbusDevice fDevice;
   int64_t fLineBits = 0;
-  int64_t fWindowStart = 0;
-  int64_t fWindowBytes = 0;
+  int64_t fBusyUntil = 0; // ArrivalNow time when the answers sent so far have left
 };

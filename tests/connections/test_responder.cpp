@@ -61,7 +61,7 @@ TEST_F(ResponderTest, AnswersOnlyWhileOnAndOnItsOwnThread) {
 TEST_F(ResponderTest, ARuleAnsweringItselfIsHeldToTheLineAndWarnedOnce) {
   Use({Rule("ping", "ping")});
   responder.SetActive(true);
-  responder.SetLineSpeed(200); // 20 bytes, five answers a second
+  responder.SetLineSpeed(200); // 20 bytes a second: five answers fill a second
   // The loop: every answer comes back as a request.
   responder.Send = [this](const QByteArray &answer) {
     sent << answer;
@@ -72,6 +72,21 @@ TEST_F(ResponderTest, ARuleAnsweringItselfIsHeldToTheLineAndWarnedOnce) {
   EXPECT_EQ(sent.size(), 5);
   EXPECT_EQ(responder.Dropped(), 1);
   EXPECT_EQ(warnings.size(), 1);
+}
+
+TEST_F(ResponderTest, A64KiBAnswerGoesWholeOnAnIdleLine) {
+  TResponderRule big = Rule("big", "");
+  big.response = QString(65536, u'x');
+  Use({big});
+  responder.SetActive(true);
+  responder.SetLineSpeed(115200); // less than the answer in a second
+  responder.Packet("big", 0);
+  ASSERT_TRUE(WaitFor([&] { return sent.size() == 1; }));
+  EXPECT_EQ(sent[0], QByteArray(65536, 'x'));
+  responder.Packet("big", 0); // the line is busy with the first for 5.7 s
+  Settle(50);
+  EXPECT_EQ(sent.size(), 1);
+  EXPECT_EQ(responder.Dropped(), 1);
 }
 
 TEST_F(ResponderTest, APendingAnswerIsDroppedWhenTheLinkGoes) {
