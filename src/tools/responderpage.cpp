@@ -335,6 +335,8 @@ void TResponderPage::ShowDevice(const TModbusDevice &device) {
 }
 
 TResponderPage::~TResponderPage() {
+  // Nobody is left to hear of a failure: the window goes first.
+  blockSignals(true);
   if (fDeviceSave->isActive())
     Save();
 }

@@ -158,6 +158,18 @@ TEST_F(ResponderTest, RulesAndTheirOrderSurviveARestart) {
   ASSERT_TRUE(Add({"A", "1"}));
   ASSERT_TRUE(Add({"B", "2", true, 15}));
   ASSERT_TRUE(Add({"C", "3"}));
+  // A double-click edits the row, the dialog showing the rule as it is.
+  QString shown;
+  page->RunDialog = [&](TRequestResponseDialog &dialog) {
+    shown = dialog.edtRequest->text();
+    dialog.edtResponse->setText("1b");
+    dialog.findChild<QPushButton *>("btnOk")->click();
+    return dialog.result();
+  };
+  page->lvResponder->setCurrentItem(page->lvResponder->topLevelItem(0));
+  emit page->lvResponder->itemDoubleClicked(page->lvResponder->topLevelItem(0), 1);
+  EXPECT_EQ(shown, "A");
+  EXPECT_EQ(page->Settings().rules[0].response, "1b");
   page->lvResponder->setCurrentItem(page->lvResponder->topLevelItem(2));
   page->actUp->trigger();
   page->lvResponder->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
