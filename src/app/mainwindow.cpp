@@ -150,6 +150,7 @@ TfMainPelmarTerm::TfMainPelmarTerm(TPtDialogs &dialogs, const QString &configFil
   BuildFind();
   BuildSelection();
   BuildListFiles();
+  BuildResponder();
 
   // From here on queued packets reach the view: one queued call per batch.
   VexlinDataObject_SetTarget([this] {
@@ -517,7 +518,10 @@ void TfMainPelmarTerm::BuildConnections() {
   };
   window.LogInfoMsg = [this](const QString &text, TColor color) { LogInfoMsg(text, color); };
   window.StatusBarRefresh = [this](const QString &line) { fStatusBar->StatusBarRefresh(line); };
-  window.PanelRefresh = [this] { rbChangeConnectionProvider(); };
+  window.PanelRefresh = [this] {
+    rbChangeConnectionProvider();
+    ResponderLinkChanged();
+  };
   window.ShowError = [this](const QString &message) {
     fDialogs.ShowError(this, QString(), message);
   };

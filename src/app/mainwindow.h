@@ -53,6 +53,7 @@ class TfrPaket;
 class TfModBusPanel;
 class TfPresetsTablo;
 class TResponderPage;
+class TResponder;
 class TBusTools;
 class TPresetBar;
 class TPresetsManager;
@@ -174,6 +175,7 @@ public:
   TfPresetsTablo *PresetsTablo() const { return fPresetsTablo; }
   TfModBusPanel *ModBusPanel() const { return fModBusPanel; }
   TResponderPage *ResponderPage() const { return fResponder; }
+  TResponder *Responder() const { return fAnswering; }
   void actCommandTabloExecute();
   TPresetsManager &Presets() { return *fPresets; }
   QTabWidget *PresetTabs() const { return PageControl1; }
@@ -216,6 +218,9 @@ private:
   void BuildDiscovery();
   void BuildFind();
   void BuildSelection();
+  void BuildResponder();
+  // The link went down: answers waiting for their delay are dropped.
+  void ResponderLinkChanged();
   void BuildListFiles();
   void SaveRows(const QString &name, TListRows rows);
   void ListFilesBusy(bool busy);
@@ -300,6 +305,7 @@ private:
   TfPresetsTablo *fPresetsTablo = nullptr; // written to its file when the window goes
   TfModBusPanel *fModBusPanel = nullptr;
   TResponderPage *fResponder = nullptr; // on the left panel only while switched on
+  TResponder *fAnswering = nullptr;     // answers by the page's rules
   TPtStatusBar *fStatusBar = nullptr;
   QCheckBox *chkScroll = nullptr;
   QLabel *lblBuffer = nullptr;

@@ -16,6 +16,7 @@ const QString kMaxLength = QStringLiteral("max-length");
 const QString kLog = QStringLiteral("log");
 const QString kSend = QStringLiteral("send");
 const QString kInterval = QStringLiteral("interval");
+const QString kRespond = QStringLiteral("respond");
 
 bool Fail(QString *error, const QString &message) {
   if (error)
@@ -207,6 +208,10 @@ void AddCaptureOptions(QCommandLineParser &parser) {
                     QStringLiteral("With --capture: milliseconds between the texts of --send "
                                    "(default 1000)."),
                     QStringLiteral("MS")});
+  parser.addOption({kRespond,
+                    QStringLiteral("With --capture: answer what arrives by the rules and the "
+                                   "Modbus device of FILE (the format of pt.responder.xml)."),
+                    QStringLiteral("FILE")});
 }
 
 bool CaptureRequested(const QCommandLineParser &parser) {
@@ -256,6 +261,14 @@ bool ReadCaptureOptions(const QCommandLineParser &parser, TCaptureOptions &optio
     } catch (const std::exception &e) {
       return Fail(error, QStringLiteral("--send \"%1\": %2").arg(text, ExceptionText(e)));
     }
+  }
+  if (parser.isSet(kRespond)) {
+    QString reason;
+    if (parser.values(kRespond).size() != 1)
+      return Fail(error, QStringLiteral("give one --respond file"));
+    if (!LoadResponderFile(parser.value(kRespond), options.responder, reason))
+      return Fail(error, QStringLiteral("--respond: %1").arg(reason));
+    options.respond = true;
   }
   if (!options.sends.isEmpty() && options.target.kind == TCaptureTarget::Udp &&
       options.target.host.isEmpty())

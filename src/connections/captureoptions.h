@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pipeline/lengthfieldparser.h"
+#include "pipeline/responderstore.h"
 
 #include <QByteArray>
 #include <QList>
@@ -38,6 +39,9 @@ struct TCaptureOptions {
   QString log = QStringLiteral("-"); // a file name, or "-" for standard output
   QList<QByteArray> sends;           // command texts already turned into bytes
   int intervalMs = 1000;
+  // --respond FILE: answer by the rules and the device of that file.
+  bool respond = false;
+  TResponderSettings responder;
   // How far the log may fall behind the transport, in received bytes,
   // before reading pauses; not a command-line option.
   int64_t backlogBytes = 8 * 1024 * 1024;

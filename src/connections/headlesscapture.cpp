@@ -3,6 +3,7 @@
 #include "base/pterror.h"
 #include "connections/connectioncontroller.h"
 #include "connections/connectiontexts.h"
+#include "connections/responder.h"
 #include "connections/tcpclient.h"
 #include "connections/transportsend.h"
 #include "connections/udpconnection.h"
@@ -78,6 +79,9 @@ THeadlessCapture::THeadlessCapture(TCaptureOptions options, QObject *parent)
   connect(&fFlushTimer, &QTimer::timeout, this, &THeadlessCapture::WriteOut);
   fSendTimer.setInterval(fOptions.intervalMs);
   connect(&fSendTimer, &QTimer::timeout, this, &THeadlessCapture::SendNext);
+  // Before any transport runs, so its threads find the answerer in place.
+  if (fOptions.respond)
+    StartResponder();
 }
 
 THeadlessCapture::~THeadlessCapture() {
@@ -320,6 +324,26 @@ void THeadlessCapture::SendNext() {
     fSendTimer.start();
 }
 
+void THeadlessCapture::StartResponder() {
+  fResponder = std::make_unique<TResponder>();
+  fResponder->Send = [this](const QByteArray &answer) {
+    if (fStopped)
+      return;
+    SendToTransports(
+        answer, fConnections ? fConnections->Connection() : nullptr, fPort.get(),
+        [this](const std::exception &e) { LogLine(ErrorLineText(ExceptionText(e)), kColorRed); });
+  };
+  fResponder->Warn = [this](const QString &text) { LogLine(text, kColorMaroon); };
+  fResponder->ModbusType = [this] { return fReceiver.fVexlinParser_Modbus.ModbusType(); };
+  if (fOptions.target.kind == TCaptureTarget::Serial)
+    fResponder->SetLineSpeed(fOptions.target.speed);
+  fResponder->SetSettings(fOptions.responder);
+  fResponder->SetActive(true);
+  fReceiver.OnPacket = [this](QByteArrayView packet, int64_t stamp) {
+    fResponder->Packet(packet, stamp);
+  };
+}
+
 void THeadlessCapture::Finish(int exitCode, const QString &reason) {
   if (fFinished)
     return;
@@ -335,6 +359,8 @@ void THeadlessCapture::Stop() {
   fBacklog.Stop();
   fFlushTimer.stop();
   fSendTimer.stop();
+  if (fResponder)
+    fResponder->SetActive(false); // pending answers are dropped with the link
   // The transports' threads end here, so nothing arrives after the remainders.
   if (fPort && fPort->Active()) {
     // What the port has read already is ours; closing would drop it.

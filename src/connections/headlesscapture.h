@@ -18,6 +18,7 @@
 
 class TAfComPort;
 class TConnectionController;
+class TResponder;
 class TVexlinDataObject;
 
 // A capture without a window: one transport opened as the window opens it,
@@ -99,6 +100,8 @@ private:
   TLogRecorder fRecorder;
   std::unique_ptr<TAfComPort> fPort;
   std::unique_ptr<TConnectionController> fConnections;
+  std::unique_ptr<TResponder> fResponder; // --respond
+  void StartResponder();
   QTimer fFlushTimer;
   QTimer fSendTimer;
   QElapsedTimer fClock;

@@ -136,6 +136,10 @@ bool TVexlinReceiver::ParseBuffer(TVexlinBuffer &buffer, int64_t now) {
     while (parser->Parse(buffer, packet)) {
       TVexlinDataObject *o = packet.release();
       o->Direction = spRx;
+      if (OnPacket) {
+        QByteArray scratch;
+        OnPacket(o->SearchBytes(scratch), now);
+      }
       if (o->Time == 0)
         o->Time = time != 0 ? time : (time = NowDateTime());
       o->PrevDataObj = last;

@@ -47,6 +47,10 @@ public:
   // no earlier announcement is still pending. The main window posts a
   // queued call that runs TakeRemainder on the UI thread.
   std::function<void()> OnRemainderChanged;
+  // Called on the receiving thread with every packet as it is cut (and the
+  // moment it was cut), before it is queued for the view, so an answer to it
+  // never waits for a paint. Set before bytes arrive.
+  std::function<void(QByteArrayView packet, int64_t stamp)> OnPacket;
   // The remainder of the buffer that received last; false when nothing
   // changed since the last call. Clears the pending announcement. UI thread
   // only. The result shares its bytes with a snapshot kept here: release

@@ -8,6 +8,7 @@
 #include "pipeline/dataobjectqueue.h"
 #include "pipeline/dataobjectregistry.h"
 #include "pipeline/logfile.h"
+#include "pipeline/responderstore.h"
 #include "waitfor.h"
 
 #include <QCommandLineParser>
@@ -122,6 +123,8 @@ TEST(CaptureOptionsTest, BadArgumentsSayWhatIsWrong) {
       {{"--capture", "tcp:h:1", "--send", "{0x41"}, "End character"},
       {{"--capture", "udp:1", "--send", "A"}, "needs udp:LISTENPORT:REMOTEHOST:REMOTEPORT"},
       {{"--capture", "tcp:h:1", "--capture", "tcp:h:2"}, "exactly one"},
+      {{"--capture", "tcp:h:1", "--respond", "/pt-no-such/pt.responder.xml"}, "--respond"},
+      {{"--capture", "tcp:h:1", "--respond", "/"}, "--respond"},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.arguments.join(u' ').toStdString());
@@ -339,6 +342,54 @@ TEST_F(HeadlessCaptureTest, ModbusFramesFromAPeerBecomeModbusRowsOfTheLog) {
   const std::vector<std::pair<QByteArray, bool>> expected = {
       {request, true}, {"\xFF", false}, {response, true}, {QByteArray::fromHex("0141AABB"), true}};
   EXPECT_EQ(received, expected);
+}
+
+TEST_F(HeadlessCaptureTest, RespondAnswersAPeerByTheRulesAndThenTheDevice) {
+  const QString file = dir.filePath(QStringLiteral("rig.xml"));
+  TResponderSettings rig;
+  TResponderRule rule; // a function of the rig's own, answered by a rule
+  rule.request = QStringLiteral("{??,??,0,0,0,2,7,0x41}");
+  rule.response = QStringLiteral("{REQ[0]}{REQ[1]}{0,0,0,3,7,0xC1,0x5A}");
+  rig.rules.push_back(rule);
+  rig.device.enabled = true;
+  rig.device.unit = 7;
+  rig.device.tables[mtHoldingRegisters][5] = {0x1234, QStringLiteral("setpoint")};
+  QString error;
+  ASSERT_TRUE(SaveResponderFile(file, rig, error)) << error.toStdString();
+
+  QTcpServer server;
+  ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+  TCaptureOptions options;
+  ASSERT_TRUE(Read({"--capture", QStringLiteral("tcp:127.0.0.1:%1").arg(server.serverPort()),
+                    "--parser", "modbus-tcp", "--respond", file, "--log",
+                    dir.filePath(QStringLiteral("capture.vexlin.txt"))},
+                   options, &error))
+      << error.toStdString();
+  TEnd end;
+  const auto capture = Started(options, end);
+  QTcpSocket *peer = Accepted(server);
+  ASSERT_TRUE(peer);
+  auto ask = [&](const QByteArray &hex, qsizetype answer, int ms = 5000) {
+    peer->write(QByteArray::fromHex(hex));
+    peer->flush();
+    QByteArray got;
+    WaitFor(
+        [&] {
+          got += peer->readAll();
+          return got.size() >= answer;
+        },
+        ms);
+    return got.toHex();
+  };
+  EXPECT_EQ(ask("0102000000020741", 9), "01020000000307c15a");
+  EXPECT_EQ(ask("0a0b000000060703000500 01", 11), "0a0b000000050703021234");
+  EXPECT_EQ(ask("0a0c000000060703000600 01", 9), "0a0c00000003078302");
+  EXPECT_EQ(ask("0a0d000000060806000500 01", 1, 300), "") << "another unit is not answered";
+  peer->disconnectFromHost();
+  ASSERT_TRUE(WaitFor([&] { return end.code >= 0; }));
+  capture->Stop();
+  const std::vector<TLoadedRow> rows = LoadRows(options.log);
+  EXPECT_EQ(Packets(rows, spTx).size(), 3);
 }
 
 TEST_F(HeadlessCaptureTest, SilenceEndsPacketsFromAPeer) {
