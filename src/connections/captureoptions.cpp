@@ -137,7 +137,7 @@ bool ParseParser(const QString &text, TCaptureOptions &options, QString *error) 
   } else {
     return Fail(error, QStringLiteral("unknown parser \"%1\" (s97, suffix:HEX, length:N, "
                                       "modbus-rtu, modbus-ascii, modbus-tcp, gap:MS or "
-                                      "lenfield:SPEC)")
+                                      "lenfield:FIELD)")
                            .arg(text));
   }
   return true;
@@ -187,7 +187,7 @@ void AddCaptureOptions(QCommandLineParser &parser) {
                     QStringLiteral("With --capture: how packets are cut: s97 (default), "
                                    "suffix:HEX, length:N, modbus-rtu, modbus-ascii, modbus-tcp, "
                                    "gap:MS (a packet ends after MS milliseconds without a byte) "
-                                   "or lenfield:SPEC (a length field; SPEC is comma-separated "
+                                   "or lenfield:FIELD (a length field; FIELD is comma-separated "
                                    "offset=N, size=1|2|4, order=be|le, add=N, start=HEX, by "
                                    "default offset=0,size=1,order=be,add=0)."),
                     QStringLiteral("PARSER")});

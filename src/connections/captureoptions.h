@@ -56,7 +56,7 @@ bool CaptureRequested(const QCommandLineParser &parser);
 bool ReadCaptureOptions(const QCommandLineParser &parser, TCaptureOptions &options, QString *error);
 // One target ("serial:/dev/ttyUSB0:115200,E,8,1", "tcp:[::1]:10001", ...).
 bool ParseCaptureTarget(const QString &text, TCaptureTarget &target, QString *error);
-// The SPEC of "--parser lenfield:SPEC": comma-separated offset=N, size=1|2|4,
+// The FIELD of "--parser lenfield:FIELD": comma-separated offset=N, size=1|2|4,
 // order=be|le, add=N (may be negative) and start=HEX, any of them, in any
 // order ("offset=2,size=2,add=4,start=AA55"); what is not given keeps
 // offset 0, size 1, big-endian, add 0 and no start bytes.
