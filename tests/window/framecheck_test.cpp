@@ -1,5 +1,6 @@
 #include "app/parserpage.h"
 #include "pipeline/databinary.h"
+#include "redpixels.h"
 #include "windowfixture.h"
 
 #include <QApplication>
@@ -57,13 +58,7 @@ protected:
 
 TEST_F(FrameCheckWindow, TheFaultyByteHasARedFrameAndTheGoodRowNone) {
   const QImage image = list->viewport()->grab().toImage();
-  auto red = [&](const QRect &r) {
-    int n = 0;
-    for (int y = r.top(); y <= r.bottom(); ++y)
-      for (int x = r.left(); x <= r.right(); ++x)
-        n += image.pixelColor(x, y) == QColor(255, 0, 0);
-    return n;
-  };
+  auto red = [&](const QRect &r) { return RedPixels(image, r); };
   const QRect badRow = list->NodeCellRect(list->NodeAt(1), DataColumn);
   const QRect goodRow = list->NodeCellRect(list->NodeAt(0), DataColumn);
   EXPECT_EQ(red(goodRow), 0);

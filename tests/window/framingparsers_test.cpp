@@ -2,6 +2,7 @@
 #include "codecs/modbus.h"
 #include "codecs/modbusrequest.h"
 #include "pipeline/datamodbus.h"
+#include "redpixels.h"
 #include "tools/modbuspanel.h"
 #include "widgets/numedit.h"
 #include "windowfixture.h"
@@ -145,13 +146,7 @@ TEST_F(WindowTest, AModbusFrameWithAWrongCrcHasItsCrcFramedInRed) {
   TVexlinTree *list = window->vstTerminal();
   list->viewport()->grab(); // rows are measured as they are painted
   const QImage image = list->viewport()->grab().toImage();
-  auto red = [&](const QRect &r) {
-    int n = 0;
-    for (int y = r.top(); y <= r.bottom(); ++y)
-      for (int x = r.left(); x <= r.right(); ++x)
-        n += image.pixelColor(x, y) == QColor(255, 0, 0);
-    return n;
-  };
+  auto red = [&](const QRect &r) { return RedPixels(image, r); };
   EXPECT_EQ(red(list->NodeCellRect(list->NodeAt(0), DataColumn)), 0);
   // The CRC, bytes 8 and 9, framed on the hexadecimal side of the damaged
   // row; a narrow list wraps the frame.
